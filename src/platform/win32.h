@@ -246,6 +246,32 @@ inline constexpr int NULLREGION = 1;
 inline constexpr int SIMPLEREGION = 2;
 inline constexpr int COMPLEXREGION = 3;
 
+// CombineRgn modes.
+inline constexpr int RGN_AND = 1;
+inline constexpr int RGN_OR = 2;
+inline constexpr int RGN_XOR = 3;
+inline constexpr int RGN_DIFF = 4;
+inline constexpr int RGN_COPY = 5;
+
+inline constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
+
+// DrawEdge edges and sides.
+inline constexpr UINT BDR_RAISEDOUTER = 0x0001;
+inline constexpr UINT BDR_SUNKENOUTER = 0x0002;
+inline constexpr UINT BDR_RAISEDINNER = 0x0004;
+inline constexpr UINT BDR_SUNKENINNER = 0x0008;
+inline constexpr UINT EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER;
+inline constexpr UINT EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER;
+inline constexpr UINT EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER;
+inline constexpr UINT EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
+inline constexpr UINT BF_LEFT = 0x0001;
+inline constexpr UINT BF_TOP = 0x0002;
+inline constexpr UINT BF_RIGHT = 0x0004;
+inline constexpr UINT BF_BOTTOM = 0x0008;
+inline constexpr UINT BF_RECT = BF_LEFT | BF_TOP | BF_RIGHT | BF_BOTTOM;
+inline constexpr UINT BF_MIDDLE = 0x0800;
+inline constexpr UINT BF_ADJUST = 0x2000;
+
 // Show-window values.
 inline constexpr int SW_HIDE = 0;
 inline constexpr int SW_SHOWNORMAL = 1;
