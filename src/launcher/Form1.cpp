@@ -1,0 +1,250 @@
+#include "launcher/Form1.h"
+
+#include "launcher/Declarations.h"
+#include "platform/forms/App.h"
+#include "platform/forms/Design.h"
+#include "platform/forms/LoadPicture.h"
+#include "platform/forms/MsgBox.h"
+#include "resources/Art.h"
+
+#include <QFile>
+#include <QPointer>
+#include <sys/stat.h>
+
+namespace tavro {
+
+using namespace platform::forms;
+
+namespace {
+
+QPointer<Form1>& instance() {
+    static QPointer<Form1> form;
+    return form;
+}
+
+const QColor LightGreen(192, 255, 192);
+const QColor LightYellow(255, 255, 192);
+const QColor Cyan(0, 255, 255);
+const QColor Blue(0, 0, 255);
+const QColor White(255, 255, 255);
+
+Form::Design design() {
+    Form::Design d;
+    d.caption = QStringLiteral("Tavro 0.1.5");
+    d.border = BorderStyle::FixedSingle;
+    d.clientWidth = 11475;
+    d.clientHeight = 6630;
+    d.position = StartUpPosition::CenterScreen;
+    return d;
+}
+
+QColor fromColorRef(platform::COLORREF c) {
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                  static_cast<int>((c >> 16) & 0xFF));
+}
+
+Label* titleLabel(QWidget* parent, const QString& caption, int left, int top, int width, int height,
+                  const QColor& colour, int tabIndex) {
+    auto* label = new Label(parent, caption);
+    Place(label, left, top, width, height);
+    label->setTransparent(true);
+    label->setFont(DesignFont("Courier New", 12, true));
+    SetForeColor(label, colour);
+    SetMousePointer(label, art::CustomPointer());
+    SetTabIndex(label, tabIndex);
+    return label;
+}
+
+OptionButton* option(QWidget* frame, const QString& caption, int top, int width, int height,
+                     const QColor& back, bool customPointer, int tabIndex) {
+    auto* button = new OptionButton(frame, caption);
+    Place(button, 0, top, width, height);
+    SetBackColor(button, back);
+    SetMousePointer(button, customPointer ? art::CustomPointer() : StandardPointer());
+    SetTabIndex(button, tabIndex);
+    return button;
+}
+
+CommandButton* command(QWidget* parent, const QString& caption, int left, int top, int width,
+                       const QColor& face, bool customPointer, int tabIndex) {
+    auto* button = new CommandButton(parent, caption);
+    Place(button, left, top, width, 375);
+    SetBackColor(button, face);
+    SetMousePointer(button, customPointer ? art::CustomPointer() : StandardPointer());
+    SetTabIndex(button, tabIndex);
+    return button;
+}
+
+CheckBox* check(QWidget* parent, const QString& caption, int top, int tabIndex) {
+    auto* box = new CheckBox(parent, caption);
+    Place(box, 3240, top, 3495, 375);
+    SetBackColor(box, LightGreen);
+    SetMousePointer(box, StandardPointer());
+    SetTabIndex(box, tabIndex);
+    return box;
+}
+
+} // namespace
+
+Form1::Form1() : Form(design()) {
+    setIcon(art::WindowIcon());
+    setPicture(art::Background());
+    setMousePointer(art::CustomPointer());
+    createControls();
+    ApplyTabOrder(Client());
+    connect(File1, &FileListBox::Click, this, &Form1::File1_Click);
+    connect(Command1, &CommandButton::Click, this, &Form1::Command1_Click);
+    connect(Command2, &CommandButton::Click, this, &Form1::Command2_Click);
+    connect(Command3, &CommandButton::Click, this, &Form1::Command3_Click);
+    connect(Command4, &CommandButton::Click, this, &Form1::Command4_Click);
+}
+
+Form1::~Form1() = default;
+
+Form1& Form1::Instance() {
+    if (!instance()) {
+        instance() = new Form1();
+        instance()->Load();
+    }
+    return *instance();
+}
+
+Form1* Form1::Existing() {
+    return instance().data();
+}
+
+void Form1::createControls() {
+    QWidget* client = Client();
+
+    // Lightweight controls first: the preview panel and the picture lie under
+    // every other control.
+    Label5 = new Label(client);
+    Place(Label5, 3000, 1080, 3615, 2175);
+    SetBackColor(Label5, LightGreen);
+    SetMousePointer(Label5, art::CustomPointer());
+    SetTabIndex(Label5, 28);
+
+    Image1 = new Image(client);
+    Place(Image1, 2880, 1080, 3495, 2535);
+    SetMousePointer(Image1, art::CustomPointer());
+
+    Label1 = titleLabel(client, "Drivers Found", 360, 840, 2415, 255, White, 1);
+    Label2 = titleLabel(client, "Preview", 3360, 840, 2415, 375, White, 3);
+    Label3 = titleLabel(client, "Resolution", 6840, 840, 2775, 375, White, 4);
+    Label4 = titleLabel(client, "Frameskip", 9360, 840, 1935, 255,
+                        fromColorRef(platform::GetSysColor(platform::COLOR_HIGHLIGHTTEXT)), 6);
+
+    File1 = new FileListBox(client);
+    Place(File1, 360, 1080, 2415, 2820);
+    File1->setPattern("*.drv");
+    SetBackColor(File1, LightYellow);
+    SetMousePointer(File1, art::CustomPointer());
+    SetMousePointer(File1->viewport(), art::CustomPointer());
+    SetTabIndex(File1, 0);
+
+    Frame1 = new Frame(client, "Frame1");
+    Place(Frame1, 6840, 1080, 2175, 3975);
+    SetBackColor(Frame1, LightYellow);
+    SetMousePointer(Frame1, art::CustomPointer());
+    SetTabIndex(Frame1, 2);
+    Option1 = option(Frame1, "256x256 Linear", 120, 2775, 375, LightYellow, true, 7);
+    Option2 = option(Frame1, "320x200 Linear", 840, 2775, 375, LightYellow, true, 8);
+    Option3 = option(Frame1, "400x256 Mode X", 1560, 2775, 375, LightYellow, true, 9);
+    Option4 = option(Frame1, "640x400 Banked", 2280, 2775, 375, LightYellow, true, 10);
+    Option15 = option(Frame1, "400x300 Vesa 2", 2880, 2175, 435, LightYellow, false, 29);
+    Option16 = option(Frame1, "800x600 Vesa 2 ", 3360, 2175, 615, LightYellow, false, 30);
+
+    Frame2 = new Frame(client, "Frame2");
+    Place(Frame2, 9360, 1080, 2055, 3855);
+    SetBackColor(Frame2, LightGreen);
+    SetMousePointer(Frame2, art::CustomPointer());
+    SetTabIndex(Frame2, 5);
+    Option5 = option(Frame2, "0   (zero)", 120, 2055, 375, LightGreen, true, 11);
+    Option6 = option(Frame2, "1   (one)", 480, 2055, 375, LightGreen, false, 12);
+    Option7 = option(Frame2, "2   (two)", 840, 2055, 375, LightGreen, false, 13);
+    Option8 = option(Frame2, "3   (three)", 1200, 2055, 375, LightGreen, false, 14);
+    Option9 = option(Frame2, "4   (four)", 1560, 2055, 375, LightGreen, false, 15);
+    Option10 = option(Frame2, "5   (five)", 1920, 2055, 375, LightGreen, false, 16);
+    Option11 = option(Frame2, "6   (six)", 2280, 2055, 375, LightGreen, false, 17);
+    Option12 = option(Frame2, "7   (seven)", 2640, 2055, 375, LightGreen, false, 18);
+    Option13 = option(Frame2, "8   (eight)", 3000, 2055, 375, LightGreen, false, 19);
+    Option14 = option(Frame2, "9   (nine)", 3360, 2055, 375, LightGreen, false, 20);
+
+    Command1 = command(client, "Run This Game", 360, 4080, 2415, Cyan, true, 21);
+    Command2 = command(client, "Write Game List", 360, 4680, 2415, Cyan, true, 22);
+    Command3 = command(client, "Edit This Driver", 360, 5280, 2415, Cyan, false, 23);
+    Command4 = command(client, "About", 10200, 6240, 1215, Blue, false, 27);
+
+    Check5 = check(client, "Profile Mode", 4440, 32);
+    Check4 = check(client, "Sound Enabled", 4800, 31);
+    Check1 = check(client, "Synchronise the vbl (limit the fps to 60)", 5160, 24);
+    Check2 = check(client, "Debug Mode", 5520, 25);
+    Check3 = check(client, "Do NOT Check ROM's", 5880, 26);
+}
+
+void Form1::Form_Load() {
+    // The caption painter is installed here once the window layer paints frames.
+
+    const QString drv = App::Path() + "/drv/";
+    QString error;
+    if (!File1->setPath(drv, &error)) {
+        // Without drivers the launcher still opens, and says what it looked for.
+        MsgBox("The driver directory could not be read:\n" + drv + "\n(" + error +
+                   ")\n\nNo drivers are listed. Tavro expects a \"drv\" directory beside it.",
+               platform::MB_ICONEXCLAMATION, "Tavro");
+    }
+
+    RefreshDriverPaths();
+
+    // The saved settings are read and applied here once tavro.cfg is supported.
+}
+
+void Form1::Form_Unload() {
+    // The caption painter is removed here once it is installed at load.
+    End();
+}
+
+void Form1::File1_Click() {
+    DriverFile = File1->FileName();
+    PreviewPath = App::Path() + "/preview/" + DriverFile + ".jpg";
+    showPreview();
+}
+
+// Shows the selected driver's preview, or the fallback picture when there is
+// none. The probe only looks at the file: a read-only or missing preview
+// directory must not stop the launcher.
+void Form1::showPreview() {
+    const QByteArray path = QFile::encodeName(PreviewPath);
+    struct stat info {};
+    const bool exists = ::stat(path.constData(), &info) == 0;
+    if (exists && info.st_size > 0) {
+        const QPixmap picture = LoadPicture(PreviewPath);
+        if (!picture.isNull()) {
+            Image1->setPicture(picture);
+            return;
+        }
+    } else if (exists && S_ISREG(info.st_mode)) {
+        // An empty preview counts as none, and is removed.
+        QFile::remove(PreviewPath);
+    }
+    PreviewPath = App::Path() + "/preview/404.jpg";
+    Image1->setPicture(LoadPicture(PreviewPath));
+}
+
+void Form1::Command1_Click() {
+    // wired by the launch step
+}
+
+void Form1::Command2_Click() {
+    // wired by the launch step
+}
+
+void Form1::Command3_Click() {
+    // opens the driver editor
+}
+
+void Form1::Command4_Click() {
+    // opens the About window
+}
+
+} // namespace tavro

@@ -1,0 +1,82 @@
+// The standard controls of a form, as thin wrappers over Qt widgets with the
+// properties and events the program uses.
+#pragma once
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace platform::forms {
+
+// A text label; transparent ones show their container's picture through.
+class Label : public QLabel {
+    Q_OBJECT
+public:
+    explicit Label(QWidget* parent, const QString& caption = QString());
+    void setTransparent(bool transparent);
+};
+
+// A container that groups option buttons; drawn without border or caption.
+class Frame : public QFrame {
+    Q_OBJECT
+public:
+    Frame(QWidget* parent, const QString& caption);
+    QString Caption() const { return caption_; }
+
+private:
+    QString caption_;
+};
+
+// A push button; in the graphical style its face shows its back colour.
+class CommandButton : public QPushButton {
+    Q_OBJECT
+public:
+    CommandButton(QWidget* parent, const QString& caption);
+signals:
+    void Click();
+};
+
+// An option button; the buttons of one container form a group.
+class OptionButton : public QRadioButton {
+    Q_OBJECT
+public:
+    OptionButton(QWidget* parent, const QString& caption);
+    bool Value() const { return isChecked(); }
+    // Setting True clears the other buttons of the group.
+    void setValue(bool value) { setChecked(value); }
+};
+
+// A check box with the values 0 (unchecked), 1 (checked) and 2 (grayed).
+class CheckBox : public QCheckBox {
+    Q_OBJECT
+public:
+    static constexpr int Unchecked = 0;
+    static constexpr int Checked = 1;
+    static constexpr int Grayed = 2;
+
+    CheckBox(QWidget* parent, const QString& caption);
+    int Value() const;
+    void setValue(int value);
+
+protected:
+    // A click toggles between checked and unchecked; only code sets grayed.
+    void nextCheckState() override;
+};
+
+// An image control: without stretching it takes the natural size of its
+// picture, anchored at its Left and Top.
+class Image : public QLabel {
+    Q_OBJECT
+public:
+    explicit Image(QWidget* parent);
+    const QPixmap& Picture() const { return picture_; }
+    void setPicture(const QPixmap& picture);
+
+private:
+    QPixmap picture_;
+};
+
+} // namespace platform::forms

@@ -1,0 +1,101 @@
+// A form: a top-level window with a client area that holds controls, its
+// load, resize and unload steps, and the window record (hWnd) through which
+// the window layer sends it messages.
+#pragma once
+
+#include "platform/window.h"
+
+#include <QColor>
+#include <QCursor>
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+namespace platform::forms {
+
+enum class BorderStyle { FixedSingle, Sizable };
+enum class StartUpPosition { CenterScreen, WindowsDefault };
+
+class Form : public QWidget, public platform::WindowHost {
+    Q_OBJECT
+public:
+    struct Design {
+        QString caption;
+        BorderStyle border = BorderStyle::FixedSingle;
+        bool minButton = false;
+        bool maxButton = false;
+        bool hasMenu = false;
+        int clientWidth = 0; // twips
+        int clientHeight = 0;
+        StartUpPosition position = StartUpPosition::WindowsDefault;
+    };
+
+    explicit Form(const Design& design);
+    ~Form() override;
+
+    // Runs the load step once; Show() loads first when needed.
+    void Load();
+    bool IsLoaded() const { return loaded_; }
+    void Show();
+    void Hide();
+    // Runs the unload step and destroys the form.
+    void Unload();
+
+    QString Caption() const;
+    void setCaption(const QString& caption);
+    platform::HWND hWnd() const { return hwnd_; }
+
+    // The form's own free-form text; programs use it as a flag.
+    QString Tag;
+
+    // The client area, which holds the controls.
+    QWidget* Client() const { return client_; }
+    // Client size in twips.
+    int ScaleWidth() const;
+    int ScaleHeight() const;
+
+    void setIcon(const QImage& icon);
+    void setPicture(const QPixmap& picture);
+    void setBackColor(const QColor& colour);
+    void setMousePointer(const QCursor& pointer);
+
+    // platform::WindowHost
+    QWidget* hostWidget() override { return this; }
+    void surfaceChanged() override;
+    void closeRequested() override;
+    void textChanged() override;
+
+protected:
+    virtual void Form_Load() {}
+    virtual void Form_Resize() {}
+    virtual void Form_Unload() {}
+
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void syncWindowRect();
+    void placeFirstTime();
+
+    Design design_;
+    platform::HWND hwnd_ = nullptr;
+    QWidget* client_ = nullptr;
+    platform::HICON smallIcon_ = nullptr;
+    bool loaded_ = false;
+    bool unloading_ = false;
+    bool placed_ = false;
+};
+
+// The forms runtime's own window procedure: every form starts with it.
+platform::LRESULT FormWndProc(platform::HWND hwnd, platform::UINT msg, platform::WPARAM wParam,
+                              platform::LPARAM lParam);
+
+// Ends the program at once: no other form runs its unload step.
+void End();
+// Tests observe End() instead of leaving.
+bool EndRequested();
+void ResetEndForTesting();
+
+} // namespace platform::forms

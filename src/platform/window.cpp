@@ -1,0 +1,479 @@
+#include "platform/window.h"
+
+#include "platform/frame.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <strings.h>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+struct WindowRecord {
+    WNDPROC proc = nullptr;
+    std::vector<std::pair<std::string, LONG_PTR>> props;
+    std::string text;
+    LONG_PTR style = 0;
+    LONG_PTR exStyle = 0;
+    HWND parent = nullptr;
+    HICON smallIcon = nullptr;
+    RECT rect{0, 0, 0, 0};
+    bool zoomed = false;
+    bool minimized = false;
+    bool hasMenu = false;
+    QImage surface;
+    WindowHost* host = nullptr;
+};
+
+struct State {
+    std::map<std::uintptr_t, std::unique_ptr<WindowRecord>> windows;
+    std::uintptr_t nextWindow = 0x10000;
+    std::map<std::uintptr_t, QImage> icons;
+    std::uintptr_t nextIcon = 0x20000;
+    HWND active = nullptr;
+    HCURSOR cursor = nullptr;
+};
+
+State& state() {
+    static State s;
+    return s;
+}
+
+WindowRecord* find(HWND hwnd) {
+    auto& windows = state().windows;
+    auto it = windows.find(reinterpret_cast<std::uintptr_t>(hwnd));
+    return it == windows.end() ? nullptr : it->second.get();
+}
+
+void resizeSurface(WindowRecord& w) {
+    const int width = std::max<LONG>(0, w.rect.right - w.rect.left);
+    const int height = std::max<LONG>(0, w.rect.bottom - w.rect.top);
+    if (w.surface.width() == width && w.surface.height() == height) {
+        return;
+    }
+    w.surface = QImage(width, height, QImage::Format_RGB32);
+    w.surface.fill(QColor(192, 192, 192));
+}
+
+} // namespace
+
+HWND CreateWindowRecord(const WindowCreate& create) {
+    auto record = std::make_unique<WindowRecord>();
+    record->proc = create.proc ? create.proc : &DefWindowProcA;
+    record->text = create.text;
+    record->style = create.style;
+    record->parent = create.parent;
+    record->rect = create.rect;
+    record->host = create.host;
+    record->hasMenu = create.hasMenu;
+    resizeSurface(*record);
+    auto& s = state();
+    const std::uintptr_t id = s.nextWindow;
+    s.nextWindow += 4;
+    s.windows.emplace(id, std::move(record));
+    return reinterpret_cast<HWND>(id);
+}
+
+BOOL DestroyWindow(HWND hwnd) {
+    auto& s = state();
+    if (s.windows.erase(reinterpret_cast<std::uintptr_t>(hwnd)) == 0) {
+        return FALSE;
+    }
+    if (s.active == hwnd) {
+        s.active = nullptr;
+    }
+    return TRUE;
+}
+
+BOOL IsWindow(HWND hwnd) {
+    return find(hwnd) ? TRUE : FALSE;
+}
+
+LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
+    WindowRecord* w = find(hwnd);
+    if (!w) {
+        return 0;
+    }
+    LONG_PTR old = 0;
+    switch (index) {
+    case GWL_WNDPROC:
+        old = reinterpret_cast<LONG_PTR>(w->proc);
+        if (value != 0) {
+            w->proc = reinterpret_cast<WNDPROC>(value);
+        }
+        break;
+    case GWL_STYLE:
+        old = w->style;
+        w->style = value;
+        break;
+    case GWL_EXSTYLE:
+        old = w->exStyle;
+        w->exStyle = value;
+        break;
+    default:
+        break;
+    }
+    return old;
+}
+
+LONG_PTR GetWindowLongA(HWND hwnd, int index) {
+    const WindowRecord* w = find(hwnd);
+    if (!w) {
+        return 0;
+    }
+    switch (index) {
+    case GWL_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWL_STYLE:
+        return w->style;
+    case GWL_EXSTYLE:
+        return w->exStyle;
+    default:
+        return 0;
+    }
+}
+
+LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (!proc) {
+        return 0;
+    }
+    return proc(hwnd, msg, wParam, lParam);
+}
+
+LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    const WindowRecord* w = find(hwnd);
+    if (!w || !w->proc) {
+        return 0;
+    }
+    return w->proc(hwnd, msg, wParam, lParam);
+}
+
+BOOL SetPropA(HWND hwnd, const char* name, LONG_PTR value) {
+    WindowRecord* w = find(hwnd);
+    if (!w || !name) {
+        return FALSE;
+    }
+    for (auto& [key, stored] : w->props) {
+        if (strcasecmp(key.c_str(), name) == 0) {
+            stored = value;
+            return TRUE;
+        }
+    }
+    w->props.emplace_back(name, value);
+    return TRUE;
+}
+
+LONG_PTR GetPropA(HWND hwnd, const char* name) {
+    const WindowRecord* w = find(hwnd);
+    if (!w || !name) {
+        return 0;
+    }
+    for (const auto& [key, stored] : w->props) {
+        if (strcasecmp(key.c_str(), name) == 0) {
+            return stored;
+        }
+    }
+    return 0;
+}
+
+LONG_PTR RemovePropA(HWND hwnd, const char* name) {
+    WindowRecord* w = find(hwnd);
+    if (!w || !name) {
+        return 0;
+    }
+    auto it = std::find_if(w->props.begin(), w->props.end(), [name](const auto& p) {
+        return strcasecmp(p.first.c_str(), name) == 0;
+    });
+    if (it == w->props.end()) {
+        return 0;
+    }
+    const LONG_PTR value = it->second;
+    w->props.erase(it);
+    return value;
+}
+
+HWND GetParent(HWND hwnd) {
+    const WindowRecord* w = find(hwnd);
+    return w ? w->parent : nullptr;
+}
+
+HWND GetActiveWindow() {
+    return state().active;
+}
+
+void SetActiveWindowRecord(HWND hwnd) {
+    state().active = find(hwnd) ? hwnd : nullptr;
+}
+
+BOOL IsZoomed(HWND hwnd) {
+    const WindowRecord* w = find(hwnd);
+    return w && w->zoomed ? TRUE : FALSE;
+}
+
+BOOL IsIconic(HWND hwnd) {
+    const WindowRecord* w = find(hwnd);
+    return w && w->minimized ? TRUE : FALSE;
+}
+
+void SetWindowStateRecord(HWND hwnd, bool zoomed, bool minimized) {
+    if (WindowRecord* w = find(hwnd)) {
+        w->zoomed = zoomed;
+        w->minimized = minimized;
+    }
+}
+
+BOOL GetWindowRect(HWND hwnd, RECT* rect) {
+    const WindowRecord* w = find(hwnd);
+    if (!w || !rect) {
+        return FALSE;
+    }
+    *rect = w->rect;
+    return TRUE;
+}
+
+void SetWindowRectRecord(HWND hwnd, const RECT& rect) {
+    if (WindowRecord* w = find(hwnd)) {
+        w->rect = rect;
+        resizeSurface(*w);
+    }
+}
+
+BOOL HasMenuRecord(HWND hwnd) {
+    const WindowRecord* w = find(hwnd);
+    return w && w->hasMenu ? TRUE : FALSE;
+}
+
+int GetWindowTextA(HWND hwnd, char* buffer, int maxCount) {
+    if (!buffer || maxCount <= 0) {
+        return 0;
+    }
+    buffer[0] = '\0';
+    return static_cast<int>(SendMessageA(hwnd, WM_GETTEXT, static_cast<WPARAM>(maxCount),
+                                         reinterpret_cast<LPARAM>(buffer)));
+}
+
+const std::string& WindowTextRecord(HWND hwnd) {
+    static const std::string none;
+    const WindowRecord* w = find(hwnd);
+    return w ? w->text : none;
+}
+
+void SetWindowTextRecord(HWND hwnd, const std::string& text) {
+    if (WindowRecord* w = find(hwnd)) {
+        w->text = text;
+    }
+}
+
+HICON WindowSmallIconRecord(HWND hwnd) {
+    const WindowRecord* w = find(hwnd);
+    return w ? w->smallIcon : nullptr;
+}
+
+BOOL SetWindowTextA(HWND hwnd, const char* text) {
+    return static_cast<BOOL>(SendMessageA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));
+}
+
+QImage* WindowSurface(HWND hwnd) {
+    WindowRecord* w = find(hwnd);
+    return w ? &w->surface : nullptr;
+}
+
+void WindowSurfaceChanged(HWND hwnd) {
+    if (WindowHost* host = WindowHostOf(hwnd)) {
+        host->surfaceChanged();
+    }
+}
+
+WindowHost* WindowHostOf(HWND hwnd) {
+    const WindowRecord* w = find(hwnd);
+    return w ? w->host : nullptr;
+}
+
+HICON CreateIconFromImage(const QImage& image) {
+    if (image.isNull()) {
+        return nullptr;
+    }
+    auto& s = state();
+    const std::uintptr_t id = s.nextIcon;
+    s.nextIcon += 4;
+    s.icons.emplace(id, image.convertToFormat(QImage::Format_ARGB32));
+    return reinterpret_cast<HICON>(id);
+}
+
+BOOL DestroyIcon(HICON icon) {
+    return state().icons.erase(reinterpret_cast<std::uintptr_t>(icon)) ? TRUE : FALSE;
+}
+
+const QImage* IconImage(HICON icon) {
+    auto& icons = state().icons;
+    auto it = icons.find(reinterpret_cast<std::uintptr_t>(icon));
+    return it == icons.end() ? nullptr : &it->second;
+}
+
+void SetWindowSmallIcon(HWND hwnd, HICON icon) {
+    if (WindowRecord* w = find(hwnd)) {
+        w->smallIcon = icon;
+    }
+}
+
+HCURSOR LoadCursorA(void* instance, std::uintptr_t cursorId) {
+    if (instance) {
+        return nullptr; // only the system cursors exist
+    }
+    switch (cursorId) {
+    case IDC_ARROW:
+    case IDC_SIZENWSE:
+    case IDC_SIZENESW:
+    case IDC_SIZEWE:
+    case IDC_SIZENS:
+    case IDC_SIZEALL:
+        return reinterpret_cast<HCURSOR>(cursorId);
+    default:
+        return nullptr;
+    }
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+    return std::exchange(state().cursor, cursor);
+}
+
+HCURSOR GetCursor() {
+    return state().cursor;
+}
+
+int CursorShape(HCURSOR cursor) {
+    switch (reinterpret_cast<std::uintptr_t>(cursor)) {
+    case IDC_SIZENWSE:
+        return Qt::SizeFDiagCursor;
+    case IDC_SIZENESW:
+        return Qt::SizeBDiagCursor;
+    case IDC_SIZEWE:
+        return Qt::SizeHorCursor;
+    case IDC_SIZENS:
+        return Qt::SizeVerCursor;
+    case IDC_SIZEALL:
+        return Qt::SizeAllCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+
+int GetSystemMetrics(int index) {
+    switch (index) {
+    case SM_CXSCREEN:
+    case SM_CYSCREEN: {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen) {
+            return index == SM_CXSCREEN ? 1024 : 768;
+        }
+        return index == SM_CXSCREEN ? screen->geometry().width() : screen->geometry().height();
+    }
+    case SM_CYCAPTION:
+        return frame::CaptionHeight;
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+        return 1;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME:
+        return frame::DialogFrameWidth;
+    case SM_CXFRAME:
+    case SM_CYFRAME:
+        return frame::SizingFrameWidth;
+    case SM_CXICON:
+    case SM_CYICON:
+        return 32;
+    case SM_CXSMICON:
+    case SM_CYSMICON:
+        return 16;
+    case SM_CYMENU:
+        return frame::MenuHeight;
+    case SM_CXSIZE:
+    case SM_CYSIZE:
+        return frame::CaptionButtonWidth;
+    default:
+        return 0;
+    }
+}
+
+namespace {
+
+void fillLogFont(LOGFONTA& font, const QString& family, LONG height, LONG weight) {
+    std::memset(&font, 0, sizeof font);
+    font.lfHeight = height;
+    font.lfWeight = weight;
+    const QByteArray face = family.toUtf8().left(LF_FACESIZE - 1);
+    std::memcpy(font.lfFaceName, face.constData(), static_cast<std::size_t>(face.size()));
+}
+
+} // namespace
+
+BOOL SystemParametersInfoA(UINT action, UINT param, void* data, UINT winIni) {
+    (void)param;
+    (void)winIni;
+    if (action != SPI_GETNONCLIENTMETRICS || !data) {
+        return FALSE;
+    }
+    auto* metrics = static_cast<NONCLIENTMETRICSA*>(data);
+    if (metrics->cbSize != sizeof(NONCLIENTMETRICSA)) {
+        return FALSE;
+    }
+    // The caption font follows the desktop's title font; sizes are the classic ones.
+    const QString title = QFontDatabase::systemFont(QFontDatabase::TitleFont).family();
+    const QString general = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    metrics->iBorderWidth = 1;
+    metrics->iScrollWidth = 16;
+    metrics->iScrollHeight = 16;
+    metrics->iCaptionWidth = frame::CaptionButtonWidth;
+    metrics->iCaptionHeight = frame::CaptionButtonWidth;
+    fillLogFont(metrics->lfCaptionFont, title, -11, 700);
+    metrics->iSmCaptionWidth = 12;
+    metrics->iSmCaptionHeight = 15;
+    fillLogFont(metrics->lfSmCaptionFont, title, -11, 700);
+    metrics->iMenuWidth = frame::CaptionButtonWidth;
+    metrics->iMenuHeight = frame::MenuHeight - 1;
+    fillLogFont(metrics->lfMenuFont, general, -11, 400);
+    fillLogFont(metrics->lfStatusFont, general, -11, 400);
+    fillLogFont(metrics->lfMessageFont, general, -11, 400);
+    return TRUE;
+}
+
+COLORREF GetSysColor(int index) {
+    switch (index) {
+    case COLOR_ACTIVECAPTION:
+        return RGB(0, 0, 128);
+    case COLOR_INACTIVECAPTION:
+        return RGB(128, 128, 128);
+    case COLOR_WINDOW:
+        return RGB(255, 255, 255);
+    case COLOR_WINDOWTEXT:
+    case COLOR_BTNTEXT:
+    case COLOR_3DDKSHADOW:
+        return RGB(0, 0, 0);
+    case COLOR_CAPTIONTEXT:
+    case COLOR_HIGHLIGHTTEXT:
+    case COLOR_BTNHIGHLIGHT:
+        return RGB(255, 255, 255);
+    case COLOR_HIGHLIGHT:
+        return RGB(0, 0, 128);
+    case COLOR_BTNFACE:
+        return RGB(192, 192, 192);
+    case COLOR_BTNSHADOW:
+        return RGB(128, 128, 128);
+    case COLOR_INACTIVECAPTIONTEXT:
+        return RGB(192, 192, 192);
+    case COLOR_3DLIGHT:
+        return RGB(223, 223, 223);
+    default:
+        return RGB(192, 192, 192);
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,58 @@
+#include "support/EmulatorDir.h"
+
+#include "launcher/Form1.h"
+#include "platform/forms/App.h"
+#include "platform/forms/Form.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+
+namespace tavro::test {
+
+EmulatorDir::EmulatorDir() {
+    makeDir("drv");
+    makeDir("preview");
+    platform::forms::App::SetPathForTesting(dir_.path());
+}
+
+EmulatorDir::~EmulatorDir() {
+    DestroyForms();
+    platform::forms::App::SetPathForTesting(QString());
+}
+
+void EmulatorDir::write(const QString& relative, const QByteArray& content) const {
+    QFile f(file(relative));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        f.write(content);
+    }
+}
+
+void EmulatorDir::writePicture(const QString& relative, int width, int height) const {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(40, 90, 160));
+    image.save(file(relative), "JPG");
+}
+
+QByteArray EmulatorDir::read(const QString& relative) const {
+    QFile f(file(relative));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool EmulatorDir::exists(const QString& relative) const {
+    return QFile::exists(file(relative));
+}
+
+void EmulatorDir::makeDir(const QString& relative) const {
+    QDir(dir_.path()).mkpath(relative);
+}
+
+void DestroyForms() {
+    delete Form1::Existing();
+    // Forms unloaded during the test are deleted later; let that happen now.
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    platform::forms::ResetEndForTesting();
+}
+
+} // namespace tavro::test

@@ -1,0 +1,33 @@
+// A temporary emulator directory for tests: drv/, preview/ and the program
+// directory pointed at it for as long as the object lives.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace tavro::test {
+
+class EmulatorDir {
+public:
+    EmulatorDir();
+    ~EmulatorDir();
+
+    QString path() const { return dir_.path(); }
+    QString file(const QString& relative) const { return dir_.path() + "/" + relative; }
+
+    void write(const QString& relative, const QByteArray& content) const;
+    // A small valid JPEG picture of the given size.
+    void writePicture(const QString& relative, int width, int height) const;
+    QByteArray read(const QString& relative) const;
+    bool exists(const QString& relative) const;
+    void makeDir(const QString& relative) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Forgets the main window of an earlier test, so the next one starts fresh.
+void DestroyForms();
+
+} // namespace tavro::test
