@@ -1,0 +1,376 @@
+// The profile-file functions: Win32 reading rules, writes that touch one line
+// only, and failed writes that leave the old file whole.
+#include "platform/profile.h"
+
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <random>
+#include <set>
+#include <signal.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::GetPrivateProfileStringA;
+using platform::WritePrivateProfileStringA;
+
+class ProfileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    std::string Dir() const { return dir_.path().toStdString(); }
+    std::string PathOf(const std::string& name) const { return Dir() + "/" + name; }
+    std::string Cfg() const { return PathOf("tavro.cfg"); }
+
+    static void Put(const std::string& path, const std::string& bytes) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << bytes;
+    }
+    static std::string Get(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    std::string Read(const char* section, const char* key, const char* def = "",
+                     unsigned size = 256) const {
+        std::string buf(size, '#');
+        const platform::DWORD n =
+            GetPrivateProfileStringA(section, key, def, buf.data(), size, Cfg().c_str());
+        EXPECT_LT(n, size);
+        EXPECT_EQ(buf[n], '\0') << "result not NUL-terminated";
+        return buf.substr(0, n);
+    }
+    bool Write(const char* section, const char* key, const char* value) const {
+        return WritePrivateProfileStringA(section, key, value, Cfg().c_str()) == platform::TRUE;
+    }
+    std::set<std::string> Entries(const std::string& dir) const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir))
+            names.insert(e.path().filename().string());
+        return names;
+    }
+
+    QTemporaryDir dir_;
+};
+
+// --- reading -------------------------------------------------------------
+
+TEST_F(ProfileTest, MissingFileSectionOrKeyGivesTheDefault) {
+    EXPECT_EQ(Read("General", "debug", "dflt"), "dflt");
+    Put(Cfg(), "[General]\ndebug=1\n");
+    EXPECT_EQ(Read("Other", "debug", "dflt"), "dflt");
+    EXPECT_EQ(Read("General", "sync", "dflt"), "dflt");
+    EXPECT_EQ(Read("General", "sync", nullptr), "");
+    EXPECT_EQ(Read("General", "debug", "dflt"), "1");
+}
+
+TEST_F(ProfileTest, NamesAreTrimmedAndCaseInsensitiveValuesTrimmed) {
+    Put(Cfg(), "  [ geNERal ]  \n\t Debug \t=  on  \n");
+    EXPECT_EQ(Read("General", "DEBUG"), "on");
+    EXPECT_EQ(Read(" general", "debug "), "on");
+}
+
+TEST_F(ProfileTest, FirstSectionAndFirstKeyWin) {
+    Put(Cfg(), "[A]\nk=first\nk=second\nonly2=x\n[B]\nk=b\n[a]\nk=third\nlater=y\n");
+    EXPECT_EQ(Read("A", "k"), "first");
+    EXPECT_EQ(Read("B", "k"), "b");
+    // A key that only a later duplicate section holds is not found.
+    EXPECT_EQ(Read("A", "later", "none"), "none");
+}
+
+TEST_F(ProfileTest, EmptyValuesAndBareKeysGiveTheDefault) {
+    Put(Cfg(), "[S]\nempty=\nblank=   \nbare\nquoted=\"\"\n");
+    EXPECT_EQ(Read("S", "empty", "d"), "d");
+    EXPECT_EQ(Read("S", "blank", "d"), "d");
+    EXPECT_EQ(Read("S", "bare", "d"), "d");
+    EXPECT_EQ(Read("S", "quoted", "d"), "");
+}
+
+TEST_F(ProfileTest, MatchingQuotesAreRemovedOthersKept) {
+    Put(Cfg(), "[S]\na=\"x y\"\nb='z'\nc=\"mixed'\nd=\"\ne= \" pad \" \nf=a\"b\"\n");
+    EXPECT_EQ(Read("S", "a"), "x y");
+    EXPECT_EQ(Read("S", "b"), "z");
+    EXPECT_EQ(Read("S", "c"), "\"mixed'");
+    EXPECT_EQ(Read("S", "d"), "\"");
+    EXPECT_EQ(Read("S", "e"), " pad ");
+    EXPECT_EQ(Read("S", "f"), "a\"b\"");
+}
+
+TEST_F(ProfileTest, ValueIsCutToTheBufferAndCountMatches) {
+    Put(Cfg(), "[S]\nk=" + std::string(100, 'v') + "\n");
+    EXPECT_EQ(Read("S", "k", "", 80), std::string(79, 'v'));
+    EXPECT_EQ(Read("S", "k", "", 1), "");
+    EXPECT_EQ(Read("Nope", "k", "defaultvalue", 4), "def");
+    char buf[4] = {'x', 'x', 'x', 'x'};
+    EXPECT_EQ(GetPrivateProfileStringA("S", "k", "", nullptr, 80, Cfg().c_str()), 0u);
+    EXPECT_EQ(GetPrivateProfileStringA("S", "k", "", buf, 0, Cfg().c_str()), 0u);
+    EXPECT_EQ(buf[0], 'x') << "a zero-sized buffer must not be written";
+}
+
+TEST_F(ProfileTest, NullNamesGiveTheDefault) {
+    Put(Cfg(), "[S]\nk=v\n");
+    EXPECT_EQ(Read(nullptr, "k", "d"), "d");
+    EXPECT_EQ(Read("S", nullptr, "d"), "d");
+    char buf[8];
+    EXPECT_EQ(GetPrivateProfileStringA("S", "k", "d", buf, 8, nullptr), 1u);
+    EXPECT_STREQ(buf, "d");
+}
+
+TEST_F(ProfileTest, AnyLineBreakSplitsLines) {
+    Put(Cfg(), "[A]\r\na=1\rb=2\nc=3\r\n\r\n\n\r[B]\rd=4");
+    EXPECT_EQ(Read("A", "a"), "1");
+    EXPECT_EQ(Read("A", "b"), "2");
+    EXPECT_EQ(Read("A", "c"), "3");
+    EXPECT_EQ(Read("B", "d"), "4");
+}
+
+TEST_F(ProfileTest, OddLinesAreNotSectionsOrKeys) {
+    // A byte order mark, a `[` without `]`, comments and lines before any
+    // section: none of them may open a section or be taken for a key.
+    Put(Cfg(), "\xEF\xBB\xBF[Top]\nk=top\n[broken\nafter=still top\n;k=comment\n[S]\n;x=1\n");
+    EXPECT_EQ(Read("Top", "k"), "top");
+    EXPECT_EQ(Read("Top", "after"), "still top");
+    EXPECT_EQ(Read("broken", "after", "d"), "d");
+    EXPECT_EQ(Read("S", ";x", "d"), "d");
+    Put(Cfg(), "orphan=1\n[S]\n");
+    EXPECT_EQ(Read("S", "orphan", "d"), "d");
+}
+
+TEST_F(ProfileTest, NulBytesEndTheValue) {
+    Put(Cfg(), std::string("[S]\nk=ab\0cd\nk2\0=x\nn=1\n", 22));
+    EXPECT_EQ(Read("S", "k"), "ab");
+    EXPECT_EQ(Read("S", "n"), "1");
+}
+
+TEST_F(ProfileTest, GarbageAndHugeLinesAreReadSafely) {
+    std::mt19937 rng(7);
+    std::string junk(64 * 1024, '\0');
+    for (char& c : junk)
+        c = static_cast<char>(rng());
+    Put(Cfg(), junk + "\n[S]\nk=found\n");
+    EXPECT_EQ(Read("S", "k"), "found");
+
+    const std::string longLine = "big=" + std::string(1 << 20, 'x');
+    Put(Cfg(), "[S]\n" + longLine + "\nk=v");
+    EXPECT_EQ(Read("S", "big", "", 80), std::string(79, 'x'));
+    EXPECT_EQ(Read("S", "k"), "v");
+    ASSERT_TRUE(Write("S", "k", "w"));
+    EXPECT_EQ(Get(Cfg()), "[S]\n" + longLine + "\nk=w");
+
+    Put(Cfg(), "[S]\nk=" + std::string(1 << 20, '[') + "]\n");
+    EXPECT_EQ(Read("S", "k", "", 3), "[[");
+}
+
+TEST_F(ProfileTest, LargeFileIsReadToItsEnd) {
+    // 100 MB of keys before the one wanted: checks correctness at size; the
+    // speed is measured in bench/profile.cpp.
+    {
+        std::ofstream out(Cfg(), std::ios::binary);
+        out << "[Filler]\n";
+        const std::string line = std::string(90, 'f') + "=" + std::string(9, 'v') + "\n";
+        for (int i = 0; i < 1'000'000; ++i)
+            out << line;
+        out << "[S]\nk=end\n";
+    }
+    ASSERT_GE(fs::file_size(Cfg()), 100'000'000u);
+    EXPECT_EQ(Read("S", "k"), "end");
+}
+
+TEST_F(ProfileTest, EachReadSeesTheFileAsItIsNow) {
+    Put(Cfg(), "[S]\nk=one\n");
+    EXPECT_EQ(Read("S", "k"), "one");
+    Put(Cfg(), "[S]\nk=two\n");
+    EXPECT_EQ(Read("S", "k"), "two");
+}
+
+TEST_F(ProfileTest, DirectoriesAndDevicesReadAsMissing) {
+    char buf[8];
+    EXPECT_EQ(GetPrivateProfileStringA("S", "k", "d", buf, 8, Dir().c_str()), 1u);
+    EXPECT_EQ(GetPrivateProfileStringA("S", "k", "d", buf, 8, "/dev/zero"), 1u);
+    EXPECT_STREQ(buf, "d");
+}
+
+// --- writing -------------------------------------------------------------
+
+TEST_F(ProfileTest, WriteCreatesTheFileWithLf) {
+    ASSERT_TRUE(Write("Resolution", "res", "640x400"));
+    EXPECT_EQ(Get(Cfg()), "[Resolution]\nres=640x400\n");
+    EXPECT_EQ(Read("resolution", "RES"), "640x400");
+}
+
+TEST_F(ProfileTest, ReplacingAValueKeepsEveryOtherByte) {
+    const std::string before = "; tavro settings\r\n[Resolution]\r\n  Res = 640x400 ; old\r\n"
+                               "# odd line\r\n[General]\r\ndebug=1\r\n";
+    Put(Cfg(), before);
+    ASSERT_TRUE(Write("RESOLUTION", "res", "800x600"));
+    EXPECT_EQ(Get(Cfg()), "; tavro settings\r\n[Resolution]\r\n  Res = 800x600\r\n"
+                          "# odd line\r\n[General]\r\ndebug=1\r\n");
+    EXPECT_EQ(Read("Resolution", "res"), "800x600");
+
+    Put(Cfg(), "[S]\nbare  \nnext=1\n");
+    ASSERT_TRUE(Write("S", "bare", "v"));
+    EXPECT_EQ(Get(Cfg()), "[S]\nbare=v\nnext=1\n");
+}
+
+TEST_F(ProfileTest, NewKeyGoesAfterTheLastKeyOfItsSection) {
+    Put(Cfg(), "[General]\ndebug=1\n; sound comes later\n\n[Other]\nx=1\n");
+    ASSERT_TRUE(Write("general", "sound", "0"));
+    EXPECT_EQ(Get(Cfg()), "[General]\ndebug=1\nsound=0\n; sound comes later\n\n[Other]\nx=1\n");
+
+    Put(Cfg(), "[Empty]\n\n[Other]\n");
+    ASSERT_TRUE(Write("Empty", "k", "v"));
+    EXPECT_EQ(Get(Cfg()), "[Empty]\nk=v\n\n[Other]\n");
+
+    // In a CR file, a CR put before an LF that ends a blank line would join
+    // with it and the blank line would be lost.
+    Put(Cfg(), "[S]\rk=1\n\n[T]\r");
+    ASSERT_TRUE(Write("S", "new", "v"));
+    EXPECT_EQ(Get(Cfg()), "[S]\rk=1\nnew=v\r\n\n[T]\r");
+}
+
+TEST_F(ProfileTest, OnlyTheFirstOfDuplicateSectionsIsWritten) {
+    Put(Cfg(), "[S]\na=1\n[S]\nk=old\n");
+    ASSERT_TRUE(Write("S", "k", "new"));
+    EXPECT_EQ(Get(Cfg()), "[S]\na=1\nk=new\n[S]\nk=old\n");
+    EXPECT_EQ(Read("S", "k"), "new");
+}
+
+TEST_F(ProfileTest, NewSectionGoesAtTheEndInTheFilesLineStyle) {
+    Put(Cfg(), "[A]\r\nx=1\r\n");
+    ASSERT_TRUE(Write("B", "k", "v"));
+    EXPECT_EQ(Get(Cfg()), "[A]\r\nx=1\r\n[B]\r\nk=v\r\n");
+
+    Put(Cfg(), "[A]\rx=1\r");
+    ASSERT_TRUE(Write("A", "y", "2"));
+    EXPECT_EQ(Get(Cfg()), "[A]\rx=1\ry=2\r");
+}
+
+TEST_F(ProfileTest, AMissingFinalLineBreakIsAddedBeforeAnAppendedLine) {
+    Put(Cfg(), "[A]\r\nx=1");
+    ASSERT_TRUE(Write("A", "y", "2"));
+    EXPECT_EQ(Get(Cfg()), "[A]\r\nx=1\r\ny=2\r\n");
+
+    Put(Cfg(), "; no newline");
+    ASSERT_TRUE(Write("B", "k", "v"));
+    EXPECT_EQ(Get(Cfg()), "; no newline\n[B]\nk=v\n");
+
+    Put(Cfg(), "[A]\nx=1");
+    ASSERT_TRUE(Write("A", "x", "2"));
+    EXPECT_EQ(Get(Cfg()), "[A]\nx=2");
+}
+
+TEST_F(ProfileTest, ByteOrderMarkStaysAndFirstSectionIsFound) {
+    Put(Cfg(), "\xEF\xBB\xBF[General]\ndebug=1\n");
+    ASSERT_TRUE(Write("General", "debug", "0"));
+    EXPECT_EQ(Get(Cfg()), "\xEF\xBB\xBF[General]\ndebug=0\n");
+}
+
+TEST_F(ProfileTest, ValuesThatReadingWouldAlterRoundTrip) {
+    for (const char* value : {" lead", "trail\t", "\"q\"", "'s'", "\"", "a=b", "[x]", ";c"}) {
+        ASSERT_TRUE(Write("S", "k", value)) << value;
+        EXPECT_EQ(Read("S", "k"), value);
+    }
+}
+
+TEST_F(ProfileTest, NamesAndValuesAFileCannotHoldAreRefused) {
+    Put(Cfg(), "[S]\nk=v\n");
+    const std::string before = Get(Cfg());
+    EXPECT_FALSE(Write("S", "k", "two\nlines"));
+    EXPECT_FALSE(Write("S", "k", "cr\r"));
+    EXPECT_FALSE(Write("S]", "k", "v"));
+    EXPECT_FALSE(Write("S\n[T", "k", "v"));
+    EXPECT_FALSE(Write("S", "a=b", "v"));
+    EXPECT_FALSE(Write("S", "  ", "v"));
+    EXPECT_FALSE(Write("S", "[k", "v"));
+    EXPECT_FALSE(Write("S", ";k", "v"));
+    EXPECT_FALSE(Write(nullptr, "k", "v"));
+    EXPECT_FALSE(Write("S", nullptr, "v"));
+    EXPECT_FALSE(Write("S", "k", nullptr));
+    EXPECT_EQ(Get(Cfg()), before);
+}
+
+TEST_F(ProfileTest, PermissionBitsAreKept) {
+    Put(Cfg(), "[S]\nk=v\n");
+    ASSERT_EQ(::chmod(Cfg().c_str(), 0640), 0);
+    ASSERT_TRUE(Write("S", "k", "w"));
+    struct stat st {};
+    ASSERT_EQ(::stat(Cfg().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(ProfileTest, ASymbolicLinkIsFollowedNotReplaced) {
+    Put(PathOf("real.cfg"), "[S]\nk=v\n");
+    fs::create_symlink(PathOf("real.cfg"), Cfg());
+    ASSERT_TRUE(Write("S", "k", "w"));
+    EXPECT_TRUE(fs::is_symlink(Cfg()));
+    EXPECT_EQ(Get(PathOf("real.cfg")), "[S]\nk=w\n");
+}
+
+TEST_F(ProfileTest, UnchangedValueLeavesTheFileAlone) {
+    Put(Cfg(), "[S]\nk=v\n");
+    struct stat before {};
+    ASSERT_EQ(::stat(Cfg().c_str(), &before), 0);
+    ASSERT_TRUE(Write("S", "k", "v"));
+    struct stat after {};
+    ASSERT_EQ(::stat(Cfg().c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+}
+
+// --- failed writes -------------------------------------------------------
+
+TEST_F(ProfileTest, FailedWritesReturnFalseAndLeaveNothingBehind) {
+    // The directory part is a regular file.
+    Put(PathOf("plain"), "not a directory");
+    EXPECT_EQ(WritePrivateProfileStringA("S", "k", "v", (PathOf("plain") + "/tavro.cfg").c_str()),
+              platform::FALSE);
+    // The path is a directory.
+    fs::create_directory(PathOf("adir"));
+    EXPECT_EQ(WritePrivateProfileStringA("S", "k", "v", PathOf("adir").c_str()), platform::FALSE);
+    EXPECT_TRUE(fs::is_empty(PathOf("adir")));
+    // The directory is missing.
+    EXPECT_EQ(WritePrivateProfileStringA("S", "k", "v", PathOf("gone/tavro.cfg").c_str()),
+              platform::FALSE);
+    EXPECT_FALSE(fs::exists(PathOf("gone")));
+    EXPECT_EQ(Get(PathOf("plain")), "not a directory");
+    EXPECT_EQ(Entries(Dir()), (std::set<std::string>{"plain", "adir"}));
+}
+
+TEST_F(ProfileTest, DiskFullLeavesTheOldFileWhole) {
+    const std::string before = "; keep me\n[S]\nk=" + std::string(4000, 'o') + "\n";
+    Put(Cfg(), before);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Files may not grow past 1 KB in the child: the new copy cannot be written.
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit {
+            1024, 1024
+        };
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const platform::BOOL ok = WritePrivateProfileStringA("S", "new", "v", Cfg().c_str());
+        ::_exit(ok == platform::FALSE ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write reported success";
+    EXPECT_EQ(Get(Cfg()), before);
+    EXPECT_EQ(Entries(Dir()), (std::set<std::string>{"tavro.cfg"}));
+}
+
+TEST_F(ProfileTest, UnreadableTargetIsNeverOverwritten) {
+    // A path that is a directory must not be replaced by a fresh file.
+    fs::create_directory(Cfg());
+    EXPECT_FALSE(Write("S", "k", "v"));
+    EXPECT_TRUE(fs::is_directory(Cfg()));
+}
+
+} // namespace
