@@ -1,5 +1,8 @@
 // The default window procedure: what a window does with a message that its
-// own procedures pass on.
+// own procedures pass on. It paints the standard frame, answers hit tests,
+// turns presses on the frame into system commands and carries those out.
+#include "platform/frame.h"
+#include "platform/frame_painter.h"
 #include "platform/window.h"
 
 #include <algorithm>
@@ -9,37 +12,29 @@ namespace platform {
 
 namespace {
 
-LRESULT setText(HWND hwnd, LPARAM lParam);
-LRESULT getText(HWND hwnd, WPARAM wParam, LPARAM lParam);
-
-} // namespace
-
-LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (!IsWindow(hwnd)) {
-        return 0;
-    }
-    switch (msg) {
-    case WM_SETTEXT:
-        return setText(hwnd, lParam);
-    case WM_GETTEXT:
-        return getText(hwnd, wParam, lParam);
-    case WM_GETTEXTLENGTH: {
-        return static_cast<LRESULT>(WindowTextRecord(hwnd).size());
-    }
-    case WM_GETICON:
-        return wParam == ICON_SMALL ? reinterpret_cast<LRESULT>(WindowSmallIconRecord(hwnd)) : 0;
-    case WM_NCACTIVATE:
-        return TRUE;
-    case WM_MOUSEACTIVATE:
-        return MA_ACTIVATE;
-    case WM_MDIGETACTIVE:
-        return 0;
-    default:
-        return 0;
-    }
+bool isActive(HWND hwnd) {
+    return GetActiveWindow() == hwnd;
 }
 
-namespace {
+POINT pointFrom(LPARAM lParam) {
+    return POINT{static_cast<std::int16_t>(LOWORD(static_cast<std::uintptr_t>(lParam))),
+                 static_cast<std::int16_t>(HIWORD(static_cast<std::uintptr_t>(lParam)))};
+}
+
+frame::Layout layoutOf(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return frame::ComputeLayout(r.right - r.left, r.bottom - r.top, GetWindowLongA(hwnd, GWL_STYLE),
+                                HasMenuRecord(hwnd), WindowSmallIconRecord(hwnd) != nullptr);
+}
+
+LRESULT hitTest(HWND hwnd, LPARAM lParam) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    const POINT p = pointFrom(lParam);
+    return frame::HitTest(layoutOf(hwnd), GetWindowLongA(hwnd, GWL_STYLE), p.x - r.left,
+                          p.y - r.top);
+}
 
 LRESULT setText(HWND hwnd, LPARAM lParam) {
     const char* text = reinterpret_cast<const char*>(lParam);
@@ -47,6 +42,7 @@ LRESULT setText(HWND hwnd, LPARAM lParam) {
     if (WindowHost* host = WindowHostOf(hwnd)) {
         host->textChanged();
     }
+    frame::PaintStandardFrame(hwnd, 1, isActive(hwnd));
     return TRUE;
 }
 
@@ -63,6 +59,168 @@ LRESULT getText(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(count);
 }
 
+std::uintptr_t cursorFor(int hit) {
+    switch (hit) {
+    case HTLEFT:
+    case HTRIGHT:
+        return IDC_SIZEWE;
+    case HTTOP:
+    case HTBOTTOM:
+        return IDC_SIZENS;
+    case HTTOPLEFT:
+    case HTBOTTOMRIGHT:
+        return IDC_SIZENWSE;
+    case HTTOPRIGHT:
+    case HTBOTTOMLEFT:
+        return IDC_SIZENESW;
+    default:
+        return IDC_ARROW;
+    }
+}
+
+bool isCaptionButton(int hit) {
+    return hit == HTCLOSE || hit == HTMAXBUTTON || hit == HTMINBUTTON;
+}
+
+LRESULT buttonDown(HWND hwnd, WPARAM hit, LPARAM lParam) {
+    const int code = static_cast<int>(hit);
+    if (code == HTCAPTION) {
+        return SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
+    }
+    if (code >= HTLEFT && code <= HTBOTTOMRIGHT) {
+        return SendMessageA(hwnd, WM_SYSCOMMAND, SC_SIZE + static_cast<WPARAM>(code - HTLEFT + 1),
+                            lParam);
+    }
+    if (isCaptionButton(code)) {
+        // The button acts on release over it; until then it shows pressed.
+        SetPressedButtonRecord(hwnd, code);
+        frame::PaintCaptionButtons(hwnd);
+        return 0;
+    }
+    if (code == HTMENU) {
+        RECT r{};
+        GetWindowRect(hwnd, &r);
+        const POINT p = pointFrom(lParam);
+        const int item =
+            frame::MenuItemAt(layoutOf(hwnd), static_cast<int>(MenuItemsRecord(hwnd).size()),
+                              p.x - r.left, p.y - r.top);
+        if (item >= 0) {
+            if (WindowHost* host = WindowHostOf(hwnd)) {
+                host->menuCommand(item);
+            }
+        }
+    }
+    return 0;
+}
+
+LRESULT buttonUp(HWND hwnd, WPARAM hit, LPARAM lParam) {
+    const int pressed = PressedButtonRecord(hwnd);
+    if (pressed == 0) {
+        return 0;
+    }
+    SetPressedButtonRecord(hwnd, 0);
+    frame::PaintCaptionButtons(hwnd);
+    if (pressed != static_cast<int>(hit)) {
+        return 0; // released elsewhere: no command
+    }
+    switch (pressed) {
+    case HTCLOSE:
+        return SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, lParam);
+    case HTMAXBUTTON:
+        return SendMessageA(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE, lParam);
+    case HTMINBUTTON:
+        return SendMessageA(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, lParam);
+    default:
+        return 0;
+    }
+}
+
+LRESULT sysCommand(HWND hwnd, WPARAM wParam) {
+    WindowHost* host = WindowHostOf(hwnd);
+    switch (wParam & 0xFFF0) {
+    case SC_MOVE:
+        if (host) {
+            host->startMove();
+        }
+        return 0;
+    case SC_SIZE:
+        if (host && (GetWindowLongA(hwnd, GWL_STYLE) & WS_THICKFRAME)) {
+            host->startSize(static_cast<int>(wParam & 0x0F) + HTLEFT - 1);
+        }
+        return 0;
+    case SC_CLOSE:
+        return SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    case SC_MINIMIZE:
+        if (host) {
+            host->showState(SW_SHOWMINIMIZED);
+        }
+        return 0;
+    case SC_MAXIMIZE:
+        if (host && (GetWindowLongA(hwnd, GWL_STYLE) & WS_MAXIMIZEBOX)) {
+            host->showState(SW_SHOWMAXIMIZED);
+        }
+        return 0;
+    case SC_RESTORE:
+        if (host) {
+            host->showState(SW_SHOWNORMAL);
+        }
+        return 0;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
+
+LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (!IsWindow(hwnd)) {
+        return 0;
+    }
+    switch (msg) {
+    case WM_SETTEXT:
+        return setText(hwnd, lParam);
+    case WM_GETTEXT:
+        return getText(hwnd, wParam, lParam);
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(WindowTextRecord(hwnd).size());
+    case WM_GETICON:
+        return wParam == ICON_SMALL ? reinterpret_cast<LRESULT>(WindowSmallIconRecord(hwnd)) : 0;
+    case WM_NCPAINT:
+        frame::PaintStandardFrame(hwnd, wParam, isActive(hwnd));
+        return 0;
+    case WM_NCACTIVATE:
+        frame::PaintStandardFrame(hwnd, 1, wParam != 0);
+        return TRUE;
+    case WM_NCHITTEST:
+        return hitTest(hwnd, lParam);
+    case WM_NCLBUTTONDOWN:
+        return buttonDown(hwnd, wParam, lParam);
+    case WM_NCLBUTTONUP:
+        return buttonUp(hwnd, wParam, lParam);
+    case WM_NCLBUTTONDBLCLK:
+        if (wParam == HTCAPTION && (GetWindowLongA(hwnd, GWL_STYLE) & WS_MAXIMIZEBOX)) {
+            return SendMessageA(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE,
+                                lParam);
+        }
+        return 0;
+    case WM_SYSCOMMAND:
+        return sysCommand(hwnd, wParam);
+    case WM_CLOSE:
+        if (WindowHost* host = WindowHostOf(hwnd)) {
+            host->closeRequested();
+        }
+        return 0;
+    case WM_SETCURSOR:
+        SetCursor(LoadCursorA(nullptr, cursorFor(static_cast<std::int16_t>(
+                                           LOWORD(static_cast<std::uintptr_t>(lParam))))));
+        return TRUE;
+    case WM_MOUSEACTIVATE:
+        return MA_ACTIVATE;
+    case WM_MDIGETACTIVE:
+        return 0;
+    default:
+        return 0;
+    }
+}
 
 } // namespace platform

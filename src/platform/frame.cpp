@@ -18,6 +18,15 @@ bool Contains(const RECT& r, int x, int y) {
     return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
 
+int MenuItemAt(const Layout& l, int itemCount, int x, int y) {
+    if (!Contains(l.menu, x, y)) {
+        return -1;
+    }
+    const int offset = x - l.menu.left;
+    const int item = offset / (MenuItemPadding + MenuItemWidth);
+    return item < itemCount ? item : -1;
+}
+
 int FrameWidth(LONG_PTR style) {
     return (style & DS_MODALFRAME) ? DialogFrameWidth : SizingFrameWidth;
 }

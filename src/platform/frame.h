@@ -12,6 +12,9 @@ inline constexpr int CaptionButtonWidth = 18; // SM_CXSIZE
 inline constexpr int SizingFrameWidth = 4;    // SM_CXFRAME
 inline constexpr int DialogFrameWidth = 3;    // SM_CXDLGFRAME
 inline constexpr int MenuHeight = 19;         // SM_CYMENU
+// Menu bar items: a fixed width each, after a small gap.
+inline constexpr int MenuItemPadding = 6;
+inline constexpr int MenuItemWidth = 40;
 // How far along an edge from a corner a sizing border counts as the corner.
 inline constexpr int CornerExtent = 16;
 
@@ -44,5 +47,8 @@ Layout ComputeLayout(int width, int height, LONG_PTR style, bool hasMenu, bool h
 int HitTest(const Layout& layout, LONG_PTR style, int x, int y);
 
 bool Contains(const RECT& r, int x, int y);
+
+// The menu bar item under a point in window coordinates, or -1.
+int MenuItemAt(const Layout& layout, int itemCount, int x, int y);
 
 } // namespace platform::frame

@@ -116,6 +116,7 @@ inline constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
 inline constexpr UINT WM_NCLBUTTONUP = 0x00A2;
 inline constexpr UINT WM_NCLBUTTONDBLCLK = 0x00A3;
 inline constexpr UINT WM_NCRBUTTONDOWN = 0x00A4;
+inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;
 inline constexpr UINT WM_INITMENUPOPUP = 0x0117;
 inline constexpr UINT WM_MOUSEMOVE = 0x0200;

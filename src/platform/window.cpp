@@ -29,6 +29,8 @@ struct WindowRecord {
     bool zoomed = false;
     bool minimized = false;
     bool hasMenu = false;
+    std::vector<std::string> menuItems;
+    int pressedButton = 0;
     QImage surface;
     WindowHost* host = nullptr;
 };
@@ -249,6 +251,30 @@ void SetWindowRectRecord(HWND hwnd, const RECT& rect) {
 BOOL HasMenuRecord(HWND hwnd) {
     const WindowRecord* w = find(hwnd);
     return w && w->hasMenu ? TRUE : FALSE;
+}
+
+void SetMenuItemsRecord(HWND hwnd, std::vector<std::string> items) {
+    if (WindowRecord* w = find(hwnd)) {
+        w->menuItems = std::move(items);
+        w->hasMenu = !w->menuItems.empty();
+    }
+}
+
+const std::vector<std::string>& MenuItemsRecord(HWND hwnd) {
+    static const std::vector<std::string> none;
+    const WindowRecord* w = find(hwnd);
+    return w ? w->menuItems : none;
+}
+
+void SetPressedButtonRecord(HWND hwnd, int hitCode) {
+    if (WindowRecord* w = find(hwnd)) {
+        w->pressedButton = hitCode;
+    }
+}
+
+int PressedButtonRecord(HWND hwnd) {
+    const WindowRecord* w = find(hwnd);
+    return w ? w->pressedButton : 0;
 }
 
 int GetWindowTextA(HWND hwnd, char* buffer, int maxCount) {

@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -25,6 +26,14 @@ public:
     virtual void closeRequested() = 0;
     // The window text changed (WM_SETTEXT reached the default procedure).
     virtual void textChanged() {}
+    // SC_MOVE: let the user move the window with the mouse.
+    virtual void startMove() {}
+    // SC_SIZE: let the user size the window from the border with this hit code.
+    virtual void startSize(int hitCode) { (void)hitCode; }
+    // SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE as SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED, SW_SHOWNORMAL.
+    virtual void showState(int showCommand) { (void)showCommand; }
+    // A menu bar item was chosen (its index).
+    virtual void menuCommand(int item) { (void)item; }
 };
 
 struct WindowCreate {
@@ -64,6 +73,12 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect);
 // Updates the record's rectangle (screen coordinates) and resizes its surface.
 void SetWindowRectRecord(HWND hwnd, const RECT& rect);
 BOOL HasMenuRecord(HWND hwnd);
+// The menu bar's items, with & before an access key.
+void SetMenuItemsRecord(HWND hwnd, std::vector<std::string> items);
+const std::vector<std::string>& MenuItemsRecord(HWND hwnd);
+// The caption button held down with the mouse (a hit code), 0 when none.
+void SetPressedButtonRecord(HWND hwnd, int hitCode);
+int PressedButtonRecord(HWND hwnd);
 int GetWindowTextA(HWND hwnd, char* buffer, int maxCount);
 // The stored text itself, as the default procedure keeps it.
 const std::string& WindowTextRecord(HWND hwnd);

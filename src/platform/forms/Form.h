@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
+#include <functional>
+#include <vector>
 
 namespace platform::forms {
 
@@ -58,12 +60,21 @@ public:
     void setPicture(const QPixmap& picture);
     void setBackColor(const QColor& colour);
     void setMousePointer(const QCursor& pointer);
+    // A menu bar item without submenu; & marks its access key (Alt + key).
+    void addMenuItem(const QString& caption, std::function<void()> action);
 
     // platform::WindowHost
     QWidget* hostWidget() override { return this; }
     void surfaceChanged() override;
     void closeRequested() override;
     void textChanged() override;
+    void startMove() override;
+    void startSize(int hitCode) override;
+    void showState(int showCommand) override;
+    void menuCommand(int item) override;
+
+    // Raises the form's resize event; the runtime's window procedure calls it.
+    void raiseResize() { Form_Resize(); }
 
 protected:
     virtual void Form_Load() {}
@@ -74,10 +85,25 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    enum class Drag { None, Move, Size };
+    struct MenuItem {
+        QString caption;
+        std::function<void()> action;
+    };
+
     void syncWindowRect();
     void placeFirstTime();
+    void layoutClient();
+    platform::LPARAM screenPoint(const QMouseEvent* event) const;
+    void dragTo(const QPoint& globalPos);
 
     Design design_;
     platform::HWND hwnd_ = nullptr;
@@ -86,6 +112,12 @@ private:
     bool loaded_ = false;
     bool unloading_ = false;
     bool placed_ = false;
+    Drag drag_ = Drag::None;
+    int dragEdge_ = 0;
+    QPoint dragStart_;
+    QRect dragGeometry_;
+    QRect normalGeometry_;
+    std::vector<MenuItem> menu_;
 };
 
 // The forms runtime's own window procedure: every form starts with it.

@@ -1,0 +1,284 @@
+// The main window's design and its load, click and unload steps, in
+// temporary emulator directories.
+#include "launcher/Declarations.h"
+#include "launcher/Form1.h"
+#include "platform/forms/Design.h"
+#include "platform/forms/MsgBox.h"
+#include "platform/forms/Twips.h"
+#include "support/EmulatorDir.h"
+
+#include <QDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <set>
+#include <sys/stat.h>
+
+using namespace tavro;
+using platform::forms::TabIndex;
+using tavro::test::EmulatorDir;
+
+namespace {
+
+class Form1Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::forms::SetMsgBoxHook([this](const QString& text, int style, const QString&) {
+            messages.push_back(text);
+            (void)style;
+            return platform::IDOK;
+        });
+    }
+    void TearDown() override { platform::forms::SetMsgBoxHook({}); }
+
+    Form1& load() { return Form1::Instance(); }
+
+    EmulatorDir dir;
+    std::vector<QString> messages;
+};
+
+QRect twips(int left, int top, int width, int height) {
+    using platform::forms::TwipsToPixels;
+    return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
+                 TwipsToPixels(height));
+}
+
+TEST_F(Form1Test, WindowAndControlsFollowTheDesign) {
+    Form1& form = load();
+    EXPECT_EQ(form.Caption(), "Tavro 0.1.5");
+    EXPECT_EQ(form.Client()->size(), QSize(765, 442));
+    EXPECT_EQ(form.ScaleWidth(), 11475);
+    EXPECT_EQ(form.ScaleHeight(), 6630);
+
+    EXPECT_EQ(form.File1->geometry(), twips(360, 1080, 2415, 2820));
+    EXPECT_EQ(form.File1->Pattern(), "*.drv");
+    EXPECT_EQ(form.Image1->geometry(), twips(2880, 1080, 3495, 2535));
+    EXPECT_EQ(form.Label5->geometry(), twips(3000, 1080, 3615, 2175));
+    EXPECT_EQ(form.Frame1->geometry(), twips(6840, 1080, 2175, 3975));
+    EXPECT_EQ(form.Frame2->geometry(), twips(9360, 1080, 2055, 3855));
+    EXPECT_EQ(form.Command4->geometry(), twips(10200, 6240, 1215, 375));
+    EXPECT_EQ(form.Check1->geometry(), twips(3240, 5160, 3495, 375));
+
+    // Captions, blanks included.
+    EXPECT_EQ(form.Option16->text(), "800x600 Vesa 2 ");
+    EXPECT_EQ(form.Option5->text(), "0   (zero)");
+    EXPECT_EQ(form.Option14->text(), "9   (nine)");
+    EXPECT_EQ(form.Check3->text(), "Do NOT Check ROM's");
+    EXPECT_EQ(form.Check1->text(), "Synchronise the vbl (limit the fps to 60)");
+    EXPECT_EQ(form.Command1->text(), "Run This Game");
+    EXPECT_EQ(form.Label1->text(), "Drivers Found");
+
+    // Containers: the options live in their frames, the rest on the window.
+    EXPECT_EQ(form.Option1->parentWidget(), form.Frame1);
+    EXPECT_EQ(form.Option16->parentWidget(), form.Frame1);
+    EXPECT_EQ(form.Option5->parentWidget(), form.Frame2);
+    EXPECT_EQ(form.Option14->parentWidget(), form.Frame2);
+    EXPECT_EQ(form.Option1->width(), 185); // wider than its frame, which clips it
+
+    // Title labels show the picture through; the preview panel does not.
+    EXPECT_FALSE(form.Label1->autoFillBackground());
+    EXPECT_TRUE(form.Label5->autoFillBackground());
+    EXPECT_TRUE(form.Label1->font().bold());
+    EXPECT_EQ(form.Label1->font().pixelSize(), 16);
+    EXPECT_EQ(form.Label4->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+    EXPECT_EQ(form.Command4->palette().color(QPalette::Button), QColor(0, 0, 255));
+    EXPECT_EQ(form.File1->palette().color(QPalette::Base), QColor(255, 255, 192));
+
+    // The preview picture lies under every other control.
+    const QObjectList& children = form.Client()->children();
+    EXPECT_LT(children.indexOf(form.Label5), children.indexOf(form.Image1));
+    EXPECT_LT(children.indexOf(form.Image1), children.indexOf(form.File1));
+}
+
+TEST_F(Form1Test, TabIndexesRunWithoutGapAndOnlyControlsTakeFocus) {
+    Form1& form = load();
+    std::set<int> indexes;
+    for (QWidget* w : form.Client()->findChildren<QWidget*>()) {
+        const int index = TabIndex(w);
+        if (index >= 0) {
+            EXPECT_TRUE(indexes.insert(index).second) << "duplicate tab index " << index;
+        }
+    }
+    ASSERT_EQ(indexes.size(), 33u);
+    EXPECT_EQ(*indexes.begin(), 0);
+    EXPECT_EQ(*indexes.rbegin(), 32);
+    EXPECT_EQ(TabIndex(form.File1), 0);
+    EXPECT_EQ(TabIndex(form.Check5), 32);
+    EXPECT_EQ(TabIndex(form.Option15), 29);
+    for (QWidget* w : {static_cast<QWidget*>(form.Label1), static_cast<QWidget*>(form.Label5),
+                       static_cast<QWidget*>(form.Frame1), static_cast<QWidget*>(form.Image1)}) {
+        EXPECT_EQ(w->focusPolicy(), Qt::NoFocus);
+    }
+    // The focus chain follows the tab indexes: Check1 (24) -> Check2 (25).
+    EXPECT_EQ(form.Check1->nextInFocusChain(), form.Check2);
+    EXPECT_EQ(form.Command3->nextInFocusChain(), form.Check1);
+}
+
+TEST_F(Form1Test, OptionGroupsAreExclusiveAndIndependent) {
+    Form1& form = load();
+    form.Option2->setValue(true);
+    form.Option7->setValue(true);
+    form.Option15->setValue(true);
+    EXPECT_FALSE(form.Option2->Value());
+    EXPECT_TRUE(form.Option15->Value());
+    EXPECT_TRUE(form.Option7->Value());
+    form.Option14->setValue(true);
+    EXPECT_FALSE(form.Option7->Value());
+    EXPECT_TRUE(form.Option15->Value());
+    QTest::mouseClick(form.Option4, Qt::LeftButton);
+    EXPECT_TRUE(form.Option4->Value());
+    EXPECT_FALSE(form.Option15->Value());
+    EXPECT_TRUE(form.Option14->Value());
+}
+
+TEST_F(Form1Test, CheckBoxesStartUncheckedAndClicksNeverGray) {
+    Form1& form = load();
+    for (auto* box : {form.Check1, form.Check2, form.Check3, form.Check4, form.Check5}) {
+        EXPECT_EQ(box->Value(), 0);
+    }
+    form.Check2->setValue(2);
+    EXPECT_EQ(form.Check2->Value(), 2);
+    form.Check2->click();
+    EXPECT_EQ(form.Check2->Value(), 0);
+    form.Check2->click();
+    EXPECT_EQ(form.Check2->Value(), 1);
+}
+
+TEST_F(Form1Test, LoadLeavesNothingSelected) {
+    dir.write("drv/game.drv", "x");
+    Form1& form = load();
+    EXPECT_EQ(DriverFile, "");
+    EXPECT_EQ(DriverPath, dir.path() + "/drv/");
+    EXPECT_EQ(PreviewPath, dir.path() + "/preview/.jpg");
+    EXPECT_TRUE(form.Image1->Picture().isNull());
+    EXPECT_EQ(form.File1->ListIndex(), -1);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Form1Test, ListShowsDriversCaseInsensitivelySortedWithExactNames) {
+    dir.write("drv/zeta.drv", "");
+    dir.write("drv/Alpha.DRV", "");
+    dir.write("drv/Bob's Maze.drv", "");
+    dir.write("drv/Café Racer.drv", "");
+    dir.write("drv/a; rm -rf $(x) `y` *~.drv", "");
+    dir.write("drv/readme.txt", "");
+    dir.write("drv/.hidden.drv", "");
+    dir.write("drv/game.drv.bak", "");
+    dir.makeDir("drv/folder.drv");
+    Form1& form = load();
+    QStringList listed;
+    for (int i = 0; i < form.File1->ListCount(); ++i) {
+        listed << form.File1->List(i);
+    }
+    EXPECT_EQ(listed, QStringList({"a; rm -rf $(x) `y` *~.drv", "Alpha.DRV", "Bob's Maze.drv",
+                                   "Café Racer.drv", "zeta.drv"}));
+    form.File1->setListIndex(3);
+    EXPECT_EQ(DriverFile, "Café Racer.drv");
+    EXPECT_EQ(PreviewPath, dir.path() + "/preview/404.jpg");
+}
+
+TEST_F(Form1Test, MissingDriverDirectoryIsReportedAndTheWindowStillOpens) {
+    QDir(dir.file("drv")).removeRecursively();
+    Form1& form = load();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].contains(dir.path() + "/drv/"));
+    EXPECT_EQ(form.File1->ListCount(), 0);
+    EXPECT_EQ(DriverFile, "");
+}
+
+TEST_F(Form1Test, ClickShowsTheWholeNamePreviewAtItsNaturalSize) {
+    dir.write("drv/game.drv", "x");
+    dir.writePicture("preview/game.drv.jpg", 300, 200);
+    dir.writePicture("preview/game.jpg", 10, 10);
+    dir.writePicture("preview/404.jpg", 40, 30);
+    Form1& form = load();
+    form.File1->setListIndex(0);
+    EXPECT_EQ(DriverFile, "game.drv");
+    EXPECT_EQ(PreviewPath, dir.path() + "/preview/game.drv.jpg");
+    EXPECT_EQ(form.Image1->Picture().size(), QSize(300, 200));
+    // Larger than the design box, anchored at its Left and Top.
+    EXPECT_EQ(form.Image1->geometry(), QRect(192, 72, 300, 200));
+}
+
+TEST_F(Form1Test, MissingPreviewShowsFallbackWithoutCreatingAFile) {
+    dir.write("drv/game.drv", "x");
+    dir.writePicture("preview/404.jpg", 40, 30);
+    Form1& form = load();
+    form.File1->setListIndex(0);
+    EXPECT_FALSE(dir.exists("preview/game.drv.jpg"));
+    EXPECT_EQ(PreviewPath, dir.path() + "/preview/404.jpg");
+    EXPECT_EQ(form.Image1->Picture().size(), QSize(40, 30));
+    EXPECT_EQ(QDir(dir.file("preview")).entryList(QDir::Files), QStringList({"404.jpg"}));
+}
+
+TEST_F(Form1Test, EmptyPreviewIsDeletedAndFallbackShown) {
+    dir.write("drv/game.drv", "x");
+    dir.write("preview/game.drv.jpg", "");
+    dir.writePicture("preview/404.jpg", 40, 30);
+    Form1& form = load();
+    form.File1->setListIndex(0);
+    EXPECT_FALSE(dir.exists("preview/game.drv.jpg"));
+    EXPECT_EQ(form.Image1->Picture().size(), QSize(40, 30));
+}
+
+TEST_F(Form1Test, BrokenPicturesNeverEndTheProgram) {
+    dir.write("drv/a.drv", "x");
+    dir.write("drv/b.drv", "x");
+    dir.write("preview/a.drv.jpg", "this is not a picture");
+    dir.writePicture("preview/404.jpg", 40, 30);
+    Form1& form = load();
+    form.File1->setListIndex(0);
+    EXPECT_TRUE(dir.exists("preview/a.drv.jpg")); // unreadable, but not empty: kept
+    EXPECT_EQ(form.Image1->Picture().size(), QSize(40, 30));
+
+    dir.write("preview/404.jpg", "broken too");
+    form.File1->setListIndex(1);
+    EXPECT_TRUE(form.Image1->Picture().isNull());
+    EXPECT_EQ(DriverFile, "b.drv");
+}
+
+TEST_F(Form1Test, MissingOrReadOnlyPreviewDirectoryIsHarmless) {
+    dir.write("drv/a.drv", "x");
+    QDir(dir.file("preview")).removeRecursively();
+    Form1& form = load();
+    form.File1->setListIndex(0);
+    EXPECT_EQ(DriverFile, "a.drv");
+    EXPECT_TRUE(form.Image1->Picture().isNull());
+    EXPECT_FALSE(dir.exists("preview"));
+}
+
+TEST_F(Form1Test, ClickChangesFileAndPreviewButNotDriverPath) {
+    dir.write("drv/a.drv", "x");
+    dir.write("drv/b.drv", "x");
+    Form1& form = load();
+    form.File1->setListIndex(0);
+    EXPECT_EQ(DriverPath, dir.path() + "/drv/");
+    RefreshDriverPaths();
+    EXPECT_EQ(DriverPath, dir.path() + "/drv/a.drv");
+    form.File1->setListIndex(1);
+    EXPECT_EQ(DriverFile, "b.drv");
+    EXPECT_EQ(PreviewPath, dir.path() + "/preview/404.jpg");
+    EXPECT_EQ(DriverPath, dir.path() + "/drv/a.drv");
+}
+
+TEST_F(Form1Test, KeyboardSelectionRaisesTheClickButFocusAloneDoesNot) {
+    dir.write("drv/a.drv", "x");
+    dir.write("drv/b.drv", "x");
+    Form1& form = load();
+    form.Show();
+    form.File1->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(DriverFile, "");
+    form.File1->setListIndex(0);
+    QTest::keyClick(form.File1, Qt::Key_Down);
+    EXPECT_EQ(DriverFile, "b.drv");
+}
+
+TEST_F(Form1Test, UnloadEndsTheProgram) {
+    Form1& form = load();
+    form.Show();
+    EXPECT_FALSE(platform::forms::EndRequested());
+    form.close();
+    EXPECT_TRUE(platform::forms::EndRequested());
+}
+
+} // namespace
