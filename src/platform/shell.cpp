@@ -1,0 +1,295 @@
+#include "platform/shell.h"
+
+#include "platform/forms/App.h"
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <exception>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
+namespace platform {
+
+QStringList SplitCommandLine(const QString& commandLine) {
+    QStringList args;
+    QString current;
+    bool inArgument = false; // something (even "") has started an argument
+    bool quoted = false;
+    const qsizetype n = commandLine.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = commandLine[i];
+        if (c == u'\\') {
+            qsizetype run = 0;
+            while (i + run < n && commandLine[i + run] == u'\\')
+                ++run;
+            inArgument = true;
+            if (i + run < n && commandLine[i + run] == u'"') {
+                current.append(QString(run / 2, u'\\'));
+                if (run % 2 == 1) {
+                    current.append(u'"');
+                } else {
+                    quoted = !quoted;
+                }
+                i += run + 1;
+            } else {
+                current.append(QString(run, u'\\'));
+                i += run;
+            }
+        } else if (c == u'"') {
+            quoted = !quoted;
+            inArgument = true;
+            ++i;
+        } else if ((c == u' ' || c == u'\t') && !quoted) {
+            if (inArgument)
+                args.append(current);
+            current.clear();
+            inArgument = false;
+            ++i;
+        } else {
+            current.append(c);
+            inArgument = true;
+            ++i;
+        }
+    }
+    if (inArgument)
+        args.append(current);
+    return args;
+}
+
+QString QuoteArgument(const QString& argument) {
+    if (!argument.contains(u' ') && !argument.contains(u'\t') && !argument.contains(u'"'))
+        return argument;
+    QString out;
+    out.reserve(argument.size() + 2);
+    out.append(u'"');
+    qsizetype backslashes = 0;
+    for (const QChar c : argument) {
+        if (c == u'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == u'"') {
+            // Each backslash before a quote doubles, and the quote is escaped.
+            out.append(QString(backslashes * 2 + 1, u'\\'));
+        } else {
+            out.append(QString(backslashes, u'\\'));
+        }
+        backslashes = 0;
+        out.append(c);
+    }
+    // Backslashes before the closing quote double so that it still closes.
+    out.append(QString(backslashes * 2, u'\\'));
+    out.append(u'"');
+    return out;
+}
+
+QStringList ProgramSearchDirectories() {
+    QStringList dirs;
+    const auto add = [&dirs](const QString& dir) {
+        if (!dir.isEmpty() && !dirs.contains(dir))
+            dirs.append(dir);
+    };
+    add(forms::App::Path());
+    add(QDir::currentPath());
+    const QByteArray path = qgetenv("PATH");
+    for (const QByteArray& entry : path.split(':'))
+        add(QFile::decodeName(entry));
+    return dirs;
+}
+
+namespace {
+
+// The file names a program name stands for, in the order they are tried.
+QStringList CandidateNames(const QString& name) {
+    QStringList names{name};
+    const QString base = name.section(u'/', -1);
+    if (base.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive)) {
+        if (base.size() > 4)
+            names.append(name.chopped(4));
+    } else if (base.lastIndexOf(u'.') <= 0) {
+        names.append(name + QStringLiteral(".exe"));
+    }
+    return names;
+}
+
+enum class FileKind { Missing, NotExecutable, Executable };
+
+FileKind Examine(const QByteArray& path) {
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0)
+        return FileKind::Missing;
+    if (!S_ISREG(st.st_mode))
+        return FileKind::NotExecutable;
+    return ::access(path.constData(), X_OK) == 0 ? FileKind::Executable : FileKind::NotExecutable;
+}
+
+QString JoinPath(const QString& dir, const QString& name) {
+    return dir.endsWith(u'/') ? dir + name : dir + u'/' + name;
+}
+
+// Looks for the program; fills path and searched, and on failure reason.
+bool FindProgram(ShellResult& result) {
+    const QStringList names = CandidateNames(result.program);
+    QStringList refused;
+    const auto tryFile = [&](const QString& file) {
+        switch (Examine(QFile::encodeName(file))) {
+        case FileKind::Executable:
+            result.path = file;
+            return true;
+        case FileKind::NotExecutable:
+            refused.append(file);
+            return false;
+        case FileKind::Missing:
+            return false;
+        }
+        return false;
+    };
+
+    if (result.program.contains(u'/')) {
+        for (const QString& name : names) {
+            const QString file = QDir::isAbsolutePath(name) ? name : QDir::current().filePath(name);
+            result.searched.append(file);
+            if (tryFile(file))
+                return true;
+        }
+    } else {
+        result.searched = ProgramSearchDirectories();
+        for (const QString& dir : std::as_const(result.searched)) {
+            for (const QString& name : names) {
+                if (tryFile(JoinPath(dir, name)))
+                    return true;
+            }
+        }
+    }
+
+    result.error = refused.isEmpty() ? ENOENT : EACCES;
+    if (!refused.isEmpty()) {
+        result.path = refused.first();
+        result.reason = QStringLiteral("%1 is not an executable file.").arg(refused.join(", "));
+    } else {
+        result.reason =
+            QStringLiteral("No file named %1 was found.").arg(names.join(QStringLiteral(" or ")));
+    }
+    return false;
+}
+
+// Waits for the started program in the background so that it never lingers
+// as a zombie. Waiting for this one pid leaves every other child (Qt's own
+// included) to whoever started it.
+void ReapLater(pid_t pid) {
+    try {
+        std::thread([pid] {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::exception&) {
+        // No thread to spare: the program still runs; it is reaped by init
+        // once the launcher ends.
+    }
+}
+
+// Starts path with args, detached from the launcher's session, with stdio
+// kept, every other descriptor closed and the signal state reset. Returns 0
+// or the errno of the failure, the exec's included.
+int Spawn(const QByteArray& path, const std::vector<QByteArray>& args, pid_t& pid) {
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (const QByteArray& arg : args)
+        argv.push_back(const_cast<char*>(arg.constData()));
+    argv.push_back(nullptr);
+
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_t actions;
+    if (int err = posix_spawnattr_init(&attr); err != 0)
+        return err;
+    if (int err = posix_spawn_file_actions_init(&actions); err != 0) {
+        posix_spawnattr_destroy(&attr);
+        return err;
+    }
+
+    sigset_t none;
+    sigemptyset(&none);
+    // Signals the launcher ignores would stay ignored in the program; put the
+    // standard ones back to their defaults (SIGKILL and SIGSTOP cannot change).
+    sigset_t standard;
+    sigemptyset(&standard);
+    for (int sig = 1; sig < 32; ++sig) {
+        if (sig != SIGKILL && sig != SIGSTOP)
+            sigaddset(&standard, sig);
+    }
+    int err = posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
+                                                  POSIX_SPAWN_SETSIGDEF);
+    if (err == 0)
+        err = posix_spawnattr_setsigmask(&attr, &none);
+    if (err == 0)
+        err = posix_spawnattr_setsigdefault(&attr, &standard);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    if (err == 0)
+        err = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
+    // glibc's posix_spawn reports a failed exec through its return value.
+    if (err == 0)
+        err = posix_spawn(&pid, path.constData(), &actions, &attr, argv.data(), environ);
+
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    return err;
+}
+
+} // namespace
+
+ShellResult Shell(const QString& commandLine, int windowStyle) {
+    // Nothing on X11 or Wayland lets us ask an arbitrary program to open its
+    // first window minimized, so the style is accepted and not acted on.
+    static_cast<void>(windowStyle);
+    ShellResult result;
+    try {
+        const QStringList args = SplitCommandLine(commandLine);
+        if (args.isEmpty() || args.first().isEmpty()) {
+            result.error = ENOENT;
+            result.reason = QStringLiteral("The command line names no program.");
+            return result;
+        }
+        result.program = args.first();
+        if (!FindProgram(result))
+            return result;
+
+        // The program sees the name it was found under as its own.
+        std::vector<QByteArray> argv;
+        argv.reserve(static_cast<std::size_t>(args.size()));
+        argv.push_back(QFile::encodeName(
+            result.program.contains(u'/') ? result.path : result.path.section(u'/', -1)));
+        for (qsizetype i = 1; i < args.size(); ++i)
+            argv.push_back(QFile::encodeName(args[i]));
+
+        pid_t pid = -1;
+        if (int err = Spawn(QFile::encodeName(result.path), argv, pid); err != 0) {
+            result.error = err;
+            result.reason = QStringLiteral("%1 could not be started: %2.")
+                                .arg(result.path, QString::fromLocal8Bit(std::strerror(err)));
+            return result;
+        }
+        ReapLater(pid);
+        result.ok = true;
+        result.pid = pid;
+    } catch (const std::exception& e) {
+        result.ok = false;
+        result.error = 0;
+        result.reason = QStringLiteral("The program could not be started: %1.")
+                            .arg(QString::fromLocal8Bit(e.what()));
+    }
+    return result;
+}
+
+} // namespace platform

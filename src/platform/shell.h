@@ -1,0 +1,50 @@
+// Starting a program from a Windows-style command line, without waiting for
+// it: our stand-in for the Windows shell operation the launcher relies on.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <sys/types.h>
+
+namespace platform {
+
+// What became of one start. A failure is only ever reported here: Shell never
+// throws and never ends the program.
+struct ShellResult {
+    bool ok = false;
+    pid_t pid = -1;       // the started program's process id
+    QString program;      // the program as the command line names it
+    QString path;         // the file that was started (or found and refused)
+    QStringList searched; // every directory (or, for a path, every file) looked at, in order
+    QString reason;       // why it could not be started; empty when it was
+    int error = 0;        // the errno behind reason, 0 when there is none
+};
+
+// Splits a command line into its arguments by the Windows rules: blanks and
+// tabs separate, double quotes group; 2n backslashes before a quote give n
+// backslashes and the quote toggles grouping, 2n+1 give n backslashes and a
+// literal quote; other backslashes are literal. No shell is involved, so
+// characters such as ; | $( ) ` * ~ stay literal.
+QStringList SplitCommandLine(const QString& commandLine);
+
+// The inverse for one argument: an argument holding a blank, a tab or a
+// double quote is wrapped in double quotes with its inner quotes (and the
+// backslashes before them and before the closing quote) escaped, so that
+// SplitCommandLine gives it back unchanged. Other arguments are returned as
+// they are.
+QString QuoteArgument(const QString& argument);
+
+// The places a program named without a directory is looked for, in order:
+// the launcher's own directory, the current directory, then PATH.
+QStringList ProgramSearchDirectories();
+
+// Starts the program named by the first argument of commandLine, with the
+// remaining arguments, detached, in the current directory, and returns at
+// once. The program is looked for in ProgramSearchDirectories(); "name.exe"
+// also finds a native "name", and a name without an extension also finds
+// "name.exe". A name containing '/' is a path. The window style (SW_*) is
+// accepted for the caller's sake; X11 and Wayland give no portable way to
+// ask another program for a minimized first window, so it has no effect.
+ShellResult Shell(const QString& commandLine, int windowStyle);
+
+} // namespace platform

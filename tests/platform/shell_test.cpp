@@ -1,0 +1,397 @@
+// Starting programs: Windows command-line splitting and quoting, the program
+// search, detached starts that leave no zombie, and failures reported with
+// their reason.
+#include "platform/shell.h"
+
+#include "platform/forms/App.h"
+#include "platform/win32.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using platform::QuoteArgument;
+using platform::Shell;
+using platform::ShellResult;
+using platform::SplitCommandLine;
+
+namespace {
+
+// ---------------------------------------------------------------- splitting
+
+TEST(SplitCommandLine, BlanksAndTabsSeparateQuotesGroup) {
+    EXPECT_EQ(SplitCommandLine("morvel -640x400 -driver game.drv"),
+              QStringList({"morvel", "-640x400", "-driver", "game.drv"}));
+    EXPECT_EQ(SplitCommandLine("  a \t\t b  "), QStringList({"a", "b"}));
+    EXPECT_EQ(SplitCommandLine("morvel -driver "), QStringList({"morvel", "-driver"}));
+    EXPECT_EQ(SplitCommandLine("a \"b c\" d"), QStringList({"a", "b c", "d"}));
+    EXPECT_EQ(SplitCommandLine("a\"b c\"d"), QStringList({"ab cd"}));
+    EXPECT_EQ(SplitCommandLine("a \"\" b"), QStringList({"a", "", "b"}));
+    EXPECT_EQ(SplitCommandLine("a \"tab\there\""), QStringList({"a", "tab\there"}));
+    // An unclosed quote runs to the end of the line.
+    EXPECT_EQ(SplitCommandLine("a \"b c "), QStringList({"a", "b c "}));
+    EXPECT_TRUE(SplitCommandLine("").isEmpty());
+    EXPECT_TRUE(SplitCommandLine(" \t ").isEmpty());
+}
+
+TEST(SplitCommandLine, BackslashRules) {
+    // Backslashes not before a quote are literal.
+    EXPECT_EQ(SplitCommandLine(R"(a\\b c\)"), QStringList({R"(a\\b)", R"(c\)"}));
+    // 2n backslashes + quote: n backslashes, and the quote toggles grouping.
+    EXPECT_EQ(SplitCommandLine(R"("a\\" b)"), QStringList({R"(a\)", "b"}));
+    EXPECT_EQ(SplitCommandLine(R"(a\\\\"b c")"), QStringList({R"(a\\b c)"}));
+    // 2n+1 backslashes + quote: n backslashes and a literal quote.
+    EXPECT_EQ(SplitCommandLine(R"(a\"b c)"), QStringList({R"(a"b)", "c"}));
+    EXPECT_EQ(SplitCommandLine(R"(a\\\"b)"), QStringList({R"(a\"b)"}));
+    EXPECT_EQ(SplitCommandLine(R"("x \"y\" z")"), QStringList({R"(x "y" z)"}));
+}
+
+TEST(SplitCommandLine, ShellCharactersStayLiteral) {
+    EXPECT_EQ(SplitCommandLine("morvel a;b | $(rm -rf x) `id` * ~ $HOME"),
+              QStringList({"morvel", "a;b", "|", "$(rm", "-rf", "x)", "`id`", "*", "~", "$HOME"}));
+}
+
+TEST(QuoteArgument, PlainNamesStayUnchanged) {
+    for (const QString& name : {QString("game.drv"), QString(""), QString(R"(back\slash\)"),
+                                QString("a;b|c$(x)`y`*~"), QString("ñandú.drv")}) {
+        EXPECT_EQ(QuoteArgument(name), name);
+    }
+}
+
+TEST(QuoteArgument, QuotedNamesSplitBackToThemselves) {
+    EXPECT_EQ(QuoteArgument("my game.drv"), "\"my game.drv\"");
+    EXPECT_EQ(QuoteArgument(R"(say "hi")"), R"("say \"hi\"")");
+    EXPECT_EQ(QuoteArgument(R"(dir\ x\)"), R"("dir\ x\\")");
+    EXPECT_EQ(QuoteArgument(R"(a\"b)"), R"("a\\\"b")");
+
+    const QStringList nasty = {
+        "my game.drv",      "two  blanks",  " leading",       "trailing ",
+        "tab\tname",        "\"",           "\"\"",           R"(end\ )",
+        R"(a b\)",          R"(a b\\)",     R"(q\"uote x)",   R"(\\" \\)",
+        "a;b | $(c) `d` ~", "* glob *.drv", "é ü ß 日本.drv", R"(\"\\"\\\" )",
+        "-driver x.drv",    "\t",           R"(\ \ \)",       "x\"",
+    };
+    for (const QString& name : nasty) {
+        const QString line = "morvel -driver " + QuoteArgument(name);
+        EXPECT_EQ(SplitCommandLine(line), QStringList({"morvel", "-driver", name}))
+            << line.toStdString();
+    }
+}
+
+// ---------------------------------------------------------------- starting
+
+// Writes a small emulator stand-in: a sh script that records its pid, parent,
+// session, working directory, open descriptors and arguments (one per line),
+// then, when told to, waits until a release file appears.
+void WriteFake(const QString& path, const QString& record, const QString& release = {}) {
+    const auto quoted = [](const QString& s) {
+        QString q = s;
+        q.replace("'", "'\\''");
+        return "'" + q + "'";
+    };
+    QString script = "#!/bin/sh\n"
+                     "out=" +
+                     quoted(record) +
+                     "\n"
+                     "{\n"
+                     "  echo \"pid=$$\"\n"
+                     "  echo \"ppid=$PPID\"\n"
+                     "  echo \"sid=$(cut -d' ' -f6 /proc/$$/stat)\"\n"
+                     "  echo \"cwd=$(pwd)\"\n"
+                     "  echo \"fds=\" $(ls /proc/$$/fd)\n"
+                     "  for a in \"$@\"; do printf 'arg=%s\\n' \"$a\"; done\n"
+                     "} > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n";
+    if (!release.isEmpty()) {
+        script += "while [ ! -e " + quoted(release) + " ]; do sleep 0.02; done\n";
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(script.toUtf8());
+    f.close();
+    ASSERT_TRUE(
+        f.setPermissions(f.permissions() | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther));
+}
+
+struct Record {
+    bool present = false;
+    qint64 pid = 0, ppid = 0, sid = 0;
+    QString cwd;
+    QStringList fds;
+    QStringList args;
+};
+
+// Waits (up to a generous deadline) for the fake's record and reads it.
+Record WaitForRecord(const QString& record) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFile::exists(record) && clock.elapsed() < 10000) {
+        QThread::msleep(5);
+    }
+    Record r;
+    QFile f(record);
+    if (!f.open(QIODevice::ReadOnly))
+        return r;
+    r.present = true;
+    const QString text = QString::fromUtf8(f.readAll());
+    for (const QString& line : text.split('\n', Qt::SkipEmptyParts)) {
+        const QString key = line.section('=', 0, 0);
+        const QString value = line.section('=', 1);
+        if (key == "pid")
+            r.pid = value.toLongLong();
+        else if (key == "ppid")
+            r.ppid = value.toLongLong();
+        else if (key == "sid")
+            r.sid = value.toLongLong();
+        else if (key == "cwd")
+            r.cwd = value;
+        else if (key == "fds")
+            r.fds = value.split(' ', Qt::SkipEmptyParts);
+        else if (key == "arg")
+            r.args.append(value);
+    }
+    return r;
+}
+
+// The state letter of a process from /proc, or 0 when it is gone.
+char ProcessState(qint64 pid) {
+    QFile f(QString("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stat = f.readAll();
+    const qsizetype close = stat.lastIndexOf(')');
+    return close >= 0 && close + 2 < stat.size() ? stat[close + 2] : 0;
+}
+
+// Waits for a process to disappear entirely (reaped); returns its last state.
+char WaitUntilGone(qint64 pid) {
+    QElapsedTimer clock;
+    clock.start();
+    char state = ProcessState(pid);
+    while (state != 0 && clock.elapsed() < 10000) {
+        QThread::msleep(10);
+        state = ProcessState(pid);
+    }
+    return state;
+}
+
+// Three places a program can be found: the launcher's own directory, the
+// current directory and a directory on PATH. Restores all three afterwards.
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(own.isValid() && cwd.isValid() && onPath.isValid() && out.isValid());
+        savedCwd = QDir::currentPath();
+        savedPath = qgetenv("PATH");
+        platform::forms::App::SetPathForTesting(own.path());
+        ASSERT_TRUE(QDir::setCurrent(cwd.path()));
+        qputenv("PATH", QFile::encodeName(onPath.path()) + ":" + savedPath);
+    }
+    void TearDown() override {
+        QDir::setCurrent(savedCwd);
+        qputenv("PATH", savedPath);
+        platform::forms::App::SetPathForTesting({});
+    }
+
+    QString record(const QString& name = "record") const { return out.path() + "/" + name; }
+
+    QTemporaryDir own, cwd, onPath, out;
+    QString savedCwd;
+    QByteArray savedPath;
+};
+
+TEST_F(ShellTest, StartsDetachedWithoutWaitingAndLeavesNoZombie) {
+    WriteFake(own.path() + "/morvel", record(), record("release"));
+    // A descriptor the launcher holds open must not reach the program.
+    const int devNull = ::open("/dev/null", O_RDONLY);
+    const int leaked = ::dup2(devNull, 57);
+    ::close(devNull);
+    ASSERT_EQ(leaked, 57);
+
+    const ShellResult r = Shell("morvel -640x400 -driver game.drv", platform::SW_SHOWMINIMIZED);
+    ::close(leaked);
+    ASSERT_TRUE(r.ok) << r.reason.toStdString();
+    EXPECT_TRUE(r.reason.isEmpty());
+    EXPECT_EQ(r.program, "morvel");
+    EXPECT_EQ(r.path, own.path() + "/morvel");
+
+    const Record rec = WaitForRecord(record());
+    ASSERT_TRUE(rec.present);
+    EXPECT_EQ(rec.pid, r.pid);
+    EXPECT_EQ(rec.args, QStringList({"-640x400", "-driver", "game.drv"}));
+    EXPECT_EQ(rec.cwd, cwd.path());
+    EXPECT_EQ(rec.sid, r.pid) << "the program leads a session of its own";
+    EXPECT_EQ(rec.ppid, ::getpid());
+    EXPECT_FALSE(rec.fds.contains("57")) << rec.fds.join(' ').toStdString();
+    EXPECT_TRUE(rec.fds.contains("0") && rec.fds.contains("1") && rec.fds.contains("2"));
+
+    // Shell has returned while the program still runs.
+    const char running = ProcessState(r.pid);
+    EXPECT_TRUE(running != 0 && running != 'Z') << running;
+
+    QFile release(record("release"));
+    ASSERT_TRUE(release.open(QIODevice::WriteOnly));
+    release.close();
+    EXPECT_EQ(WaitUntilGone(r.pid), 0) << "the finished program was not reaped";
+}
+
+TEST_F(ShellTest, ArgumentsArriveExactlyAsSplit) {
+    WriteFake(own.path() + "/morvel", record());
+    const QString name = "my \"best\" game; rm -rf ~ | $(id) `id` *.drv ñ日本";
+    const ShellResult r =
+        Shell("morvel -driver " + QuoteArgument(name) + " \"\" tail\\", platform::SW_SHOWMINIMIZED);
+    ASSERT_TRUE(r.ok) << r.reason.toStdString();
+    const Record rec = WaitForRecord(record());
+    ASSERT_TRUE(rec.present);
+    EXPECT_EQ(rec.args, QStringList({"-driver", name, "", "tail\\"}));
+    WaitUntilGone(r.pid);
+}
+
+TEST_F(ShellTest, SearchOrderOwnDirectoryThenCurrentThenPath) {
+    EXPECT_EQ(platform::ProgramSearchDirectories().mid(0, 3),
+              QStringList({own.path(), cwd.path(), onPath.path()}));
+
+    WriteFake(own.path() + "/morvel", record("own"));
+    WriteFake(cwd.path() + "/morvel", record("cwd"));
+    WriteFake(onPath.path() + "/morvel", record("path"));
+
+    ShellResult r = Shell("morvel", platform::SW_SHOWMINIMIZED);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.path, own.path() + "/morvel");
+    EXPECT_TRUE(WaitForRecord(record("own")).present);
+
+    QFile::remove(own.path() + "/morvel");
+    r = Shell("morvel", platform::SW_SHOWMINIMIZED);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.path, cwd.path() + "/morvel");
+    EXPECT_TRUE(WaitForRecord(record("cwd")).present);
+
+    QFile::remove(cwd.path() + "/morvel");
+    r = Shell("morvel", platform::SW_SHOWMINIMIZED);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.path, onPath.path() + "/morvel");
+    EXPECT_TRUE(WaitForRecord(record("path")).present);
+}
+
+TEST_F(ShellTest, OnlyExecutableRegularFilesCount) {
+    // A plain file and a directory by that name in earlier places are passed over.
+    QFile plain(own.path() + "/morvel");
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.write("#!/bin/sh\n");
+    plain.close();
+    ASSERT_TRUE(QDir(cwd.path()).mkdir("morvel"));
+    WriteFake(onPath.path() + "/morvel", record());
+
+    const ShellResult r = Shell("morvel", platform::SW_SHOWMINIMIZED);
+    ASSERT_TRUE(r.ok) << r.reason.toStdString();
+    EXPECT_EQ(r.path, onPath.path() + "/morvel");
+    EXPECT_TRUE(WaitForRecord(record()).present);
+}
+
+TEST_F(ShellTest, ExeNamesFindNativePrograms) {
+    // "morvel.exe" finds a native morvel, in the first directory that has either.
+    WriteFake(own.path() + "/morvel", record("native"));
+    WriteFake(cwd.path() + "/morvel.exe", record("exe-in-cwd"));
+    ShellResult r = Shell("morvel.exe -gamelist", platform::SW_SHOWMINIMIZED);
+    ASSERT_TRUE(r.ok) << r.reason.toStdString();
+    EXPECT_EQ(r.path, own.path() + "/morvel");
+    EXPECT_EQ(WaitForRecord(record("native")).args, QStringList({"-gamelist"}));
+
+    // Within one directory the name as written comes first.
+    WriteFake(own.path() + "/morvel.exe", record("exact"));
+    r = Shell("morvel.exe", platform::SW_SHOWMINIMIZED);
+    EXPECT_EQ(r.path, own.path() + "/morvel.exe");
+    EXPECT_TRUE(WaitForRecord(record("exact")).present);
+
+    // The suffix is recognised in any case.
+    QFile::remove(own.path() + "/morvel.exe");
+    QFile::remove(record("native"));
+    r = Shell("morvel.EXE", platform::SW_SHOWMINIMIZED);
+    EXPECT_EQ(r.path, own.path() + "/morvel");
+    EXPECT_TRUE(WaitForRecord(record("native")).present);
+
+    // A name without an extension also finds name.exe.
+    QFile::remove(own.path() + "/morvel");
+    r = Shell("morvel", platform::SW_SHOWMINIMIZED);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.path, cwd.path() + "/morvel.exe");
+    EXPECT_TRUE(WaitForRecord(record("exe-in-cwd")).present);
+}
+
+TEST_F(ShellTest, NameWithSlashIsAPathFromTheCurrentDirectory) {
+    ASSERT_TRUE(QDir(cwd.path()).mkdir("bin"));
+    WriteFake(cwd.path() + "/bin/morvel", record());
+    WriteFake(own.path() + "/morvel", record("own"));
+
+    const ShellResult r = Shell("bin/morvel.exe -x", platform::SW_SHOWMINIMIZED);
+    ASSERT_TRUE(r.ok) << r.reason.toStdString();
+    EXPECT_EQ(r.path, cwd.path() + "/bin/morvel");
+    EXPECT_EQ(WaitForRecord(record()).args, QStringList({"-x"}));
+    EXPECT_FALSE(QFile::exists(record("own")));
+}
+
+TEST_F(ShellTest, FailuresSayWhatWasLookedForWhereAndWhy) {
+    ShellResult r = Shell("morvel.exe -gamelist", platform::SW_SHOWMINIMIZED);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.pid, -1);
+    EXPECT_EQ(r.error, ENOENT);
+    EXPECT_EQ(r.program, "morvel.exe");
+    EXPECT_EQ(r.searched.mid(0, 3), QStringList({own.path(), cwd.path(), onPath.path()}));
+    EXPECT_TRUE(r.reason.contains("morvel.exe") && r.reason.contains("morvel"))
+        << r.reason.toStdString();
+
+    // Found, but not allowed to run.
+    QFile plain(cwd.path() + "/morvel");
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.write("#!/bin/sh\n");
+    plain.close();
+    r = Shell("morvel.exe", platform::SW_SHOWMINIMIZED);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, EACCES);
+    EXPECT_TRUE(r.reason.contains(cwd.path() + "/morvel")) << r.reason.toStdString();
+    EXPECT_TRUE(r.reason.contains("not an executable")) << r.reason.toStdString();
+
+    // Executable, but the system cannot run it: the exec's own error comes back.
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    plain.write(QByteArray("\x01\x02garbage", 9));
+    plain.close();
+    ASSERT_TRUE(plain.setPermissions(plain.permissions() | QFile::ExeOwner));
+    r = Shell("morvel", platform::SW_SHOWMINIMIZED);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, ENOEXEC);
+    EXPECT_EQ(r.path, cwd.path() + "/morvel");
+    EXPECT_TRUE(r.reason.contains(QString::fromLocal8Bit(strerror(ENOEXEC))))
+        << r.reason.toStdString();
+
+    // Nothing to start at all.
+    for (const QString& line : {QString(""), QString("   "), QString("\"\" -x")}) {
+        r = Shell(line, platform::SW_SHOWMINIMIZED);
+        EXPECT_FALSE(r.ok);
+        EXPECT_FALSE(r.reason.isEmpty());
+    }
+}
+
+TEST_F(ShellTest, IgnoredSignalsAreNotPassedOn) {
+    // The program starts with default signal handling whatever the launcher ignores.
+    WriteFake(own.path() + "/morvel", record(), record("release"));
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction previous {};
+    ASSERT_EQ(::sigaction(SIGTERM, &ignore, &previous), 0);
+    const ShellResult r = Shell("morvel", platform::SW_SHOWMINIMIZED);
+    ::sigaction(SIGTERM, &previous, nullptr);
+    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(WaitForRecord(record()).present);
+    ASSERT_EQ(::kill(static_cast<pid_t>(r.pid), SIGTERM), 0);
+    EXPECT_EQ(WaitUntilGone(r.pid), 0) << "SIGTERM was still ignored";
+    QFile release(record("release")); // lets a survivor finish all the same
+    ASSERT_TRUE(release.open(QIODevice::WriteOnly));
+}
+
+} // namespace
