@@ -1,0 +1,96 @@
+// ReadIniValue and WriteIniValue against tavro.cfg in a temporary program
+// directory.
+#include "platform/forms/App.h"
+#include "platform/forms/MsgBox.h"
+#include "platform/win32.h"
+#include "settings/Ini_Declarations.h"
+#include "support/EmulatorDir.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tavro;
+using tavro::test::EmulatorDir;
+
+namespace {
+
+class IniDeclarationsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::forms::SetMsgBoxHook([this](const QString&, int, const QString&) {
+            ++messages;
+            return platform::IDOK;
+        });
+    }
+    void TearDown() override { platform::forms::SetMsgBoxHook({}); }
+
+    EmulatorDir dir;
+    int messages = 0;
+};
+
+TEST_F(IniDeclarationsTest, NoFileReadsEmptySilentlyAndFirstWriteCreatesIt) {
+    EXPECT_EQ(ReadIniValue("Resolution", "res"), "");
+    EXPECT_EQ(ReadIniValue("General", "debug"), "");
+    EXPECT_FALSE(dir.exists("tavro.cfg")) << "a read must not create the file";
+
+    WriteIniValue("Resolution", "res", "640x400");
+    EXPECT_EQ(dir.read("tavro.cfg"), "[Resolution]\nres=640x400\n");
+    EXPECT_EQ(ReadIniValue("Resolution", "res"), "640x400");
+    EXPECT_EQ(messages, 0);
+}
+
+TEST_F(IniDeclarationsTest, EmptyAndLongValues) {
+    dir.write("tavro.cfg", "[General]\ndebug=\n[Long]\nv=" + QByteArray(100, 'a') + "\n");
+    EXPECT_EQ(ReadIniValue("General", "debug"), "");
+    const QString cut = ReadIniValue("Long", "v");
+    EXPECT_EQ(cut.size(), 79);
+    EXPECT_EQ(cut, QString(79, 'a'));
+}
+
+TEST_F(IniDeclarationsTest, WritesReplaceAndHandEditsAreSeen) {
+    WriteIniValue("Frameskip", "number", "3");
+    WriteIniValue("Frameskip", "number", "0");
+    EXPECT_EQ(ReadIniValue("Frameskip", "number"), "0");
+    EXPECT_EQ(dir.read("tavro.cfg"), "[Frameskip]\nnumber=0\n");
+
+    dir.write("tavro.cfg", "[Frameskip]\r\nnumber=7\r\n");
+    EXPECT_EQ(ReadIniValue("Frameskip", "number"), "7");
+}
+
+TEST_F(IniDeclarationsTest, NonAsciiTextRoundTripsAsUtf8) {
+    WriteIniValue(QString::fromUtf8("Réglages"), "k", QString::fromUtf8("värde ✓"));
+    EXPECT_EQ(ReadIniValue(QString::fromUtf8("Réglages"), "k"), QString::fromUtf8("värde ✓"));
+}
+
+TEST_F(IniDeclarationsTest, TheProgramDirectoryIsLookedUpAtEveryCall) {
+    dir.write("tavro.cfg", "[General]\nsound=1\n");
+    EXPECT_EQ(ReadIniValue("General", "sound"), "1");
+
+    QTemporaryDir other;
+    ASSERT_TRUE(other.isValid());
+    platform::forms::App::SetPathForTesting(other.path());
+    EXPECT_EQ(ReadIniValue("General", "sound"), "");
+    WriteIniValue("General", "sound", "0");
+    EXPECT_TRUE(QFile::exists(other.path() + "/tavro.cfg"));
+    platform::forms::App::SetPathForTesting(dir.path());
+    EXPECT_EQ(ReadIniValue("General", "sound"), "1");
+}
+
+TEST_F(IniDeclarationsTest, AFailedWriteIsSilentAndKeepsTheOldFile) {
+    // A file where the program directory should be: nothing can be written.
+    dir.write("notadir", "[General]\nsync=1\n");
+    platform::forms::App::SetPathForTesting(dir.file("notadir"));
+    WriteIniValue("General", "sync", "0");
+    platform::forms::App::SetPathForTesting(dir.path());
+    EXPECT_EQ(dir.read("notadir"), "[General]\nsync=1\n");
+
+    // tavro.cfg is a directory: it stays one, and reads give nothing.
+    dir.makeDir("tavro.cfg");
+    WriteIniValue("General", "sync", "0");
+    EXPECT_TRUE(QFileInfo(dir.file("tavro.cfg")).isDir());
+    EXPECT_EQ(ReadIniValue("General", "sync"), "");
+    EXPECT_EQ(messages, 0);
+}
+
+} // namespace
