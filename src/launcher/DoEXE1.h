@@ -1,0 +1,24 @@
+// Building the emulator's command line from the main window's choices, and
+// starting it.
+#pragma once
+
+#include <QString>
+
+namespace tavro {
+
+// CommandLine := "morvel " followed by the flag of every chosen screen mode,
+// frame-skip value and switch, in a fixed order. Each choice is stored in
+// tavro.cfg with WriteIniValue just before its flag is appended.
+void BuildCommandLine();
+
+// Appends "-driver " and DriverFile to CommandLine. A file name holding a
+// blank, a tab or a double quote is quoted so that the emulator receives it
+// as one argument; other names go in unchanged.
+void AppendDriverToCommandLine();
+
+// Starts a command line with the window minimized and returns at once. When
+// the program cannot be started, a message box says which program was looked
+// for, where and why; the launcher carries on. Returns whether it started.
+bool StartEmulator(const QString& commandLine);
+
+} // namespace tavro
