@@ -1,6 +1,7 @@
 #include "launcher/Form1.h"
 
 #include "launcher/Declarations.h"
+#include "launcher/DoEXE1.h"
 #include "platform/forms/App.h"
 #include "platform/forms/Design.h"
 #include "platform/forms/LoadPicture.h"
@@ -232,11 +233,14 @@ void Form1::showPreview() {
 }
 
 void Form1::Command1_Click() {
-    // wired by the launch step
+    BuildCommandLine();
+    AppendDriverToCommandLine();
+    StartEmulator(CommandLine);
 }
 
 void Form1::Command2_Click() {
-    // wired by the launch step
+    // A fixed command: nothing is built, stored or kept in CommandLine.
+    StartEmulator(QStringLiteral("morvel.exe -gamelist"));
 }
 
 void Form1::Command3_Click() {
