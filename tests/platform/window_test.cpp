@@ -1,0 +1,210 @@
+// The window layer: procedures, properties, frame geometry and what the
+// default procedure does with frame messages.
+#include "platform/forms/Form.h"
+#include "platform/frame.h"
+#include "platform/window.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+using namespace platform;
+
+namespace {
+
+class FakeHost : public WindowHost {
+public:
+    QWidget* hostWidget() override { return nullptr; }
+    void surfaceChanged() override { ++repaints; }
+    void closeRequested() override { calls.push_back("close"); }
+    void startMove() override { calls.push_back("move"); }
+    void startSize(int hit) override { calls.push_back("size " + std::to_string(hit)); }
+    void showState(int sw) override { calls.push_back("show " + std::to_string(sw)); }
+    void menuCommand(int item) override { calls.push_back("menu " + std::to_string(item)); }
+    std::vector<std::string> calls;
+    int repaints = 0;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    HWND make(LONG_PTR style, bool menu = false) {
+        WindowCreate create;
+        create.text = "Test";
+        create.style = style;
+        create.rect = RECT{100, 100, 400, 300};
+        create.host = &host;
+        create.hasMenu = menu;
+        windows.push_back(CreateWindowRecord(create));
+        return windows.back();
+    }
+    void TearDown() override {
+        for (HWND w : windows) {
+            DestroyWindow(w);
+        }
+    }
+    static LPARAM at(int x, int y) { return MAKELPARAM(100 + x, 100 + y); }
+
+    FakeHost host;
+    std::vector<HWND> windows;
+};
+
+LRESULT answer42(HWND, UINT, WPARAM, LPARAM) {
+    return 42;
+}
+
+TEST_F(WindowTest, ProcedureSwapReturnsTheOldOneAndMessagesFollowIt) {
+    HWND w = make(WS_CAPTION | WS_SYSMENU);
+    const LONG_PTR old = SetWindowLongA(w, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&answer42));
+    EXPECT_EQ(old, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
+    EXPECT_EQ(SendMessageA(w, WM_NULL, 0, 0), 42);
+    EXPECT_EQ(CallWindowProcA(nullptr, w, WM_NULL, 0, 0), 0);
+    SetWindowLongA(w, GWL_WNDPROC, old);
+    EXPECT_EQ(SendMessageA(w, WM_GETTEXTLENGTH, 0, 0), 4);
+    // Bad handles are harmless.
+    EXPECT_EQ(SendMessageA(nullptr, WM_NULL, 0, 0), 0);
+    EXPECT_EQ(GetWindowLongA(reinterpret_cast<HWND>(0x1234), GWL_STYLE), 0);
+}
+
+TEST_F(WindowTest, PropertiesCompareNamesWithoutCase) {
+    HWND w = make(WS_CAPTION);
+    EXPECT_EQ(GetPropA(w, "OldMeProc"), 0);
+    SetPropA(w, "OldMeProc", 7);
+    EXPECT_EQ(GetPropA(w, "OLDMEPROC"), 7);
+    SetPropA(w, "oldmeproc", 9);
+    EXPECT_EQ(GetPropA(w, "OldMeProc"), 9);
+    EXPECT_EQ(RemovePropA(w, "OldMEProc"), 9);
+    EXPECT_EQ(GetPropA(w, "OldMeProc"), 0);
+    EXPECT_EQ(RemovePropA(w, "OldMeProc"), 0);
+}
+
+TEST_F(WindowTest, TextIsKeptAndCutToTheBuffer) {
+    HWND w = make(WS_CAPTION);
+    SetWindowTextA(w, "Tavro Driver Editor - [game.drv]");
+    char buffer[6];
+    EXPECT_EQ(GetWindowTextA(w, buffer, 6), 5);
+    EXPECT_STREQ(buffer, "Tavro");
+}
+
+TEST_F(WindowTest, MetricsAndFrameGeometryAgree) {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 0, &metrics, 0));
+    EXPECT_LT(metrics.lfCaptionFont.lfHeight, 0);
+    EXPECT_EQ(metrics.lfCaptionFont.lfWeight, 700);
+    EXPECT_NE(metrics.lfCaptionFont.lfFaceName[0], '\0');
+    NONCLIENTMETRICSA wrongSize{};
+    EXPECT_FALSE(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, 0, &wrongSize, 0));
+
+    EXPECT_EQ(frame::FrameWidth(DS_MODALFRAME), GetSystemMetrics(SM_CXDLGFRAME));
+    EXPECT_EQ(frame::FrameWidth(WS_THICKFRAME), GetSystemMetrics(SM_CXFRAME));
+    int w = 0, h = 0;
+    frame::WindowSizeForClient(DS_MODALFRAME | WS_CAPTION, false, 765, 442, &w, &h);
+    EXPECT_EQ(w, 771);
+    EXPECT_EQ(h, 467);
+    const frame::Layout l = frame::ComputeLayout(w, h, DS_MODALFRAME | WS_SYSMENU, false, true);
+    EXPECT_EQ(l.client.left, 3);
+    EXPECT_EQ(l.client.top, 22);
+    EXPECT_EQ(l.client.right - l.client.left, 765);
+    EXPECT_EQ(l.client.bottom - l.client.top, 442);
+    // The close button where the caption painter draws it: right edge CW - 2.
+    EXPECT_EQ(l.close.right, w - 3 - 2);
+    EXPECT_EQ(l.close.left, w - 3 - 18);
+}
+
+TEST_F(WindowTest, HitTestingFindsEveryPartOfTheFrame) {
+    HWND sizable =
+        make(WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, true);
+    const auto hit = [&](int x, int y) { return SendMessageA(sizable, WM_NCHITTEST, 0, at(x, y)); };
+    EXPECT_EQ(hit(150, 10), HTCAPTION);
+    EXPECT_EQ(hit(150, 100), HTCLIENT);
+    EXPECT_EQ(hit(10, 30), HTMENU);
+    EXPECT_EQ(hit(300 - 4 - 10, 10), HTCLOSE);
+    EXPECT_EQ(hit(300 - 4 - 18 - 8, 10), HTMAXBUTTON);
+    EXPECT_EQ(hit(300 - 4 - 34 - 8, 10), HTMINBUTTON);
+    EXPECT_EQ(hit(1, 100), HTLEFT);
+    EXPECT_EQ(hit(298, 100), HTRIGHT);
+    EXPECT_EQ(hit(150, 1), HTTOP);
+    EXPECT_EQ(hit(150, 198), HTBOTTOM);
+    EXPECT_EQ(hit(1, 1), HTTOPLEFT);
+    EXPECT_EQ(hit(298, 1), HTTOPRIGHT);
+    EXPECT_EQ(hit(1, 198), HTBOTTOMLEFT);
+    EXPECT_EQ(hit(298, 198), HTBOTTOMRIGHT);
+    EXPECT_EQ(hit(400, 400), HTNOWHERE);
+
+    HWND fixed = make(WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
+    EXPECT_EQ(SendMessageA(fixed, WM_NCHITTEST, 0, at(1, 100)), HTBORDER);
+    // Without a maximise box the greyed symbol is not a button.
+    EXPECT_NE(SendMessageA(fixed, WM_NCHITTEST, 0, at(300 - 3 - 18 - 8, 10)), HTMAXBUTTON);
+}
+
+TEST_F(WindowTest, FramePressesBecomeSystemCommands) {
+    HWND w = make(WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX);
+    SendMessageA(w, WM_NCLBUTTONDOWN, HTCAPTION, at(150, 10));
+    SendMessageA(w, WM_NCLBUTTONDOWN, HTBOTTOMRIGHT, at(298, 198));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"move", "size 17"}));
+
+    host.calls.clear();
+    // A caption button acts only when released over itself.
+    SendMessageA(w, WM_NCLBUTTONDOWN, HTCLOSE, 0);
+    EXPECT_EQ(PressedButtonRecord(w), HTCLOSE);
+    SendMessageA(w, WM_NCLBUTTONUP, HTCAPTION, 0);
+    EXPECT_TRUE(host.calls.empty());
+    SendMessageA(w, WM_NCLBUTTONDOWN, HTMAXBUTTON, 0);
+    SendMessageA(w, WM_NCLBUTTONUP, HTMAXBUTTON, 0);
+    SendMessageA(w, WM_NCLBUTTONDOWN, HTMINBUTTON, 0);
+    SendMessageA(w, WM_NCLBUTTONUP, HTMINBUTTON, 0);
+    SendMessageA(w, WM_NCLBUTTONDOWN, HTCLOSE, 0);
+    SendMessageA(w, WM_NCLBUTTONUP, HTCLOSE, 0);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"show 3", "show 2", "close"}));
+    EXPECT_EQ(PressedButtonRecord(w), 0);
+}
+
+TEST_F(WindowTest, FixedWindowsNeitherSizeNorMaximise) {
+    HWND w = make(WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
+    SendMessageA(w, WM_SYSCOMMAND, SC_SIZE + 8, 0);
+    SendMessageA(w, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(SendMessageA(w, WM_MDIGETACTIVE, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(w, WM_GETICON, ICON_SMALL, 0), 0);
+}
+
+TEST_F(WindowTest, MenuBarPressChoosesTheItem) {
+    HWND w = make(WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, true);
+    SetMenuItemsRecord(w, {"E&xit"});
+    SendMessageA(w, WM_NCLBUTTONDOWN, HTMENU, at(12, 30));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"menu 0"}));
+}
+
+TEST_F(WindowTest, DefaultFramePaintsBordersAndCaption) {
+    HWND w = make(WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
+    SendMessageA(w, WM_NCACTIVATE, 1, 0);
+    const QImage* surface = WindowSurface(w);
+    EXPECT_EQ(QColor(surface->pixel(150, 10)), QColor(0, 0, 128));
+    // A raised edge: light outside on the left, dark outside on the right.
+    EXPECT_GT(QColor(surface->pixel(0, 100)).lightness(), 200);
+    EXPECT_EQ(QColor(surface->pixel(299, 100)), QColor(0, 0, 0));
+    EXPECT_EQ(QColor(surface->pixel(2, 100)), QColor(192, 192, 192));
+    SendMessageA(w, WM_NCACTIVATE, 0, 0);
+    EXPECT_EQ(QColor(surface->pixel(150, 10)), QColor(128, 128, 128));
+    EXPECT_GT(host.repaints, 0);
+}
+
+TEST(FormTest, ClientAreaSitsInsideOurFrame) {
+    forms::Form::Design design;
+    design.caption = "Sizable";
+    design.border = forms::BorderStyle::Sizable;
+    design.hasMenu = true;
+    design.clientWidth = 7215;
+    design.clientHeight = 4980;
+    forms::Form form(design);
+    EXPECT_EQ(form.Client()->geometry(), QRect(4, 4 + 19 + 19, 481, 332));
+    EXPECT_EQ(form.size(), QSize(481 + 8, 332 + 8 + 38));
+    EXPECT_TRUE(GetWindowLongA(form.hWnd(), GWL_STYLE) & WS_THICKFRAME);
+    EXPECT_FALSE(GetWindowLongA(form.hWnd(), GWL_STYLE) & DS_MODALFRAME);
+    form.setCaption("Changed");
+    EXPECT_EQ(form.windowTitle(), "Changed");
+    EXPECT_EQ(form.Caption(), "Changed");
+}
+
+} // namespace
