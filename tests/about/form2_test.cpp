@@ -1,0 +1,283 @@
+// The About window: its design, opening it once, OK and Enter, and the
+// painted caption on every showing.
+#include "about/Form2.h"
+#include "caption/GradForm.h"
+#include "platform/forms/Design.h"
+#include "platform/forms/Twips.h"
+#include "platform/window.h"
+#include "resources/Art.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace tavro;
+using platform::forms::TabIndex;
+
+namespace {
+
+class Form2Test : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (Form2* form = Form2::Existing()) {
+            form->Unload();
+        }
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // "About", as the main window's button does it; waits until it is active.
+    static Form2& openActive() {
+        Form2& form = Form2::Open();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+        return form;
+    }
+};
+
+QRect twips(int left, int top, int width, int height) {
+    using platform::forms::TwipsToPixels;
+    return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
+                 TwipsToPixels(height));
+}
+
+platform::LONG_PTR procOf(platform::HWND hwnd) {
+    return platform::GetWindowLongA(hwnd, platform::GWL_WNDPROC);
+}
+
+platform::LONG_PTR captionProc() {
+    return reinterpret_cast<platform::LONG_PTR>(&CaptionWndProc);
+}
+
+// The caption's top row on the window's non-client surface, from the frame's
+// inner left edge to the end of the caption (icon and buttons start lower).
+std::vector<QColor> captionRow(platform::HWND hwnd) {
+    std::vector<QColor> row;
+    const QImage* surface = platform::WindowSurface(hwnd);
+    platform::RECT r{};
+    if (!surface || !platform::GetWindowRect(hwnd, &r)) {
+        return row;
+    }
+    const int frame = platform::GetSystemMetrics(platform::SM_CXDLGFRAME);
+    const int width = r.right - r.left;
+    // The last band ends one pixel short of the right frame.
+    for (int x = frame; x < width - frame - 1; ++x) {
+        row.push_back(surface->pixelColor(x, frame));
+    }
+    return row;
+}
+
+// Blue one step towards white on the left, white on the right, and never
+// darker further right: the active gradient, not a plain caption.
+void expectActiveGradient(platform::HWND hwnd) {
+    const std::vector<QColor> row = captionRow(hwnd);
+    ASSERT_GT(row.size(), 400u);
+    const QColor left = row.front();
+    EXPECT_EQ(left.blue(), 255);
+    EXPECT_EQ(left.red(), left.green());
+    EXPECT_GT(left.red(), 0) << "the gradient starts one step from pure blue";
+    EXPECT_LT(left.red(), 16);
+    const QColor right = row.back();
+    EXPECT_GE(std::min({right.red(), right.green(), right.blue()}), 245);
+    for (std::size_t i = 1; i < row.size(); ++i) {
+        ASSERT_GE(row[i].red(), row[i - 1].red()) << "at x offset " << i;
+    }
+}
+
+TEST_F(Form2Test, WindowFollowsTheDesign) {
+    Form2& form = Form2::Open();
+    EXPECT_EQ(form.Caption(), "About Tavro...");
+    EXPECT_EQ(form.Client()->size(), QSize(495, 327));
+    EXPECT_EQ(form.ScaleWidth(), 7425);
+    EXPECT_EQ(form.ScaleHeight(), 4905);
+
+    // Fixed frame, Close box only; modeless, with no owner.
+    const platform::LONG_PTR style = platform::GetWindowLongA(form.hWnd(), platform::GWL_STYLE);
+    EXPECT_TRUE(style & platform::WS_SYSMENU);
+    EXPECT_TRUE(style & platform::DS_MODALFRAME);
+    EXPECT_FALSE(style & platform::WS_THICKFRAME);
+    EXPECT_FALSE(style & platform::WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & platform::WS_MAXIMIZEBOX);
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_EQ(form.parentWidget(), nullptr);
+    EXPECT_EQ(form.windowModality(), Qt::NonModal);
+
+    // The shared window icon is the caption's small icon.
+    const platform::HICON icon = platform::WindowSmallIconRecord(form.hWnd());
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(platform::IconImage(icon)->convertToFormat(QImage::Format_ARGB32),
+              art::WindowIcon().convertToFormat(QImage::Format_ARGB32));
+
+    // Black background, custom pointer over it.
+    EXPECT_EQ(form.Client()->grab().toImage().pixelColor(2, 2), QColor(0, 0, 0));
+    EXPECT_EQ(form.Client()->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(form.Client()->cursor().hotSpot(), art::CustomPointer().hotSpot());
+}
+
+TEST_F(Form2Test, ControlsFollowTheDesign) {
+    Form2& form = Form2::Open();
+    // Pictures at their natural size from their Left and Top.
+    EXPECT_EQ(form.Image2->geometry(), QRect(8, 8, 249, 132));
+    EXPECT_EQ(form.Image1->geometry(), QRect(256, 40, 209, 81));
+    EXPECT_EQ(form.Image2->Picture().toImage(), art::AboutPicture1().toImage());
+    EXPECT_EQ(form.Image1->Picture().toImage(), art::AboutPicture2().toImage());
+
+    EXPECT_EQ(form.Label1->geometry(), twips(0, 2400, 7455, 1215));
+    EXPECT_EQ(form.Label2->geometry(), twips(120, 3000, 6975, 495));
+    EXPECT_EQ(form.Command1->geometry(), twips(120, 4200, 7215, 615));
+    EXPECT_TRUE(form.Label1->geometry().intersects(form.Label2->geometry()));
+    // Label2 lies over Label1 where their boxes overlap.
+    const QObjectList& children = form.Client()->children();
+    EXPECT_LT(children.indexOf(form.Label1), children.indexOf(form.Label2));
+
+    EXPECT_EQ(form.Command1->text(), "OK");
+    EXPECT_TRUE(form.Label1->text().contains("Tavro"));
+    EXPECT_TRUE(form.Label1->text().endsWith("@example.org"));
+    EXPECT_TRUE(form.Label2->text().startsWith("http://www.example.org/"));
+
+    // Colours: yellow and red on black, a cyan button face.
+    EXPECT_EQ(form.Label1->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+    EXPECT_EQ(form.Label2->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    for (QWidget* label :
+         {static_cast<QWidget*>(form.Label1), static_cast<QWidget*>(form.Label2)}) {
+        EXPECT_TRUE(label->autoFillBackground());
+        EXPECT_EQ(label->palette().color(QPalette::Window), QColor(0, 0, 0));
+    }
+    EXPECT_EQ(form.Command1->palette().color(QPalette::Button), QColor(0, 255, 255));
+
+    // The standard pointer over every control.
+    for (QWidget* w : {static_cast<QWidget*>(form.Image1), static_cast<QWidget*>(form.Image2),
+                       static_cast<QWidget*>(form.Label1), static_cast<QWidget*>(form.Label2),
+                       static_cast<QWidget*>(form.Command1)}) {
+        EXPECT_TRUE(w->testAttribute(Qt::WA_SetCursor));
+        EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
+    }
+}
+
+TEST_F(Form2Test, FontsKeepSizeAndStyleWhateverFamilyIsInstalled) {
+    Form2& form = Form2::Open();
+    struct Expected {
+        QWidget* widget;
+        const char* family;
+        int pixels; // points at 96 dpi
+        bool bold;
+        bool italic;
+    };
+    for (const Expected& e : {Expected{form.Label1, "Arial", 24, false, true},
+                              Expected{form.Label2, "Comic Sans MS", 19, false, false},
+                              Expected{form.Command1, "Courier New", 15, true, false}}) {
+        const QFont font = e.widget->font();
+        EXPECT_EQ(font.family(), e.family);
+        EXPECT_EQ(font.pixelSize(), e.pixels) << e.family;
+        EXPECT_EQ(font.bold(), e.bold) << e.family;
+        EXPECT_EQ(font.italic(), e.italic) << e.family;
+        // What the machine actually draws with keeps the size and slant.
+        const QFontInfo actual(font);
+        EXPECT_EQ(actual.pixelSize(), e.pixels)
+            << e.family << " -> " << actual.family().toStdString();
+        EXPECT_EQ(actual.italic(), e.italic) << e.family << " -> " << actual.family().toStdString();
+    }
+    // The credit line stays on one line and clear of Label2's box, which
+    // would otherwise hide its lower part.
+    const QFontMetrics metrics(form.Label1->font());
+    EXPECT_LE(metrics.horizontalAdvance(form.Label1->text()), form.Label1->width());
+    EXPECT_LE(form.Label1->y() + metrics.height(), form.Label2->y());
+    const QFontMetrics address(form.Label2->font());
+    EXPECT_LE(address.horizontalAdvance(form.Label2->text()), form.Label2->width());
+}
+
+TEST_F(Form2Test, OnlyTheButtonTakesTheFocus) {
+    Form2& form = openActive();
+    EXPECT_EQ(TabIndex(form.Label1), 0);
+    EXPECT_EQ(TabIndex(form.Label2), 1);
+    EXPECT_EQ(TabIndex(form.Command1), 2);
+    EXPECT_EQ(TabIndex(form.Image1), -1);
+    EXPECT_EQ(TabIndex(form.Image2), -1);
+    std::vector<QWidget*> focusable;
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        if (w->focusPolicy() != Qt::NoFocus) {
+            focusable.push_back(w);
+        }
+    }
+    EXPECT_EQ(focusable, std::vector<QWidget*>{form.Command1});
+    EXPECT_EQ(QApplication::focusWidget(), form.Command1);
+    EXPECT_TRUE(form.Command1->isDefault());
+    // Tab goes nowhere else.
+    QTest::keyClick(form.Command1, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form.Command1);
+}
+
+TEST_F(Form2Test, SecondAboutWhileShownKeepsTheOneWindowAndLoadsOnce) {
+    Form2& first = openActive();
+    const platform::HWND hwnd = first.hWnd();
+    EXPECT_EQ(procOf(hwnd), captionProc());
+    first.showMinimized();
+
+    Form2& second = Form2::Open();
+    EXPECT_EQ(&second, &first);
+    EXPECT_EQ(second.hWnd(), hwnd);
+    EXPECT_EQ(Form2::Existing(), &first);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&second));
+    EXPECT_EQ(QApplication::topLevelWidgets().count(&second), 1);
+    // A second load would have recorded the painter itself as the procedure it replaced.
+    EXPECT_EQ(procOf(hwnd), captionProc());
+    const platform::LONG_PTR kept = platform::GetPropA(hwnd, "OldMeProc");
+    EXPECT_NE(kept, 0);
+    EXPECT_NE(kept, captionProc());
+    int forms = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        forms += qobject_cast<Form2*>(w) != nullptr && w->isVisible() ? 1 : 0;
+    }
+    EXPECT_EQ(forms, 1);
+}
+
+TEST_F(Form2Test, EveryShowingHasThePaintedCaption) {
+    Form2& first = openActive();
+    const platform::HWND firstWindow = first.hWnd();
+    expectActiveGradient(firstWindow);
+
+    QTest::mouseClick(first.Command1, Qt::LeftButton);
+    EXPECT_EQ(Form2::Existing(), nullptr);
+    EXPECT_FALSE(first.isVisible());
+    // OK took the painter off: the window's own procedure is back, and it
+    // paints a plain caption, which the gradient check tells apart.
+    EXPECT_EQ(procOf(firstWindow),
+              reinterpret_cast<platform::LONG_PTR>(&platform::forms::FormWndProc));
+    EXPECT_EQ(platform::GetPropA(firstWindow, "OldMeProc"), 0);
+    platform::SendMessageA(firstWindow, platform::WM_NCACTIVATE, 1, 0);
+    const std::vector<QColor> plain = captionRow(firstWindow);
+    ASSERT_FALSE(plain.empty());
+    EXPECT_EQ(plain.front(), plain.back());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    Form2& second = openActive();
+    EXPECT_EQ(procOf(second.hWnd()), captionProc());
+    expectActiveGradient(second.hWnd());
+}
+
+TEST_F(Form2Test, EnterAndSpaceActAsOk) {
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        Form2& form = openActive();
+        const platform::HWND hwnd = form.hWnd();
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_EQ(Form2::Existing(), nullptr) << "key " << key;
+        EXPECT_EQ(platform::GetPropA(hwnd, "OldMeProc"), 0) << "key " << key;
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+TEST_F(Form2Test, CloseBoxClosesAndTheNextAboutLoadsAgain) {
+    Form2& first = openActive();
+    const platform::HWND firstWindow = first.hWnd();
+    platform::SendMessageA(firstWindow, platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
+    EXPECT_EQ(Form2::Existing(), nullptr);
+    EXPECT_FALSE(first.isVisible());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(platform::IsWindow(firstWindow));
+
+    Form2& second = openActive();
+    EXPECT_EQ(procOf(second.hWnd()), captionProc());
+    expectActiveGradient(second.hWnd());
+}
+
+} // namespace
