@@ -108,8 +108,8 @@ TEST_F(DoEXE1Test, EveryOptionStoresItsValueAndAppendsItsFlag) {
 }
 
 TEST_F(DoEXE1Test, WithoutAScreenModeTheStoredOneIsKept) {
+    form(); // loaded before the file exists, so no option is set
     dir.write("tavro.cfg", "[Resolution]\nres=640x400\n[Frameskip]\nnumber=3\n");
-    form().Option15->setValue(false);
     BuildCommandLine();
     EXPECT_EQ(line(), "morvel ");
     EXPECT_EQ(ReadIniValue("Resolution", "res"), "640x400");

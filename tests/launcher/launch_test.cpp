@@ -1,0 +1,277 @@
+// The two launch buttons end to end: a click on the main window starts a
+// stand-in emulator from the emulator directory, stores the choices, reports
+// a program that cannot be started, and the choices come back after a restart.
+#include "launcher/Declarations.h"
+#include "launcher/Form1.h"
+#include "platform/forms/Form.h"
+#include "platform/forms/MsgBox.h"
+#include "platform/win32.h"
+#include "support/EmulatorDir.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace tavro;
+using platform::forms::CheckBox;
+using tavro::test::EmulatorDir;
+
+namespace {
+
+struct Message {
+    QString text;
+    int style;
+    QString title;
+};
+
+// What the stand-in emulator saw.
+struct Record {
+    bool present = false;
+    qint64 pid = 0;
+    qint64 ppid = 0;
+    QString cwd;
+    QStringList args;
+};
+
+// A sh script standing in for the emulator: it records its pid, its parent,
+// its working directory and its arguments (one per line), then exits.
+void WriteFakeEmulator(const QString& path, const QString& record) {
+    QString quotedRecord = record;
+    quotedRecord.replace("'", "'\\''");
+    const QString script = "#!/bin/sh\n"
+                           "out='" +
+                           quotedRecord +
+                           "'\n"
+                           "{\n"
+                           "  echo \"pid=$$\"\n"
+                           "  echo \"ppid=$PPID\"\n"
+                           "  echo \"cwd=$(pwd)\"\n"
+                           "  for a in \"$@\"; do printf 'arg=%s\\n' \"$a\"; done\n"
+                           "} > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n";
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(script.toUtf8());
+    f.close();
+    ASSERT_TRUE(f.setPermissions(f.permissions() | QFile::ExeOwner));
+}
+
+Record WaitForRecord(const QString& path) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFile::exists(path) && clock.elapsed() < 10000) {
+        QThread::msleep(5);
+    }
+    Record r;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return r;
+    r.present = true;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        const QString key = line.section('=', 0, 0);
+        const QString value = line.section('=', 1);
+        if (key == "pid")
+            r.pid = value.toLongLong();
+        else if (key == "ppid")
+            r.ppid = value.toLongLong();
+        else if (key == "cwd")
+            r.cwd = value;
+        else if (key == "arg")
+            r.args.append(value);
+    }
+    return r;
+}
+
+// True once the process has been reaped (gone from /proc), within a deadline.
+bool Reaped(qint64 pid) {
+    QElapsedTimer clock;
+    clock.start();
+    while (QFile::exists(QString("/proc/%1").arg(pid)) && clock.elapsed() < 10000) {
+        QThread::msleep(10);
+    }
+    return !QFile::exists(QString("/proc/%1").arg(pid));
+}
+
+class LaunchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(out.isValid() && work.isValid() && emptyPath.isValid());
+        platform::forms::SetMsgBoxHook([this](const QString& text, int style, const QString& t) {
+            messages.push_back({text, style, t});
+            return platform::IDOK;
+        });
+        savedCwd = QDir::currentPath();
+        savedPath = qgetenv("PATH");
+        ASSERT_TRUE(QDir::setCurrent(work.path()));
+        DriverFile.clear();
+        CommandLine.clear();
+    }
+    void TearDown() override {
+        platform::forms::SetMsgBoxHook({});
+        QDir::setCurrent(savedCwd);
+        qputenv("PATH", savedPath);
+        DriverFile.clear();
+        CommandLine.clear();
+    }
+
+    QString record() const { return out.path() + "/record"; }
+    void installEmulator() { WriteFakeEmulator(dir.file("morvel"), record()); }
+
+    // Puts a driver file in drv/ and selects it in the list, as a click does.
+    void selectDriver(Form1& form, const QString& name) {
+        dir.write("drv/" + name, "; driver\n");
+        ASSERT_TRUE(form.File1->Refresh());
+        for (int i = 0; i < form.File1->ListCount(); ++i) {
+            if (form.File1->List(i) == name)
+                form.File1->setListIndex(i);
+        }
+        form.File1_Click();
+        ASSERT_EQ(DriverFile, name);
+    }
+
+    EmulatorDir dir;
+    QTemporaryDir out, work, emptyPath;
+    QString savedCwd;
+    QByteArray savedPath;
+    std::vector<Message> messages;
+};
+
+TEST_F(LaunchTest, RunThisGameStartsTheEmulatorWithTheChosenLine) {
+    installEmulator();
+    Form1& form = Form1::Instance();
+    form.Option4->setValue(true);
+    form.Option7->setValue(true);
+    form.Check1->setValue(CheckBox::Checked);
+    form.Check4->setValue(CheckBox::Checked);
+    selectDriver(form, "game.drv");
+
+    form.Command1->click();
+
+    EXPECT_EQ(CommandLine, "morvel -640x400 -frameskip 2 -sync -sound -driver game.drv");
+    const Record rec = WaitForRecord(record());
+    ASSERT_TRUE(rec.present);
+    EXPECT_EQ(rec.args, QStringList({"-640x400", "-frameskip", "2", "-sync", "-sound", "-driver",
+                                     "game.drv"}));
+    EXPECT_EQ(rec.cwd, work.path()) << "the emulator runs in the launcher's current directory";
+    EXPECT_EQ(rec.ppid, ::getpid());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(platform::forms::EndRequested());
+    EXPECT_TRUE(Reaped(rec.pid)) << "the finished emulator was left as a zombie";
+
+    const QByteArray cfg = dir.read("tavro.cfg");
+    for (const char* line :
+         {"res=640x400", "number=2", "sync=1", "debug=0", "nocheck=0", "sound=1", "profile=0"})
+        EXPECT_TRUE(cfg.contains(line)) << line;
+}
+
+TEST_F(LaunchTest, DriverNamesArriveAsExactlyOneArgument) {
+    installEmulator();
+    Form1& form = Form1::Instance();
+    const QStringList names = {"my game.drv", "say \"hi\" now.drv", "a;b|c $(id) `id` * ~.drv",
+                               "ümlaut ñandú 日本.drv", "back\\slash\\ \".drv"};
+    for (const QString& name : names) {
+        QFile::remove(record());
+        selectDriver(form, name);
+        form.Command1->click();
+        const Record rec = WaitForRecord(record());
+        ASSERT_TRUE(rec.present) << name.toStdString();
+        EXPECT_EQ(rec.args, QStringList({"-driver", name})) << CommandLine.toStdString();
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(LaunchTest, WriteGameListStartsTheFixedCommandAndStoresNothing) {
+    installEmulator();
+    Form1& form = Form1::Instance();
+    form.Option16->setValue(true);
+    form.Check5->setValue(CheckBox::Checked);
+    CommandLine = "untouched";
+
+    // No configuration file: none appears.
+    form.Command2->click();
+    Record rec = WaitForRecord(record());
+    ASSERT_TRUE(rec.present);
+    EXPECT_EQ(rec.args, QStringList({"-gamelist"}));
+    EXPECT_FALSE(dir.exists("tavro.cfg"));
+    EXPECT_EQ(CommandLine, "untouched");
+
+    // An existing one stays byte for byte what it was.
+    const QByteArray before = "; mine\r\n[General]\r\nsync = 1\r\n\r\n[Resolution]\r\nres=256x256";
+    dir.write("tavro.cfg", before);
+    QFile::remove(record());
+    form.Command2->click();
+    rec = WaitForRecord(record());
+    ASSERT_TRUE(rec.present);
+    EXPECT_EQ(dir.read("tavro.cfg"), before);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(LaunchTest, MissingEmulatorIsReportedAndTheLauncherStaysOpen) {
+    qputenv("PATH", QFile::encodeName(emptyPath.path()));
+    Form1& form = Form1::Instance();
+    form.Check2->setValue(CheckBox::Checked);
+
+    form.Command1->click();
+    ASSERT_EQ(messages.size(), 1u);
+    const Message& m = messages.front();
+    EXPECT_EQ(m.style, platform::MB_ICONHAND);
+    EXPECT_EQ(m.title, "Tavro");
+    EXPECT_TRUE(m.text.contains("morvel")) << m.text.toStdString();
+    EXPECT_TRUE(m.text.contains(dir.path())) << "names the launcher's directory";
+    EXPECT_TRUE(m.text.contains(work.path())) << "names the current directory";
+    EXPECT_TRUE(m.text.contains(emptyPath.path())) << "names the PATH entries";
+    EXPECT_TRUE(m.text.contains("No file named")) << m.text.toStdString();
+    // The settings written before the failure stay written; the window stays.
+    EXPECT_EQ(QString::fromUtf8(dir.read("tavro.cfg")).count("debug=1"), 1);
+    EXPECT_FALSE(platform::forms::EndRequested());
+    EXPECT_EQ(Form1::Existing(), &form);
+
+    form.Command2->click();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages.back().text.contains("morvel.exe")) << messages.back().text.toStdString();
+    EXPECT_FALSE(platform::forms::EndRequested());
+}
+
+TEST_F(LaunchTest, EmulatorThatMayNotRunIsReported) {
+    qputenv("PATH", QFile::encodeName(emptyPath.path()));
+    dir.write("morvel", "#!/bin/sh\n");
+    Form1& form = Form1::Instance();
+    form.Command2->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages.front().text.contains(dir.file("morvel") + " is not an executable"))
+        << messages.front().text.toStdString();
+    EXPECT_FALSE(platform::forms::EndRequested());
+}
+
+TEST_F(LaunchTest, ChoicesComeBackAfterARestart) {
+    installEmulator();
+    {
+        Form1& form = Form1::Instance();
+        form.Option15->setValue(true);
+        form.Option14->setValue(true);
+        form.Check3->setValue(CheckBox::Checked);
+        form.Check5->setValue(CheckBox::Checked);
+        form.Command1->click();
+        ASSERT_TRUE(WaitForRecord(record()).present);
+    }
+    tavro::test::DestroyForms();
+    ASSERT_EQ(Form1::Existing(), nullptr);
+
+    Form1& fresh = Form1::Instance();
+    EXPECT_TRUE(fresh.Option15->Value());
+    EXPECT_TRUE(fresh.Option14->Value());
+    EXPECT_EQ(fresh.Check1->Value(), CheckBox::Unchecked);
+    EXPECT_EQ(fresh.Check2->Value(), CheckBox::Unchecked);
+    EXPECT_EQ(fresh.Check3->Value(), CheckBox::Checked);
+    EXPECT_EQ(fresh.Check4->Value(), CheckBox::Unchecked);
+    EXPECT_EQ(fresh.Check5->Value(), CheckBox::Checked);
+    for (auto* option : {fresh.Option1, fresh.Option2, fresh.Option3, fresh.Option4, fresh.Option16,
+                         fresh.Option5, fresh.Option13})
+        EXPECT_FALSE(option->Value());
+}
+
+} // namespace
