@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,13 @@ namespace platform {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Reads take the file in blocks of this size at most. The fuzz build makes
+// it tiny, so that lines across block ends are tried all the time.
+#ifndef TAVRO_PROFILE_READ_BLOCK
+#define TAVRO_PROFILE_READ_BLOCK (64 * 1024)
+#endif
+constexpr std::size_t kReadBlock = TAVRO_PROFILE_READ_BLOCK;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
@@ -149,7 +157,56 @@ std::string_view Unquote(std::string_view v) {
     return v;
 }
 
-// Where a key stands in the first section of the wanted name.
+// Follows the lines of a file, one at a time, looking for a key in the first
+// section of the wanted name. Used on a whole file by writes and on a file
+// read block by block by reads.
+class KeyMatcher {
+public:
+    enum class Verdict {
+        Skip,         // a line that does not matter
+        SectionStart, // the header of the wanted section
+        OtherKey,     // another key line of the wanted section
+        Found,        // the wanted key: the search is over
+        SectionEnd,   // the wanted section ended without the key: over too
+    };
+
+    KeyMatcher(std::string_view section, std::string_view key) : section_(section), key_(key) {}
+
+    // `text` is the line without its line break or a leading byte order mark.
+    Verdict Feed(std::string_view text) {
+        if (!inSection_) {
+            // Outside the wanted section only a section header can matter.
+            std::size_t first = 0;
+            while (first < text.size() && IsBlank(text[first]))
+                ++first;
+            if (first == text.size() || text[first] != '[')
+                return Verdict::Skip;
+        }
+        info_ = Classify(text);
+        if (info_.kind == LineKind::Section) {
+            if (inSection_)
+                return Verdict::SectionEnd; // only the first section of that name counts
+            if (!EqualsNoCase(info_.name, section_))
+                return Verdict::Skip;
+            inSection_ = true;
+            return Verdict::SectionStart;
+        }
+        if (!inSection_ || info_.kind != LineKind::Key)
+            return Verdict::Skip;
+        return EqualsNoCase(info_.name, key_) ? Verdict::Found : Verdict::OtherKey;
+    }
+
+    // What the last line fed said; its views point into that line's text.
+    const LineInfo& Info() const { return info_; }
+
+private:
+    std::string_view section_;
+    std::string_view key_;
+    bool inSection_ = false;
+    LineInfo info_;
+};
+
+// Where a key stands in a whole file, for a write.
 struct KeyLookup {
     bool sectionFound = false;
     std::optional<Line> keyLine;
@@ -159,30 +216,191 @@ struct KeyLookup {
 
 KeyLookup FindKey(std::string_view file, std::string_view section, std::string_view key) {
     KeyLookup found;
+    KeyMatcher matcher(section, key);
     LineSplitter lines(file);
     Line line{};
-    bool inSection = false;
     while (lines.Next(line)) {
-        const LineInfo info = Classify(LineText(file, line));
-        if (info.kind == LineKind::Section) {
-            // Only the first section of that name counts, so stop at its end.
-            if (inSection)
-                break;
-            if (EqualsNoCase(info.name, section)) {
-                inSection = true;
-                found.sectionFound = true;
-                found.insertAfter = line;
-            }
-        } else if (inSection && info.kind == LineKind::Key) {
+        switch (matcher.Feed(LineText(file, line))) {
+        case KeyMatcher::Verdict::Skip:
+            break;
+        case KeyMatcher::Verdict::SectionStart:
+            found.sectionFound = true;
             found.insertAfter = line;
-            if (!key.empty() && EqualsNoCase(info.name, key)) {
-                found.keyLine = line;
-                found.keyInfo = info;
-                break;
-            }
+            break;
+        case KeyMatcher::Verdict::OtherKey:
+            found.insertAfter = line;
+            break;
+        case KeyMatcher::Verdict::Found:
+            found.keyLine = line;
+            found.keyInfo = matcher.Info();
+            return found;
+        case KeyMatcher::Verdict::SectionEnd:
+            return found;
         }
     }
     return found;
+}
+
+// Opens a regular file for reading. Anything else (a directory, a pipe, a
+// device) is refused, so a read can neither block nor run forever.
+struct OpenedFile {
+    enum Status { Ok, Missing, Failed } status = Failed;
+    int fd = -1;
+    struct stat st {};
+};
+
+OpenedFile OpenRegularFile(const char* path) {
+    OpenedFile file;
+    file.fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (file.fd < 0) {
+        file.status = (errno == ENOENT) ? OpenedFile::Missing : OpenedFile::Failed;
+        return file;
+    }
+    if (::fstat(file.fd, &file.st) != 0 || !S_ISREG(file.st.st_mode)) {
+        ::close(file.fd);
+        file.fd = -1;
+        return file;
+    }
+    file.status = OpenedFile::Ok;
+    return file;
+}
+
+ssize_t ReadSome(int fd, char* into, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(fd, into, size);
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
+}
+
+// Hands out a file's lines from blocks read in turn, so a read holds at most
+// one block and the line being read, however large the file. Lines are split
+// exactly as LineSplitter splits them.
+class FileLineReader {
+public:
+    FileLineReader(int fd, std::size_t fileSize)
+        : fd_(fd), block_(std::clamp<std::size_t>(
+                       fileSize + 1, std::min<std::size_t>(4096, kReadBlock), kReadBlock)) {}
+
+    // False at the end of the file or on a read error.
+    bool Next(std::string_view& text) {
+        for (;;) {
+            const std::size_t end = FindBreak();
+            if (end < buffer_.size()) {
+                const char c = buffer_[end];
+                if (c == '\r' && end + 1 == buffer_.size() && !eof_) {
+                    // A CR at the end of a block: it may be half of a CRLF.
+                    if (!Fill())
+                        return false;
+                    continue;
+                }
+                const std::size_t next =
+                    (c == '\r' && end + 1 < buffer_.size() && buffer_[end + 1] == '\n') ? end + 2
+                                                                                        : end + 1;
+                text = Emit(end, next);
+                return true;
+            }
+            if (eof_) {
+                if (start_ == buffer_.size())
+                    return false;
+                text = Emit(buffer_.size(), buffer_.size());
+                return true;
+            }
+            if (!Fill())
+                return false;
+        }
+    }
+
+private:
+    // The next CR or LF at or after scan_, or the buffer's end. The next CR and
+    // the next LF are remembered apart, so each byte is searched once.
+    std::size_t FindBreak() {
+        const std::size_t cr = NextOf('\r', nextCr_, crSearched_);
+        const std::size_t lf = NextOf('\n', nextLf_, lfSearched_);
+        scan_ = std::min(cr, lf);
+        return scan_;
+    }
+
+    std::size_t NextOf(char c, std::size_t& next, std::size_t& searched) {
+        if (next != kNone && next >= scan_)
+            return next;
+        const std::size_t from = std::max(scan_, searched);
+        const void* hit = std::memchr(buffer_.data() + from, c, buffer_.size() - from);
+        if (!hit) {
+            next = kNone;
+            searched = buffer_.size();
+            return buffer_.size();
+        }
+        next = static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.data());
+        searched = next;
+        return next;
+    }
+
+    std::string_view Emit(std::size_t end, std::size_t next) {
+        std::string_view text(buffer_.data() + start_, end - start_);
+        if (first_ && text.starts_with(kUtf8Bom))
+            text.remove_prefix(kUtf8Bom.size());
+        first_ = false;
+        start_ = scan_ = next;
+        return text;
+    }
+
+    // Drops the lines already handed out and appends the next block.
+    bool Fill() {
+        const auto shift = [this](std::size_t& at) { at = at > start_ ? at - start_ : 0; };
+        buffer_.erase(0, start_);
+        shift(scan_);
+        shift(crSearched_);
+        shift(lfSearched_);
+        for (std::size_t* next : {&nextCr_, &nextLf_})
+            *next = (*next != kNone && *next >= start_) ? *next - start_ : kNone;
+        start_ = 0;
+        const std::size_t used = buffer_.size();
+        buffer_.resize(used + block_);
+        const ssize_t n = ReadSome(fd_, buffer_.data() + used, block_);
+        if (n < 0)
+            return false;
+        buffer_.resize(used + static_cast<std::size_t>(n));
+        eof_ = (n == 0);
+        return true;
+    }
+
+    int fd_;
+    std::size_t block_;
+    std::string buffer_;
+    std::size_t start_ = 0; // the first byte not yet handed out
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t scan_ = 0; // bytes before this hold no line break past start_
+    std::size_t nextCr_ = kNone;
+    std::size_t nextLf_ = kNone;
+    std::size_t crSearched_ = 0; // no CR in [scan_, crSearched_)
+    std::size_t lfSearched_ = 0; // no LF in [scan_, lfSearched_)
+    bool eof_ = false;
+    bool first_ = true;
+};
+
+// The value of a key, as a read returns it; nothing when the default applies.
+std::optional<std::string> LookUpValue(const char* path, std::string_view section,
+                                       std::string_view key) {
+    const OpenedFile file = OpenRegularFile(path);
+    if (file.status != OpenedFile::Ok)
+        return std::nullopt;
+    KeyMatcher matcher(section, key);
+    FileLineReader lines(file.fd, static_cast<std::size_t>(file.st.st_size));
+    std::optional<std::string> value;
+    std::string_view text;
+    while (lines.Next(text)) {
+        const KeyMatcher::Verdict verdict = matcher.Feed(text);
+        if (verdict == KeyMatcher::Verdict::Found) {
+            if (!matcher.Info().value.empty())
+                value = std::string(Unquote(matcher.Info().value));
+            break;
+        }
+        if (verdict == KeyMatcher::Verdict::SectionEnd)
+            break;
+    }
+    ::close(file.fd);
+    return value;
 }
 
 struct FileData {
@@ -191,29 +409,23 @@ struct FileData {
     struct stat st {};
 };
 
-// Reads a whole regular file. Anything else (a directory, a pipe, a device)
-// is a failure, so a read can neither block nor run forever.
+// Reads a whole regular file, for a write that must copy it.
 FileData ReadWholeFile(const char* path) {
     FileData data;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        data.status = (errno == ENOENT) ? FileData::Missing : FileData::Failed;
+    OpenedFile file = OpenRegularFile(path);
+    if (file.status != OpenedFile::Ok) {
+        data.status = file.status == OpenedFile::Missing ? FileData::Missing : FileData::Failed;
         return data;
     }
-    if (::fstat(fd, &data.st) != 0 || !S_ISREG(data.st.st_mode)) {
-        ::close(fd);
-        return data;
-    }
+    data.st = file.st;
     std::size_t used = 0;
-    data.bytes.resize(static_cast<std::size_t>(data.st.st_size) + 1);
+    data.bytes.resize(static_cast<std::size_t>(file.st.st_size) + 1);
     for (;;) {
         if (used == data.bytes.size())
             data.bytes.resize(data.bytes.size() * 2);
-        const ssize_t n = ::read(fd, data.bytes.data() + used, data.bytes.size() - used);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = ReadSome(file.fd, data.bytes.data() + used, data.bytes.size() - used);
         if (n < 0) {
-            ::close(fd);
+            ::close(file.fd);
             data.bytes.clear();
             return data;
         }
@@ -221,7 +433,7 @@ FileData ReadWholeFile(const char* path) {
             break;
         used += static_cast<std::size_t>(n);
     }
-    ::close(fd);
+    ::close(file.fd);
     data.bytes.resize(used);
     data.status = FileData::Ok;
     return data;
@@ -391,17 +603,16 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
                                char* buffer, DWORD size, const char* path) {
     if (!buffer || size == 0)
         return 0;
-    std::string_view result = defaultValue ? defaultValue : "";
-    FileData data;
-    if (section && key && path) {
-        data = ReadWholeFile(path);
-        const std::string_view wantedKey = Trim(key);
-        if (data.status == FileData::Ok && !wantedKey.empty()) {
-            const KeyLookup found = FindKey(data.bytes, Trim(section), wantedKey);
-            if (found.keyLine && !found.keyInfo.value.empty())
-                result = Unquote(found.keyInfo.value);
+    std::optional<std::string> found;
+    if (section && key && path && !Trim(key).empty()) {
+        try {
+            found = LookUpValue(path, Trim(section), Trim(key));
+        } catch (const std::bad_alloc&) {
+            // A line too long to hold: the default, as for any unreadable file.
         }
     }
+    std::string_view result =
+        found ? std::string_view(*found) : std::string_view(defaultValue ? defaultValue : "");
     // The caller sees a C string, so a NUL in the file ends the value there.
     result = result.substr(0, std::min(result.find('\0'), result.size()));
     const std::size_t count = std::min<std::size_t>(result.size(), size - 1);
@@ -425,18 +636,22 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
     if (HasLineBreak(rawValue))
         return FALSE;
 
-    const std::string target = WriteTarget(path);
-    if (target.empty())
-        return FALSE;
-    const FileData old = ReadWholeFile(target.c_str());
-    if (old.status == FileData::Failed)
-        return FALSE; // never replace a file we could not read
-    const std::string updated =
-        WithKeyStored(old.bytes, sectionName, keyName, EncodeValue(rawValue));
-    if (old.status == FileData::Ok && updated == old.bytes)
-        return TRUE; // already stored: spare the disk a rewrite
-    return ReplaceFile(target, updated, old.status == FileData::Ok ? &old.st : nullptr) ? TRUE
-                                                                                        : FALSE;
+    try {
+        const std::string target = WriteTarget(path);
+        if (target.empty())
+            return FALSE;
+        const FileData old = ReadWholeFile(target.c_str());
+        if (old.status == FileData::Failed)
+            return FALSE; // never replace a file we could not read
+        const std::string updated =
+            WithKeyStored(old.bytes, sectionName, keyName, EncodeValue(rawValue));
+        if (old.status == FileData::Ok && updated == old.bytes)
+            return TRUE; // already stored: spare the disk a rewrite
+        const struct stat* oldStat = old.status == FileData::Ok ? &old.st : nullptr;
+        return ReplaceFile(target, updated, oldStat) ? TRUE : FALSE;
+    } catch (const std::bad_alloc&) {
+        return FALSE; // a file too large to copy in memory stays as it is
+    }
 }
 
 } // namespace platform

@@ -169,6 +169,20 @@ TEST_F(ProfileTest, GarbageAndHugeLinesAreReadSafely) {
     EXPECT_EQ(Read("S", "k", "", 3), "[[");
 }
 
+TEST_F(ProfileTest, LinesAcrossReadBlocksAreWhole) {
+    // Reads go through the file in blocks of 64 KiB: put the wanted lines, and
+    // a CRLF, on and around a block's end.
+    for (std::size_t shift = 0; shift < 12; ++shift) {
+        const std::size_t fill = 65536 - 8 + shift;
+        std::string text = "[S]\r\npad=" + std::string(fill - 11, 'p') + "\r\n";
+        text += "k=value\r\n[T]\r\nlast=" + std::string(70000, 'z') + "\r\nend=1";
+        Put(Cfg(), text);
+        EXPECT_EQ(Read("S", "k"), "value") << shift;
+        EXPECT_EQ(Read("T", "end"), "1") << shift;
+        EXPECT_EQ(Read("T", "last", "", 4), "zzz") << shift;
+    }
+}
+
 TEST_F(ProfileTest, LargeFileIsReadToItsEnd) {
     // 100 MB of keys before the one wanted: checks correctness at size; the
     // speed is measured in bench/profile.cpp.
