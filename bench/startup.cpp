@@ -1,0 +1,529 @@
+// Start-up time: from process start to the first painted main window, with 0,
+// 1,000 and 100,000 driver files in drv/, against a bare Qt window of the same
+// size as the floor. Every sample is a fresh process: this program starts
+// itself again as a child, which builds the application like main.cpp does,
+// shows the window and reports when the first paint event reaches it. The
+// parent reads the child's peak memory (max RSS) and CPU time from wait4();
+// the CPU time is the steadier figure on a machine shared with builds.
+//
+// Usage: bench_startup [Google Benchmark flags]
+// Defaults: 12 repetitions per case, randomly interleaved so that load from
+// other processes on the machine spreads over all cases alike. A summary table
+// with the ratios to the bare window follows the benchmark output.
+#include "launcher/Form1.h"
+#include "platform/forms/App.h"
+#include "platform/forms/Design.h"
+#include "platform/forms/MsgBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <map>
+#include <optional>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+long long monotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+// ---------------------------------------------------------------------------
+// Child side
+
+// Notes the first paint event delivered to the window, then lets the paint
+// pass finish (the children and the flush to the backing store) before the
+// report, so both moments are known.
+class PaintProbe : public QObject {
+public:
+    PaintProbe(QWidget* window, long long startNs, int listCount)
+        : window_(window), startNs_(startNs), listCount_(listCount) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Paint && firstPaintNs_ == 0) {
+            firstPaintNs_ = monotonicNs();
+            // Runs once control is back in the event loop, after this paint pass.
+            QTimer::singleShot(0, [this] { report(); });
+        }
+        return false;
+    }
+
+private:
+    void report() {
+        const long long frameNs = monotonicNs();
+        std::printf("%lld %lld %d %d %d\n", firstPaintNs_ - startNs_, frameNs - startNs_,
+                    window_->width(), window_->height(), listCount_);
+        std::fflush(stdout);
+        // Tearing the window and the application down is not part of start-up.
+        std::_Exit(0);
+    }
+
+    QWidget* window_;
+    long long startNs_;
+    int listCount_;
+    long long firstPaintNs_ = 0;
+};
+
+// argv: --child form1 <startNs> <emulator dir>
+//       --child bare|bare_label <startNs> <width> <height>
+int runChild(int argc, char* argv[]) {
+    if (argc < 5) {
+        std::fprintf(stderr, "bench_startup: bad child arguments\n");
+        return 2;
+    }
+    const std::string kind = argv[2];
+    const long long startNs = std::atoll(argv[3]);
+
+    // Windows never reach a screen here, whatever the caller's environment says.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int appArgc = 1;
+    QApplication app(appArgc, argv);
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    QApplication::setFont(platform::forms::DefaultDialogFont());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // A message box would wait for an answer forever: count it as a failure.
+    platform::forms::SetMsgBoxHook([](const QString& prompt, int, const QString&) -> int {
+        std::fprintf(stderr, "bench_startup: unexpected message box: %s\n", qPrintable(prompt));
+        std::_Exit(3);
+    });
+    // A window that never paints must not hang the benchmark.
+    QTimer::singleShot(60000, [] {
+        std::fprintf(stderr, "bench_startup: no paint within 60 s\n");
+        std::_Exit(4);
+    });
+
+    if (kind == "form1") {
+        platform::forms::App::SetPathForTesting(QString::fromLocal8Bit(argv[4]));
+        tavro::Form1& form = tavro::Form1::Instance();
+        static PaintProbe probe(&form, startNs, form.File1->ListCount());
+        form.installEventFilter(&probe);
+        form.Show();
+    } else if ((kind == "bare" || kind == "bare_label") && argc >= 6) {
+        static QWidget window;
+        window.setFixedSize(std::atoi(argv[4]), std::atoi(argv[5]));
+        if (kind == "bare_label") {
+            // One line of text: the least any window with words pays for fonts.
+            auto* label = new QLabel(QStringLiteral("Drivers Found"), &window);
+            label->move(24, 56);
+        }
+        static PaintProbe probe(&window, startNs, -1);
+        window.installEventFilter(&probe);
+        window.show();
+    } else {
+        std::fprintf(stderr, "bench_startup: unknown child kind %s\n", kind.c_str());
+        return 2;
+    }
+    return QApplication::exec();
+}
+
+// ---------------------------------------------------------------------------
+// Parent side
+
+struct Sample {
+    double firstPaintMs = 0;
+    double frameMs = 0;
+    double peakMB = 0;
+    double cpuMs = 0; // user + system time of the whole child
+    int width = 0;
+    int height = 0;
+    int listCount = -1;
+};
+
+std::string selfExe;
+std::string scratchDir; // holds the children's stderr logs
+
+std::string readLog(const std::string& path) {
+    std::string text;
+    if (FILE* f = std::fopen(path.c_str(), "r")) {
+        char buffer[512];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && text.size() < 4096) {
+            text.append(buffer, n);
+        }
+        std::fclose(f);
+    }
+    return text;
+}
+
+// Starts one child and waits for its report. On failure returns nothing and
+// says why in *error.
+std::optional<Sample> spawnChild(std::vector<std::string> args, std::string* error) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        *error = std::string("pipe: ") + std::strerror(errno);
+        return std::nullopt;
+    }
+    const std::string log = scratchDir + "/child-stderr.log";
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0) {
+            env.emplace_back(*e);
+        }
+    }
+    env.emplace_back("QT_QPA_PLATFORM=offscreen");
+    std::vector<char*> envp;
+    for (std::string& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+
+    // The clock starts right before the process is made; the child gets the
+    // reading on its command line.
+    args.insert(args.begin(), {selfExe, "--child"});
+    const long long startNs = monotonicNs();
+    args.insert(args.begin() + 3, std::to_string(startNs));
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, selfExe.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (rc != 0) {
+        ::close(out[0]);
+        *error = std::string("posix_spawn: ") + std::strerror(rc);
+        return std::nullopt;
+    }
+
+    std::string report;
+    bool timedOut = false;
+    for (;;) {
+        pollfd p{out[0], POLLIN, 0};
+        const int ready = ::poll(&p, 1, 120000);
+        if (ready == 0) {
+            timedOut = true;
+            ::kill(pid, SIGKILL); // our own child, by its id
+            break;
+        }
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        char buffer[256];
+        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        report.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+
+    int status = 0;
+    rusage usage{};
+    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    if (timedOut) {
+        *error = "child timed out";
+        return std::nullopt;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        *error = "child failed (status " + std::to_string(status) + "): " + readLog(log);
+        return std::nullopt;
+    }
+    long long firstNs = 0;
+    long long frameNs = 0;
+    Sample s;
+    if (std::sscanf(report.c_str(), "%lld %lld %d %d %d", &firstNs, &frameNs, &s.width, &s.height,
+                    &s.listCount) != 5) {
+        *error = "unreadable child report: " + report;
+        return std::nullopt;
+    }
+    s.firstPaintMs = static_cast<double>(firstNs) / 1e6;
+    s.frameMs = static_cast<double>(frameNs) / 1e6;
+    s.peakMB = static_cast<double>(usage.ru_maxrss) / 1024.0; // ru_maxrss is in KiB
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
+    s.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
+    return s;
+}
+
+// An emulator directory whose drv/ holds `count` empty driver files named
+// "game 00001.drv", "Game 00002.DRV", "GAME 00003.Drv", ... (mixed case, as
+// real collections come).
+bool makeDriverDir(const QString& root, int count, std::string* error) {
+    const QByteArray drv = QFile::encodeName(root + "/drv");
+    if (!QDir().mkpath(root + "/drv")) {
+        *error = "cannot create " + drv.toStdString();
+        return false;
+    }
+    static const char* const formats[] = {"%s/game %05d.drv", "%s/Game %05d.DRV",
+                                          "%s/GAME %05d.Drv"};
+    char name[PATH_MAX];
+    for (int i = 1; i <= count; ++i) {
+        std::snprintf(name, sizeof name, formats[i % 3], drv.constData(), i);
+        const int fd = ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            *error = std::string("cannot create ") + name + ": " + std::strerror(errno);
+            return false;
+        }
+        ::close(fd);
+    }
+    return true;
+}
+
+struct Case {
+    std::string name;
+    int drivers = -1; // -1: a bare window, named by the case
+};
+
+// bare is the floor the targets are measured against; bare_label is for
+// reference only, showing what the first text on a window costs (font set-up).
+const std::vector<Case> cases = {{"bare", -1},
+                                 {"bare_label", -1},
+                                 {"form1_0", 0},
+                                 {"form1_1000", 1000},
+                                 {"form1_100000", 100000}};
+
+std::map<std::string, QString> driverDirs;
+std::map<std::string, std::vector<Sample>> samples;
+int bareWidth = 0;
+int bareHeight = 0;
+
+void BM_Startup(benchmark::State& state, const Case& c) {
+    for (auto _ : state) {
+        std::vector<std::string> args;
+        if (c.drivers < 0) {
+            args = {c.name, std::to_string(bareWidth), std::to_string(bareHeight)};
+        } else {
+            args = {"form1", driverDirs.at(c.name).toStdString()};
+        }
+        std::string error;
+        const std::optional<Sample> s = spawnChild(args, &error);
+        if (!s) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        if (c.drivers >= 0 && s->listCount != c.drivers) {
+            state.SkipWithError(("the driver list holds " + std::to_string(s->listCount) +
+                                 " files, expected " + std::to_string(c.drivers))
+                                    .c_str());
+            break;
+        }
+        state.SetIterationTime(s->firstPaintMs / 1000.0);
+        state.counters["frame_ms"] = s->frameMs;
+        state.counters["peak_MB"] = s->peakMB;
+        state.counters["cpu_ms"] = s->cpuMs;
+        samples[c.name].push_back(*s);
+    }
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+struct Summary {
+    std::size_t runs = 0;
+    double firstPaintMs = 0;
+    double frameMs = 0;
+    double cpuMs = 0;
+    double peakMB = 0;    // median
+    double maxPeakMB = 0; // worst run
+};
+
+std::optional<Summary> summarise(const std::string& name) {
+    const auto it = samples.find(name);
+    if (it == samples.end() || it->second.empty()) {
+        return std::nullopt;
+    }
+    std::vector<double> first, frame, cpu, peak;
+    for (const Sample& s : it->second) {
+        first.push_back(s.firstPaintMs);
+        frame.push_back(s.frameMs);
+        cpu.push_back(s.cpuMs);
+        peak.push_back(s.peakMB);
+    }
+    Summary m;
+    m.runs = first.size();
+    m.firstPaintMs = median(first);
+    m.frameMs = median(frame);
+    m.cpuMs = median(cpu);
+    m.peakMB = median(peak);
+    m.maxPeakMB = *std::max_element(peak.begin(), peak.end());
+    return m;
+}
+
+// The table for docs/performance.md, and how each case fares against its target.
+void printSummary() {
+    const std::optional<Summary> bare = summarise("bare");
+    std::printf("\nStart-up medians (window %dx%d, offscreen; ratios against the bare window):\n\n",
+                bareWidth, bareHeight);
+    std::printf("| case | runs | first paint ms | ratio to bare | frame complete ms | CPU ms | CPU "
+                "ratio | peak MB (median / max) |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+    std::string verdicts;
+    for (const Case& c : cases) {
+        const std::optional<Summary> m = summarise(c.name);
+        if (!m) {
+            continue;
+        }
+        double ratio = 0;
+        double cpuRatio = 0;
+        char ratioText[32] = "-";
+        char cpuRatioText[32] = "-";
+        if (bare && bare->firstPaintMs > 0 && bare->cpuMs > 0) {
+            ratio = m->firstPaintMs / bare->firstPaintMs;
+            cpuRatio = m->cpuMs / bare->cpuMs;
+            std::snprintf(ratioText, sizeof ratioText, "%.2f", ratio);
+            std::snprintf(cpuRatioText, sizeof cpuRatioText, "%.2f", cpuRatio);
+        }
+        std::printf("| %s | %zu | %.1f | %s | %.1f | %.1f | %s | %.1f / %.1f |\n", c.name.c_str(),
+                    m->runs, m->firstPaintMs, ratioText, m->frameMs, m->cpuMs, cpuRatioText,
+                    m->peakMB, m->maxPeakMB);
+
+        char line[160];
+        if (c.drivers == 0 && ratio > 0) {
+            std::snprintf(line, sizeof line, "form1_0: %.2fx bare (target 1.3x): %s\n", ratio,
+                          ratio <= 1.3 ? "met" : "MISSED");
+            verdicts += line;
+        } else if (c.drivers == 100000 && ratio > 0) {
+            std::snprintf(line, sizeof line,
+                          "form1_100000: %.2fx bare (target 2x): %s; peak %.1f MB (target 80 MB): "
+                          "%s\n",
+                          ratio, ratio <= 2.0 ? "met" : "MISSED", m->maxPeakMB,
+                          m->maxPeakMB < 80.0 ? "met" : "MISSED");
+            verdicts += line;
+        }
+    }
+    std::printf("\n%s", verdicts.c_str());
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    // A child inherits the parent's high-water mark at exec, so the parent
+    // must stay well below the children for their figures to mean anything.
+    std::printf("(parent's own max RSS: %.1f MB)\n", static_cast<double>(self.ru_maxrss) / 1024.0);
+}
+
+bool hasFlag(int argc, char* argv[], const char* prefix) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc > 1 && std::strcmp(argv[1], "--child") == 0) {
+        return runChild(argc, argv);
+    }
+
+    char exe[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) {
+        std::fprintf(stderr, "bench_startup: cannot find its own executable\n");
+        return 1;
+    }
+    exe[n] = '\0';
+    selfExe = exe;
+
+    QTemporaryDir scratch(QDir::tempPath() + "/bench_startup-XXXXXX");
+    if (!scratch.isValid()) {
+        std::fprintf(stderr, "bench_startup: cannot create a temporary directory\n");
+        return 1;
+    }
+    scratchDir = scratch.path().toStdString();
+
+    QElapsedTimer making;
+    making.start();
+    for (const Case& c : cases) {
+        if (c.drivers < 0) {
+            continue;
+        }
+        const QString root = scratch.path() + "/" + QString::fromStdString(c.name);
+        std::string error;
+        if (!makeDriverDir(root, c.drivers, &error)) {
+            std::fprintf(stderr, "bench_startup: %s\n", error.c_str());
+            return 1;
+        }
+        driverDirs[c.name] = root;
+    }
+    std::fprintf(stderr, "driver directories made in %lld ms\n",
+                 static_cast<long long>(making.elapsed()));
+
+    // One unmeasured run of each kind: warms the file cache, and tells the
+    // size of the main window, which the bare window copies.
+    std::string error;
+    const std::optional<Sample> probe =
+        spawnChild({"form1", driverDirs["form1_0"].toStdString()}, &error);
+    if (!probe) {
+        std::fprintf(stderr, "bench_startup: %s\n", error.c_str());
+        return 1;
+    }
+    bareWidth = probe->width;
+    bareHeight = probe->height;
+    if (!spawnChild({"bare", std::to_string(bareWidth), std::to_string(bareHeight)}, &error)) {
+        std::fprintf(stderr, "bench_startup: %s\n", error.c_str());
+        return 1;
+    }
+
+    for (const Case& c : cases) {
+        benchmark::RegisterBenchmark(("BM_Startup/" + c.name).c_str(), BM_Startup, c)
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond);
+    }
+
+    std::vector<char*> args(argv, argv + argc);
+    std::string repetitions = "--benchmark_repetitions=12";
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    if (!hasFlag(argc, argv, "--benchmark_repetitions")) {
+        args.push_back(repetitions.data());
+    }
+    if (!hasFlag(argc, argv, "--benchmark_enable_random_interleaving")) {
+        args.push_back(interleave.data());
+    }
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    printSummary();
+    return 0;
+}
