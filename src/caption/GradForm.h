@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+namespace platform::forms {
+class Form;
+}
+
 namespace tavro {
 
 // --- Shared state -----------------------------------------------------------
@@ -63,5 +67,23 @@ bool BuildGradientTable(std::vector<platform::COLORREF>& table, platform::COLORR
 // it to WindowDC (when there is one) and cuts the caption out of WindowDC's
 // clipping region. A step that cannot be done is skipped; painting goes on.
 void PaintCaption(platform::COLORREF colour1, platform::COLORREF colour2);
+
+// --- Installing the painter on a window ------------------------------------
+
+// Replaces the window's procedure with CaptionWndProc, keeping the one it
+// replaced in the window property "OldMeProc".
+void SubclassForm(platform::forms::Form& form);
+// Puts the kept procedure back and removes the property.
+void UnsubclassForm(platform::forms::Form& form);
+// The same for a bare window handle.
+void SubclassWindow(platform::HWND window);
+void UnsubclassWindow(platform::HWND window);
+
+// The window procedure of every window the painter is installed on.
+platform::LRESULT CaptionWndProc(platform::HWND window, platform::UINT msg, platform::WPARAM wParam,
+                                 platform::LPARAM lParam);
+
+// The low 16 bits of a value, read as a signed 16-bit number.
+int LoWordSigned(platform::LPARAM value);
 
 } // namespace tavro

@@ -1,5 +1,7 @@
 #include "launcher/Form1.h"
 
+#include "about/Form2.h"
+#include "caption/GradForm.h"
 #include "launcher/Declarations.h"
 #include "launcher/DoEXE1.h"
 #include "platform/forms/App.h"
@@ -7,6 +9,7 @@
 #include "platform/forms/LoadPicture.h"
 #include "platform/forms/MsgBox.h"
 #include "resources/Art.h"
+#include "settings/setvar.h"
 
 #include <QFile>
 #include <QPointer>
@@ -184,7 +187,7 @@ void Form1::createControls() {
 }
 
 void Form1::Form_Load() {
-    // The caption painter is installed here once the window layer paints frames.
+    SubclassForm(*this);
 
     const QString drv = App::Path() + "/drv/";
     QString error;
@@ -197,11 +200,12 @@ void Form1::Form_Load() {
 
     RefreshDriverPaths();
 
-    // The saved settings are read and applied here once tavro.cfg is supported.
+    LoadSettings();
+    ApplySavedSettings(*this);
 }
 
 void Form1::Form_Unload() {
-    // The caption painter is removed here once it is installed at load.
+    UnsubclassForm(*this);
     End();
 }
 
@@ -248,7 +252,7 @@ void Form1::Command3_Click() {
 }
 
 void Form1::Command4_Click() {
-    // opens the About window
+    Form2::Open();
 }
 
 } // namespace tavro
