@@ -1,0 +1,282 @@
+// The real program on a bare X server (no window manager): its main window,
+// the frame our layer draws around it, moving it by the caption and closing
+// it with the caption's close button.
+#include "support/X11Session.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+#include <ostream>
+
+using tavro::test::X11Program;
+using tavro::test::X11Session;
+
+// Readable failure messages for Qt's geometry types (found through ADL).
+static void PrintTo(const QPoint& p, std::ostream* os) {
+    *os << "(" << p.x() << ", " << p.y() << ")";
+}
+static void PrintTo(const QSize& s, std::ostream* os) {
+    *os << s.width() << " x " << s.height();
+}
+
+namespace {
+
+const QString kCaption = QStringLiteral("Tavro 0.1.5");
+constexpr int kFrame = 3;     // fixed single border
+constexpr int kCaptionH = 19; // caption bar including its bottom line
+const QSize kClient(765, 442);
+const QSize kScreen(1280, 1024);
+
+// An emulator directory with the program copied in, as a user would have it.
+class ProgramDir {
+public:
+    bool make() {
+        if (!dir_.isValid() || !QDir(dir_.path()).mkpath("drv") ||
+            !QDir(dir_.path()).mkpath("preview")) {
+            return false;
+        }
+        if (!QFile::copy(QStringLiteral(TAVRO_EXE), program()) ||
+            !QFile::setPermissions(program(),
+                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+            return false;
+        }
+        for (const char* name : {"Alpha Attack.drv", "beta.drv", "Gamma.DRV"}) {
+            QFile f(dir_.filePath(QStringLiteral("drv/") + QString::fromUtf8(name)));
+            if (!f.open(QIODevice::WriteOnly) ||
+                f.write(QByteArray("[driver]\nname=") + name + "\nyear=1984\n") < 0) {
+                return false;
+            }
+        }
+        return picture("preview/Alpha Attack.drv.jpg", QColor(200, 60, 40)) &&
+               picture("preview/beta.drv.jpg", QColor(40, 160, 90)) &&
+               picture("preview/404.jpg", QColor(90, 90, 90));
+    }
+    QString path() const { return dir_.path(); }
+    QString program() const { return dir_.filePath(QStringLiteral("tavro")); }
+
+private:
+    bool picture(const char* relative, QColor colour) const {
+        QImage image(224, 160, QImage::Format_RGB32);
+        image.fill(colour);
+        QPainter p(&image);
+        p.fillRect(20, 20, 80, 60, Qt::white);
+        p.end();
+        return image.save(dir_.filePath(QString::fromUtf8(relative)), "JPG");
+    }
+
+    QTemporaryDir dir_;
+};
+
+// Where the client area lies inside a screenshot of the whole window, found
+// by looking for the program's own background picture rather than trusting
+// the frame sizes.
+struct ClientArea {
+    QPoint origin;
+    QSize size;
+};
+
+bool Same(QRgb a, QRgb b) {
+    constexpr int tolerance = 3;
+    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+class BackgroundMatcher {
+public:
+    BackgroundMatcher(const QImage& window, const QImage& background)
+        : window_(window.convertToFormat(QImage::Format_RGB32)),
+          background_(background.convertToFormat(QImage::Format_RGB32)) {}
+
+    // Client pixel (x, y) shows background pixel (x, y) when the client area
+    // starts at `origin`.
+    bool matches(QPoint origin, int x, int y) const {
+        const QPoint at = origin + QPoint(x, y);
+        return background_.valid(x, y) && window_.valid(at) &&
+               Same(window_.pixel(at), background_.pixel(x, y));
+    }
+
+    std::optional<ClientArea> find() const {
+        // Rows 4 to 48 hold nothing but the picture (the titles start lower);
+        // columns 0 to 23 likewise all the way down (the list starts right of them).
+        std::vector<QPoint> origins;
+        for (int oy = 0; oy <= 60; ++oy) {
+            for (int ox = 0; ox <= 20; ++ox) {
+                if (topBandMatches(QPoint(ox, oy), 0, 700)) {
+                    origins.push_back(QPoint(ox, oy));
+                }
+            }
+        }
+        if (origins.size() != 1) {
+            return std::nullopt;
+        }
+        const QPoint origin = origins.front();
+        int width = 0;
+        while (topBandMatches(origin, width, width + 1)) {
+            ++width;
+        }
+        int height = 0;
+        while (leftBandMatches(origin, height)) {
+            ++height;
+        }
+        return ClientArea{origin, QSize(width, height)};
+    }
+
+private:
+    bool topBandMatches(QPoint origin, int x0, int x1) const {
+        for (int y = 4; y <= 48; y += 2) {
+            for (int x = x0; x < x1; ++x) {
+                if (!matches(origin, x, y)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+    bool leftBandMatches(QPoint origin, int y) const {
+        for (int x = 0; x < 24; ++x) {
+            if (!matches(origin, x, y)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    QImage window_;
+    QImage background_;
+};
+
+// Keeps a screenshot where a developer can look at it when a check fails.
+QString Keep(const QImage& image, const char* name) {
+    const QString path = QDir::temp().filePath(QStringLiteral("tavro-x11-%1.png").arg(name));
+    return image.save(path, "PNG") ? path : QStringLiteral("(not saved)");
+}
+
+class MainWindowX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QStringList missing = X11Session::MissingTools();
+        if (!missing.isEmpty()) {
+            GTEST_SKIP() << "needs " << missing.join(", ").toStdString()
+                         << " (installed by scripts/bootstrap)";
+        }
+        session = std::make_unique<X11Session>();
+        ASSERT_TRUE(session->ok()) << session->error().toStdString();
+        ASSERT_TRUE(dir.make()) << "cannot make the emulator directory";
+        program = session->start(dir.program(), {}, dir.path());
+        ASSERT_NE(program, nullptr) << session->error().toStdString();
+        const auto found = session->waitForWindow(kCaption, 20000);
+        ASSERT_TRUE(found.has_value())
+            << "no window \"" << kCaption.toStdString() << "\"; program output:\n"
+            << program->log().toStdString();
+        window = *found;
+        const auto rect = session->geometry(window);
+        ASSERT_TRUE(rect.has_value());
+        start = *rect;
+    }
+
+    void TearDown() override { session.reset(); }
+
+    // Waits for the window to stand at `expected`.
+    ::testing::AssertionResult reaches(const QRect& expected) {
+        QRect now;
+        if (X11Session::waitFor(
+                [&] {
+                    now = session->geometry(window).value_or(QRect());
+                    return now == expected;
+                },
+                5000, 100)) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure()
+               << "window at (" << now.x() << ", " << now.y() << ") " << now.width() << " x "
+               << now.height() << ", expected at (" << expected.x() << ", " << expected.y()
+               << "); it started at (" << start.x() << ", " << start.y() << ")";
+    }
+
+    QPoint captionPoint(int x) const { return start.topLeft() + QPoint(x, kFrame + kCaptionH / 2); }
+
+    std::unique_ptr<X11Session> session;
+    ProgramDir dir;
+    X11Program* program = nullptr;
+    quint64 window = 0;
+    QRect start;
+};
+
+TEST_F(MainWindowX11, ShowsTheClientAreaInsideItsOwnFrame) {
+    EXPECT_EQ(start.size(), kClient + QSize(2 * kFrame, 2 * kFrame + kCaptionH));
+    // Centred on the screen at first.
+    EXPECT_NEAR(start.x(), (kScreen.width() - start.width()) / 2, 1);
+    EXPECT_NEAR(start.y(), (kScreen.height() - start.height()) / 2, 1);
+
+    const QImage background(QStringLiteral(TAVRO_SOURCE_DIR "/src/resources/background.gif"));
+    ASSERT_FALSE(background.isNull());
+    ASSERT_GE(background.width(), kClient.width());
+    ASSERT_GE(background.height(), kClient.height());
+
+    // The window may be mapped before it is painted: look until the picture shows.
+    QImage shot;
+    std::optional<ClientArea> client;
+    X11Session::waitFor(
+        [&] {
+            shot = session->screenshot(window);
+            client = shot.isNull() ? std::nullopt : BackgroundMatcher(shot, background).find();
+            return client.has_value();
+        },
+        10000, 200);
+    ASSERT_FALSE(shot.isNull()) << "no screenshot";
+    ASSERT_TRUE(client.has_value())
+        << "background picture not found once in the window; screenshot: "
+        << Keep(shot, "main-window").toStdString();
+    EXPECT_EQ(shot.size(), start.size());
+    EXPECT_EQ(client->origin, QPoint(kFrame, kFrame + kCaptionH))
+        << "screenshot: " << Keep(shot, "main-window").toStdString();
+    // The picture is a pixel larger each way: the client area clips it.
+    EXPECT_EQ(client->size, kClient) << "screenshot: " << Keep(shot, "main-window").toStdString();
+}
+
+TEST_F(MainWindowX11, DragOnTheCaptionMovesTheWindow) {
+    const QPoint from = captionPoint(300);
+    ASSERT_TRUE(session->drag(from, from + QPoint(100, 60), 5));
+    EXPECT_TRUE(reaches(start.translated(100, 60)));
+    EXPECT_TRUE(program->running());
+}
+
+TEST_F(MainWindowX11, DragOnTheCaptionOfABusyProgramMovesTheWholeWay) {
+    // The press, the moves and the release all wait in the program's queue;
+    // the move must still start where the button went down, not where the
+    // pointer happens to be once the program gets to the press.
+    const QPoint from = captionPoint(300);
+    ASSERT_TRUE(program->pause());
+    const bool dragged = session->drag(from, from + QPoint(100, 60), 5);
+    ASSERT_TRUE(program->resume());
+    ASSERT_TRUE(dragged);
+    EXPECT_TRUE(reaches(start.translated(100, 60)));
+}
+
+TEST_F(MainWindowX11, CloseButtonEndsTheProgram) {
+    // The top-right caption button spans x W-21..W-5, y 5..19 in the window.
+    const QPoint button = start.topLeft() + QPoint(start.width() - kFrame - 10, 12);
+    ASSERT_TRUE(session->click(button));
+    ASSERT_TRUE(program->waitForExit(5000)) << "still running after a click on close";
+    EXPECT_EQ(program->exitCode(), std::optional<int>(0)) << "program output:\n"
+                                                          << program->log().toStdString();
+}
+
+TEST_F(MainWindowX11, CloseButtonReleasedElsewhereKeepsTheProgram) {
+    // As with any button: pressing it and sliding off before letting go
+    // cancels the click.
+    const QPoint button = start.topLeft() + QPoint(start.width() - kFrame - 10, 12);
+    ASSERT_TRUE(session->mouseMove(button));
+    ASSERT_TRUE(session->mouseDown());
+    ASSERT_TRUE(session->mouseMove(button + QPoint(0, 120)));
+    ASSERT_TRUE(session->mouseUp());
+    EXPECT_FALSE(program->waitForExit(1500)) << "the program ended";
+    EXPECT_TRUE(session->waitForWindow(kCaption, 2000).has_value());
+}
+
+} // namespace
