@@ -1,0 +1,74 @@
+// The text control of the driver editor: a plain-text edit control that loads
+// a file's content as text, saves its text back to a file, and raises a
+// character event for the keys that type into it.
+//
+// A file keeps its bytes: the control remembers how the loaded file wrote its
+// line breaks and which encoding it used, and a save writes the text the same
+// way, so saving an unchanged text gives back the identical file.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QString>
+
+namespace platform::forms {
+
+class RichTextBox : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    // SaveFile's file types: rich text is not offered, only plain text.
+    static constexpr int rtfRTF = 0;
+    static constexpr int rtfText = 1;
+
+    enum class LineBreak { LF, CRLF, CR };
+    enum class Encoding { Utf8, Latin1 };
+    // How the last loaded file wrote its text; the next save writes it so.
+    struct FileFormat {
+        LineBreak lineBreak = LineBreak::LF;
+        Encoding encoding = Encoding::Utf8;
+        bool byteOrderMark = false;
+    };
+
+    explicit RichTextBox(QWidget* parent);
+
+    // Shows the file's content as the control's text. A file with valid UTF-8
+    // is read as UTF-8, any other as single-byte text (Latin-1). Line breaks
+    // take the style of the file's first one. On failure the text is left as
+    // it was, the reason goes to *error and false comes back.
+    bool LoadFile(const QString& path, QString* error = nullptr);
+
+    // Replaces the file with the control's text, in the loaded file's format.
+    // The new content is written to a temporary file beside it, flushed to
+    // disk and renamed over the old one, which keeps its permission bits; a
+    // failure leaves the old file whole and no temporary file behind, puts the
+    // reason in *error and returns false. Only fileType rtfText is supported.
+    bool SaveFile(const QString& path, int fileType, QString* error = nullptr) const;
+
+    QString Text() const;
+    void setText(const QString& text);
+
+    const FileFormat& Format() const { return format_; }
+
+    // The bytes a save would write for the given text in the given format;
+    // false, with the reason, when the encoding cannot hold the text.
+    static bool EncodeText(const QString& text, const FileFormat& format, QByteArray* bytes,
+                           QString* error);
+    // The text and format read from a file's bytes.
+    static QString DecodeText(const QByteArray& bytes, FileFormat* format);
+    // Writes bytes to path atomically, as SaveFile does.
+    static bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
+
+signals:
+    // The character event: a key that types a character, Enter, Backspace or
+    // Ctrl+letter, raised before the control handles the key. Delete, the
+    // cursor keys and changes made with the mouse do not raise it.
+    void KeyPress(int keyAscii);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+
+private:
+    FileFormat format_;
+};
+
+} // namespace platform::forms

@@ -1,0 +1,234 @@
+// The editor's text control: files come back byte for byte, saves replace
+// files atomically, and the character event fires for typing keys only.
+#include "platform/forms/RichTextBox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using platform::forms::RichTextBox;
+
+namespace {
+
+class RichTextBoxTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return dir.path() + "/" + name; }
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    QByteArray read(const QString& name) const {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    QStringList entries() const {
+        return QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+    // Loads the bytes from a file and saves them back unchanged.
+    QByteArray roundTrip(const QByteArray& bytes) {
+        write("driver.drv", bytes);
+        QString error;
+        EXPECT_TRUE(box.LoadFile(path("driver.drv"), &error)) << error.toStdString();
+        EXPECT_TRUE(box.SaveFile(path("driver.drv"), RichTextBox::rtfText, &error))
+            << error.toStdString();
+        return read("driver.drv");
+    }
+
+    QTemporaryDir dir;
+    RichTextBox box{nullptr};
+};
+
+TEST_F(RichTextBoxTest, UnchangedTextSavesTheIdenticalFile) {
+    const QList<QByteArray> files = {
+        QByteArray("ROM_START\r\n  ROM_LOAD( \"a.bin\" )\r\nROM_END\r\n"), // CRLF
+        QByteArray("ROM_START\n  ROM_LOAD\nROM_END"),                      // LF, no final break
+        QByteArray("one\rtwo\r"),                                          // CR
+        QByteArray("caf\xE9 \xA0na\xEFve\r\n\xFF\xFE\r\n"),                // Latin-1, nbsp kept
+        QByteArray("\xEF\xBB\xBF"
+                   "caf\xC3\xA9\n"),                       // UTF-8 with BOM
+        QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFtwo marks\n"), // a second BOM is text
+        QByteArray("nul\0in\0the\nmiddle\0", 19),
+        QByteArray("overlong \xC0\xAF\n"),      // not UTF-8: single bytes
+        QByteArray("surrogate \xED\xA0\x80\n"), // not UTF-8 either
+        QByteArray("cut short \xE2\x82"),
+        QByteArray("\xEF\xBB\xBF"
+                   "bom then \xE9\n"), // BOM kept as three Latin-1 characters
+        QByteArray("line sep \xE2\x80\xA8 stays\n"),
+        QByteArray("\n\n\n"),
+        QByteArray(),
+    };
+    for (const QByteArray& bytes : files) {
+        EXPECT_EQ(roundTrip(bytes), bytes) << bytes.toHex(' ').toStdString();
+    }
+}
+
+TEST_F(RichTextBoxTest, TextShowsCharactersAndOneKindOfLineBreak) {
+    write("a.drv", "caf\xE9\r\nsecond\r\n");
+    ASSERT_TRUE(box.LoadFile(path("a.drv")));
+    EXPECT_EQ(box.Text(), QString::fromUtf8("café\nsecond\n"));
+    EXPECT_EQ(box.Format().encoding, RichTextBox::Encoding::Latin1);
+    EXPECT_EQ(box.Format().lineBreak, RichTextBox::LineBreak::CRLF);
+    EXPECT_EQ(box.document()->blockCount(), 3);
+
+    write("b.drv", "\xEF\xBB\xBF"
+                   "caf\xC3\xA9\n");
+    ASSERT_TRUE(box.LoadFile(path("b.drv")));
+    EXPECT_EQ(box.Text(), QString::fromUtf8("café\n"));
+    EXPECT_TRUE(box.Format().byteOrderMark);
+    EXPECT_EQ(box.Format().encoding, RichTextBox::Encoding::Utf8);
+}
+
+TEST_F(RichTextBoxTest, EditsAreSavedInTheFilesOwnFormat) {
+    write("a.drv", "caf\xE9\r\nend");
+    ASSERT_TRUE(box.LoadFile(path("a.drv")));
+    QTextCursor cursor(box.document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QString::fromUtf8("\nnaïve\n"));
+    ASSERT_TRUE(box.SaveFile(path("a.drv"), RichTextBox::rtfText));
+    EXPECT_EQ(read("a.drv"), QByteArray("caf\xE9\r\nend\r\nna\xEFve\r\n"));
+
+    // A mixed file takes the style of its first break.
+    write("mixed.drv", "a\nb\r\nc\rd");
+    ASSERT_TRUE(box.LoadFile(path("mixed.drv")));
+    ASSERT_TRUE(box.SaveFile(path("mixed.drv"), RichTextBox::rtfText));
+    EXPECT_EQ(read("mixed.drv"), QByteArray("a\nb\nc\nd"));
+}
+
+TEST_F(RichTextBoxTest, CharacterTheSingleByteFileCannotHoldIsRefused) {
+    write("a.drv", "caf\xE9\n");
+    ASSERT_TRUE(box.LoadFile(path("a.drv")));
+    QTextCursor cursor(box.document());
+    cursor.insertText(QString::fromUtf8("€ "));
+    QString error;
+    EXPECT_FALSE(box.SaveFile(path("a.drv"), RichTextBox::rtfText, &error));
+    EXPECT_TRUE(error.contains("U+20AC")) << error.toStdString();
+    EXPECT_EQ(read("a.drv"), QByteArray("caf\xE9\n"));
+
+    box.setText(QString::fromUtf8("x 😀"));
+    EXPECT_FALSE(box.SaveFile(path("a.drv"), RichTextBox::rtfText, &error));
+    EXPECT_TRUE(error.contains("U+1F600")) << error.toStdString();
+}
+
+TEST_F(RichTextBoxTest, LoadFailuresGiveAReasonAndKeepTheText) {
+    box.setText("kept");
+    QString error;
+    EXPECT_FALSE(box.LoadFile(path("missing.drv"), &error));
+    EXPECT_EQ(error, "No such file or directory");
+    QDir(dir.path()).mkdir("folder.drv");
+    EXPECT_FALSE(box.LoadFile(path("folder.drv"), &error));
+    EXPECT_TRUE(error.contains("directory"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.drv")).constData(), 0600), 0);
+    EXPECT_FALSE(box.LoadFile(path("pipe.drv"), &error)); // would block for ever if opened
+    EXPECT_EQ(box.Text(), "kept");
+}
+
+TEST_F(RichTextBoxTest, SaveKeepsPermissionsAndSymbolicLinks) {
+    write("real.drv", "old\n");
+    ::chmod(QFile::encodeName(path("real.drv")).constData(), 0751);
+    ASSERT_TRUE(QFile::link(path("real.drv"), path("link.drv")));
+    ASSERT_TRUE(box.LoadFile(path("link.drv")));
+    box.setText("new\n");
+    ASSERT_TRUE(box.SaveFile(path("link.drv"), RichTextBox::rtfText));
+    EXPECT_EQ(read("real.drv"), "new\n");
+    EXPECT_TRUE(QFileInfo(path("link.drv")).isSymLink());
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path("real.drv")).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0751u);
+    EXPECT_EQ(entries(), QStringList({"link.drv", "real.drv"}));
+
+    // A file that vanished meanwhile is written anew, with the usual permissions.
+    QFile::remove(path("real.drv"));
+    QFile::remove(path("link.drv"));
+    const mode_t mask = ::umask(022);
+    ASSERT_TRUE(box.SaveFile(path("fresh.drv"), RichTextBox::rtfText));
+    ::umask(mask);
+    ASSERT_EQ(::stat(QFile::encodeName(path("fresh.drv")).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+}
+
+TEST_F(RichTextBoxTest, FailedWriteLeavesTheOldFileWholeAndNoTemporary) {
+    write("a.drv", "old content\n");
+    ASSERT_TRUE(box.LoadFile(path("a.drv")));
+    box.setText(QString(100000, u'x'));
+
+    // A file-size limit makes the write fail part-way, as a full disk would.
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool saved = box.SaveFile(path("a.drv"), RichTextBox::rtfText, &error);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(error.contains("File too large")) << error.toStdString();
+    EXPECT_EQ(read("a.drv"), "old content\n");
+    EXPECT_EQ(entries(), QStringList({"a.drv"}));
+
+    // Neither a directory nor a missing directory is ever written to.
+    QDir(dir.path()).mkdir("folder.drv");
+    EXPECT_FALSE(box.SaveFile(path("folder.drv"), RichTextBox::rtfText, &error));
+    EXPECT_TRUE(error.contains("directory"));
+    EXPECT_FALSE(box.SaveFile(path("nowhere/a.drv"), RichTextBox::rtfText, &error));
+    EXPECT_TRUE(error.contains("No such file or directory")) << error.toStdString();
+    EXPECT_FALSE(box.SaveFile(path("a.drv"), RichTextBox::rtfRTF, &error));
+    EXPECT_EQ(read("a.drv"), "old content\n");
+    EXPECT_EQ(entries(), QStringList({"a.drv", "folder.drv"}));
+}
+
+// The number of character events one key raises.
+int eventsFor(RichTextBox& box, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QSignalSpy spy(&box, &RichTextBox::KeyPress);
+    QTest::keyClick(&box, key, modifiers);
+    return static_cast<int>(spy.count());
+}
+
+TEST_F(RichTextBoxTest, CharacterEventFiresForTypingKeysOnly) {
+    box.setText("first line\nsecond line\n");
+    box.show();
+    QSignalSpy spy(&box, &RichTextBox::KeyPress);
+    QTest::keyClick(&box, Qt::Key_Q);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), 'q');
+    EXPECT_EQ(box.Text(), "qfirst line\nsecond line\n"); // the key still types
+
+    EXPECT_EQ(eventsFor(box, Qt::Key_Return), 1);
+    EXPECT_EQ(eventsFor(box, Qt::Key_Backspace), 1);
+    EXPECT_EQ(eventsFor(box, Qt::Key_A, Qt::ShiftModifier), 1);
+    EXPECT_EQ(eventsFor(box, Qt::Key_Space), 1);
+    EXPECT_EQ(eventsFor(box, Qt::Key_A, Qt::ControlModifier), 1);
+    EXPECT_EQ(eventsFor(box, Qt::Key_X, Qt::ControlModifier), 1);
+    EXPECT_EQ(eventsFor(box, Qt::Key_V, Qt::ControlModifier), 1);
+
+    box.setText("some text");
+    EXPECT_EQ(eventsFor(box, Qt::Key_Delete), 0);
+    EXPECT_EQ(box.Text(), "ome text"); // Delete still deletes
+    for (Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_Home,
+                        Qt::Key_End, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Insert, Qt::Key_F5,
+                        Qt::Key_Shift, Qt::Key_Control}) {
+        EXPECT_EQ(eventsFor(box, key), 0) << key;
+    }
+    EXPECT_EQ(eventsFor(box, Qt::Key_Left, Qt::ShiftModifier), 0);
+    EXPECT_EQ(eventsFor(box, Qt::Key_X, Qt::AltModifier), 0); // a menu access key
+
+    // The mouse moves, selects, and pastes from the context menu without the event.
+    QSignalSpy mouse(&box, &RichTextBox::KeyPress);
+    QTest::mouseClick(box.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QTest::mouseDClick(box.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    box.paste();
+    EXPECT_EQ(mouse.count(), 0);
+}
+
+} // namespace
