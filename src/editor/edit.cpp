@@ -1,0 +1,189 @@
+#include "editor/edit.h"
+
+#include "caption/GradForm.h"
+#include "launcher/Declarations.h"
+#include "platform/forms/Design.h"
+#include "platform/forms/MsgBox.h"
+#include "platform/forms/Twips.h"
+
+#include <QCloseEvent>
+#include <QPointer>
+#include <algorithm>
+
+namespace tavro {
+
+using namespace platform::forms;
+
+namespace {
+
+const QString EditorTitle = QStringLiteral("Tavro Driver Editor");
+const QString SaveQuestion = QStringLiteral("This Driver has Changed, Want to save it?");
+
+QPointer<edit>& instance() {
+    static QPointer<edit> form;
+    return form;
+}
+
+Form::Design design() {
+    Form::Design d;
+    d.caption = QStringLiteral("Tavro Driver Editor - [No Driver]");
+    d.border = BorderStyle::Sizable;
+    d.minButton = true;
+    d.maxButton = true;
+    d.hasMenu = true;
+    d.clientWidth = 7215;
+    d.clientHeight = 4980;
+    d.position = StartUpPosition::WindowsDefault;
+    return d;
+}
+
+} // namespace
+
+edit::edit() : Form(design()) {
+    editor = new RichTextBox(Client());
+    Place(editor, 0, 0, 6855, 4815);
+    editor->setFont(DesignFont("Courier New", 9.75));
+    SetTabIndex(editor, 0);
+    ApplyTabOrder(Client());
+    editor->setFocus();
+    addMenuItem(QStringLiteral("E&xit"), [this] { mnu_sair_Click(); });
+    connect(editor, &RichTextBox::KeyPress, this, &edit::editor_KeyPress);
+}
+
+edit::~edit() = default;
+
+void edit::Open() {
+    if (!instance()) {
+        auto* form = new edit();
+        instance() = form;
+        form->Load();
+        if (form->loadFailed_) {
+            // Nothing to edit: the message has said why; no window stays behind.
+            form->Unload();
+            return;
+        }
+    }
+    edit* form = instance();
+    if (form->isMinimized()) {
+        form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
+    }
+    form->Show();
+}
+
+edit* edit::Existing() {
+    return instance().data();
+}
+
+void edit::AskBeforeProgramEnds() {
+    edit* form = instance();
+    if (!form || !form->typedSinceSave_) {
+        return;
+    }
+    if (MsgBox(SaveQuestion, platform::MB_YESNO | platform::MB_ICONQUESTION,
+               QStringLiteral("Question")) == platform::IDYES) {
+        form->saveDriver();
+    }
+}
+
+void edit::Form_Load() {
+    SubclassForm(*this);
+    RefreshDriverPaths();
+    editor->setVisible(true);
+    editor->setText(QStringLiteral(" "));
+
+    // Without a selection DriverPath names the drv directory itself.
+    if (DriverFile.isEmpty()) {
+        MsgBox(QStringLiteral("No driver is selected.\n\nChoose a driver in the list, then press "
+                              "\"Edit This Driver\" again."),
+               platform::MB_ICONEXCLAMATION, EditorTitle);
+        loadFailed_ = true;
+        return;
+    }
+    QString error;
+    if (!editor->LoadFile(DriverPath, &error)) {
+        MsgBox(
+            QStringLiteral("The driver file could not be opened:\n%1\n(%2)").arg(DriverPath, error),
+            platform::MB_ICONHAND, EditorTitle);
+        loadFailed_ = true;
+        return;
+    }
+    loadedPath_ = DriverPath;
+    setCaption("Tavro Driver Editor - [" + DriverFile + "]");
+}
+
+void edit::Form_Resize() {
+    if (!editor) {
+        return;
+    }
+    // A tiny or minimized window gives an empty editor, never a negative size.
+    const int width = std::max(0, ScaleWidth() - 80);
+    const int height = std::max(0, ScaleHeight() - 20);
+    editor->resize(TwipsToPixels(width), TwipsToPixels(height));
+}
+
+void edit::closeEvent(QCloseEvent* event) {
+    if (!askedOnClose_) {
+        UnsubclassForm(*this);
+        if (askAndSave() == SaveOutcome::Failed) {
+            // Closing now would throw the text away: the window stays open.
+            SubclassForm(*this);
+            event->ignore();
+            return;
+        }
+        askedOnClose_ = true;
+    }
+    Form::closeEvent(event);
+}
+
+void edit::Form_Unload() {
+    if (!askedOnClose_) {
+        UnsubclassForm(*this);
+        AskSaveDriver();
+    }
+    if (instance() == this) {
+        instance() = nullptr;
+    }
+}
+
+void edit::mnu_sair_Click() {
+    AskSaveDriver();
+}
+
+void edit::editor_KeyPress(int keyAscii) {
+    (void)keyAscii;
+    Tag = QStringLiteral("1");
+    typedSinceSave_ = true;
+}
+
+void edit::AskSaveDriver() {
+    if (askAndSave() != SaveOutcome::Failed) {
+        Hide();
+    }
+}
+
+edit::SaveOutcome edit::askAndSave() {
+    if (Tag != QStringLiteral("1")) {
+        return SaveOutcome::NotAsked;
+    }
+    if (MsgBox(SaveQuestion, platform::MB_YESNO | platform::MB_ICONQUESTION,
+               QStringLiteral("Question")) != platform::IDYES) {
+        return SaveOutcome::Declined;
+    }
+    return saveDriver() ? SaveOutcome::Saved : SaveOutcome::Failed;
+}
+
+bool edit::saveDriver() {
+    QString error;
+    if (!editor->SaveFile(loadedPath_, RichTextBox::rtfText, &error)) {
+        MsgBox(QStringLiteral("The driver could not be saved:\n%1\n(%2)\n\nThe file keeps its old "
+                              "content, and your text is still in the editor.")
+                   .arg(loadedPath_, error),
+               platform::MB_ICONHAND, EditorTitle);
+        return false;
+    }
+    typedSinceSave_ = false;
+    MsgBox(QStringLiteral("Driver Saved!"), platform::MB_ICONASTERISK, EditorTitle);
+    return true;
+}
+
+} // namespace tavro

@@ -1,0 +1,401 @@
+// The driver editor window: opening, the changed flag, the save question on
+// Exit and on the Close box, failures that must not lose the user's text, and
+// the question asked when the program ends.
+#include "caption/GradForm.h"
+#include "editor/edit.h"
+#include "launcher/Declarations.h"
+#include "launcher/Form1.h"
+#include "platform/forms/Design.h"
+#include "platform/forms/MsgBox.h"
+#include "platform/forms/Twips.h"
+#include "platform/window.h"
+#include "support/EmulatorDir.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <deque>
+#include <gtest/gtest.h>
+
+using namespace tavro;
+using platform::forms::TwipsToPixels;
+using tavro::test::EmulatorDir;
+
+namespace {
+
+struct Message {
+    QString text;
+    int style;
+    QString title;
+};
+
+const QString Question = "This Driver has Changed, Want to save it?";
+
+bool painterInstalled(const edit& form) {
+    return platform::GetWindowLongA(form.hWnd(), platform::GWL_WNDPROC) ==
+           reinterpret_cast<platform::LONG_PTR>(&CaptionWndProc);
+}
+
+class EditTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::forms::SetMsgBoxHook(
+            [this](const QString& text, int style, const QString& title) {
+                messages.push_back({text, style, title});
+                if (duringMessage) {
+                    duringMessage();
+                }
+                if (style == 36 && !answers.empty()) {
+                    const int answer = answers.front();
+                    answers.pop_front();
+                    return answer;
+                }
+                return style == 36 ? platform::IDNO : platform::IDOK;
+            });
+    }
+    void TearDown() override {
+        platform::forms::SetMsgBoxHook({});
+        delete edit::Existing();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void select(const QString& name) {
+        Form1& form = Form1::Instance();
+        for (int i = 0; i < form.File1->ListCount(); ++i) {
+            if (form.File1->List(i) == name) {
+                form.File1->setListIndex(i);
+                return;
+            }
+        }
+        FAIL() << "no driver " << name.toStdString();
+    }
+    edit& open() {
+        edit::Open();
+        edit* form = edit::Existing();
+        EXPECT_NE(form, nullptr);
+        return *form;
+    }
+    static void type(edit& form, const QString& keys) { QTest::keyClicks(form.editor, keys); }
+    // Lets an unloaded window go, as the event loop would.
+    static void settle() { QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    QStringList texts() const {
+        QStringList list;
+        for (const Message& m : messages) {
+            list << m.text;
+        }
+        return list;
+    }
+
+    EmulatorDir dir;
+    std::vector<Message> messages;
+    std::deque<int> answers;
+    std::function<void()> duringMessage;
+};
+
+TEST_F(EditTest, WindowFollowsTheDesign) {
+    edit form;
+    EXPECT_EQ(form.Caption(), "Tavro Driver Editor - [No Driver]");
+    EXPECT_EQ(form.ScaleWidth(), 7215);
+    EXPECT_EQ(form.ScaleHeight(), 4980);
+    EXPECT_EQ(form.editor->geometry(), QRect(0, 0, TwipsToPixels(6855), TwipsToPixels(4815)));
+    EXPECT_EQ(form.editor->font().family(), "Courier New");
+    EXPECT_EQ(form.editor->font().pixelSize(), 13);
+    EXPECT_EQ(form.editor->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(platform::forms::TabIndex(form.editor), 0);
+    const platform::LONG_PTR style = platform::GetWindowLongA(form.hWnd(), platform::GWL_STYLE);
+    EXPECT_TRUE(style & platform::WS_THICKFRAME);
+    EXPECT_TRUE(style & platform::WS_MINIMIZEBOX);
+    EXPECT_TRUE(style & platform::WS_MAXIMIZEBOX);
+    EXPECT_TRUE(style & platform::WS_SYSMENU);
+    EXPECT_EQ(platform::MenuItemsRecord(form.hWnd()), std::vector<std::string>{"E&xit"});
+    EXPECT_EQ(platform::WindowSmallIconRecord(form.hWnd()), nullptr);
+    // The editor is the only control that takes the focus.
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        if (w->focusPolicy() != Qt::NoFocus) {
+            EXPECT_TRUE(w == form.editor || w->focusProxy() == form.editor)
+                << w->metaObject()->className();
+        }
+    }
+}
+
+TEST_F(EditTest, OpenLoadsTheSelectedDriverWithThePainter) {
+    dir.write("drv/game.drv", "ROM_START\r\nROM_END\r\n");
+    select("game.drv");
+    edit& form = open();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.Caption(), "Tavro Driver Editor - [game.drv]");
+    EXPECT_EQ(form.editor->Text(), "ROM_START\nROM_END\n");
+    EXPECT_EQ(form.Tag, "");
+    EXPECT_EQ(DriverPath, dir.file("drv/game.drv"));
+    EXPECT_TRUE(painterInstalled(form));
+    EXPECT_TRUE(messages.empty());
+
+    // At the created size the editor is 7135 x 4960 twips.
+    EXPECT_EQ(form.editor->size(), QSize(TwipsToPixels(7135), TwipsToPixels(4960)));
+}
+
+TEST_F(EditTest, NothingTypedExitAsksNothingAndKeepsTheFile) {
+    dir.write("drv/game.drv", "line\n");
+    select("game.drv");
+    edit& form = open();
+    QTest::keyClick(form.editor, Qt::Key_Down); // moving about changes nothing
+    form.mnu_sair_Click();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(edit::Existing(), &form); // hidden, still loaded
+    EXPECT_EQ(dir.read("drv/game.drv"), "line\n");
+}
+
+TEST_F(EditTest, TypeExitNoThenReopenShowsTheTextAndAsksAgain) {
+    dir.write("drv/game.drv", "line\n");
+    select("game.drv");
+    edit& form = open();
+    type(form, "ab");
+    EXPECT_EQ(form.Tag, "1");
+    form.mnu_sair_Click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, Question);
+    EXPECT_EQ(messages[0].style, 36);
+    EXPECT_EQ(messages[0].title, "Question");
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(dir.read("drv/game.drv"), "line\n");
+
+    dir.write("drv/game.drv", "changed on disk\n");
+    edit::Open();
+    EXPECT_EQ(edit::Existing(), &form);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.editor->Text(), "abline\n"); // not reloaded
+    EXPECT_EQ(form.Tag, "1");
+    form.mnu_sair_Click();
+    EXPECT_EQ(texts(), QStringList({Question, Question}));
+}
+
+TEST_F(EditTest, YesSavesAndTheNextExitAsksAgain) {
+    dir.write("drv/game.drv", "line\r\n");
+    select("game.drv");
+    edit& form = open();
+    QTest::keyClick(form.editor, Qt::Key_End);
+    QTest::keyClick(form.editor, Qt::Key_Return);
+    type(form, "new");
+    answers = {platform::IDYES};
+    form.mnu_sair_Click();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].text, "Driver Saved!");
+    EXPECT_EQ(messages[1].style, 64);
+    EXPECT_EQ(messages[1].title, "Tavro Driver Editor");
+    EXPECT_EQ(dir.read("drv/game.drv"), "line\r\nnew\r\n");
+    EXPECT_FALSE(form.isVisible());
+
+    edit::Open();
+    EXPECT_EQ(form.Tag, "1"); // a save never clears the flag
+    form.mnu_sair_Click();
+    EXPECT_EQ(texts(), QStringList({Question, "Driver Saved!", Question}));
+}
+
+TEST_F(EditTest, DeleteOnlyEditsAskNothing) {
+    dir.write("drv/game.drv", "abcdef\n");
+    select("game.drv");
+    edit& form = open();
+    QTest::keyClick(form.editor, Qt::Key_Delete);
+    QTest::keyClick(form.editor, Qt::Key_Delete);
+    EXPECT_EQ(form.editor->Text(), "cdef\n");
+    form.mnu_sair_Click();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(dir.read("drv/game.drv"), "abcdef\n");
+}
+
+TEST_F(EditTest, TypingKeysSetTheFlag) {
+    dir.write("drv/game.drv", "abc\n");
+    select("game.drv");
+    edit& form = open();
+    const QList<QPair<Qt::Key, Qt::KeyboardModifiers>> keys = {
+        {Qt::Key_Z, Qt::NoModifier},         {Qt::Key_Return, Qt::NoModifier},
+        {Qt::Key_Backspace, Qt::NoModifier}, {Qt::Key_V, Qt::ControlModifier},
+        {Qt::Key_X, Qt::ControlModifier},
+    };
+    for (const auto& [key, modifiers] : keys) {
+        form.Tag.clear();
+        QTest::keyClick(form.editor, key, modifiers);
+        EXPECT_EQ(form.Tag, "1") << key;
+    }
+    form.Tag.clear();
+    for (Qt::Key key : {Qt::Key_Delete, Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}) {
+        QTest::keyClick(form.editor, key);
+    }
+    QTest::mouseClick(form.editor->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
+    EXPECT_EQ(form.Tag, "");
+}
+
+TEST_F(EditTest, AltXIsExit) {
+    dir.write("drv/game.drv", "abc\n");
+    select("game.drv");
+    edit& form = open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(form.editor, Qt::Key_X, Qt::AltModifier);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.Tag, "");
+    EXPECT_EQ(form.editor->Text(), "abc\n");
+}
+
+TEST_F(EditTest, CloseBoxWithNoUnloadsAndTheNextOpenLoadsAfresh) {
+    dir.write("drv/game.drv", "first\n");
+    select("game.drv");
+    edit& form = open();
+    type(form, "x");
+    bool painterDuringQuestion = true;
+    duringMessage = [&] { painterDuringQuestion = painterInstalled(form); };
+    platform::SendMessageA(form.hWnd(), platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
+    duringMessage = nullptr;
+    EXPECT_EQ(texts(), QStringList({Question}));
+    EXPECT_FALSE(painterDuringQuestion); // removed before the question
+    EXPECT_EQ(edit::Existing(), nullptr);
+    settle();
+
+    dir.write("drv/game.drv", "second\n");
+    edit& again = open();
+    EXPECT_EQ(again.editor->Text(), "second\n");
+    EXPECT_EQ(again.Tag, "");
+    EXPECT_TRUE(painterInstalled(again));
+}
+
+TEST_F(EditTest, CloseBoxWithYesSavesAndUnloads) {
+    dir.write("drv/game.drv", "first\n");
+    select("game.drv");
+    edit& form = open();
+    type(form, "x");
+    answers = {platform::IDYES};
+    form.close();
+    EXPECT_EQ(texts(), QStringList({Question, "Driver Saved!"}));
+    EXPECT_EQ(dir.read("drv/game.drv"), "xfirst\n");
+    EXPECT_EQ(edit::Existing(), nullptr);
+}
+
+TEST_F(EditTest, TheEditorKeepsItsDriverWhenAnotherIsChosen) {
+    dir.write("drv/a.drv", "driver a\n");
+    dir.write("drv/b.drv", "driver b\n");
+    select("a.drv");
+    edit& form = open();
+    form.mnu_sair_Click();
+    select("b.drv");
+    EXPECT_EQ(DriverFile, "b.drv");
+    edit::Open();
+    EXPECT_EQ(form.Caption(), "Tavro Driver Editor - [a.drv]");
+    EXPECT_EQ(form.editor->Text(), "driver a\n");
+    type(form, "A: ");
+    answers = {platform::IDYES};
+    form.mnu_sair_Click();
+    EXPECT_EQ(dir.read("drv/a.drv"), "A: driver a\n");
+    EXPECT_EQ(dir.read("drv/b.drv"), "driver b\n");
+}
+
+TEST_F(EditTest, ResizeFollowsTheClientAreaAndNeverGoesNegative) {
+    dir.write("drv/game.drv", "x\n");
+    select("game.drv");
+    edit& form = open();
+    form.resize(form.width() + 150, form.height() + 90);
+    EXPECT_EQ(form.editor->size(),
+              QSize(TwipsToPixels(form.ScaleWidth() - 80), TwipsToPixels(form.ScaleHeight() - 20)));
+    EXPECT_EQ(form.editor->pos(), QPoint(0, 0));
+
+    form.setMinimumSize(0, 0);
+    form.resize(12, 12);
+    EXPECT_LE(form.ScaleWidth(), 80);
+    EXPECT_EQ(form.editor->size(), QSize(0, 0));
+}
+
+TEST_F(EditTest, NoDriverSelectedSaysSoAndOpensNothing) {
+    dir.write("drv/game.drv", "x\n");
+    Form1::Instance();
+    edit::Open();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].style, 48);
+    EXPECT_TRUE(messages[0].text.contains("No driver is selected"));
+    EXPECT_EQ(edit::Existing(), nullptr);
+    settle();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        EXPECT_EQ(qobject_cast<edit*>(w), nullptr);
+    }
+}
+
+TEST_F(EditTest, UnreadableDriverSaysWhyAndOpensNothing) {
+    dir.write("drv/game.drv", "x\n");
+    select("game.drv");
+    QFile::remove(dir.file("drv/game.drv")); // gone since the list was read
+    edit::Open();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].style, 16);
+    EXPECT_TRUE(messages[0].text.contains(dir.file("drv/game.drv")));
+    EXPECT_TRUE(messages[0].text.contains("No such file or directory"));
+    EXPECT_EQ(edit::Existing(), nullptr);
+
+    // Once the file is back, the editor opens normally.
+    dir.write("drv/game.drv", "back\n");
+    settle();
+    edit& form = open();
+    EXPECT_EQ(form.editor->Text(), "back\n");
+}
+
+TEST_F(EditTest, FailedSaveKeepsTheOldFileAndTheText) {
+    dir.write("drv/game.drv", "old\n");
+    select("game.drv");
+    edit& form = open();
+    type(form, "new ");
+    // The drv directory is moved away and a plain file takes its name.
+    ASSERT_TRUE(QDir(dir.path()).rename("drv", "drv.moved"));
+    dir.write("drv", "not a directory");
+
+    answers = {platform::IDYES};
+    form.mnu_sair_Click();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].style, 16);
+    EXPECT_TRUE(messages[1].text.contains(dir.file("drv/game.drv")));
+    EXPECT_TRUE(messages[1].text.contains("Not a directory")) << messages[1].text.toStdString();
+    EXPECT_FALSE(texts().contains("Driver Saved!"));
+    EXPECT_TRUE(form.isVisible()); // still shown, with the text
+    EXPECT_EQ(form.editor->Text(), "new old\n");
+    EXPECT_EQ(dir.read("drv.moved/game.drv"), "old\n");
+
+    // The Close box does not throw the text away after a failed save either.
+    answers = {platform::IDYES};
+    form.close();
+    EXPECT_EQ(edit::Existing(), &form);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(painterInstalled(form));
+    EXPECT_EQ(messages.size(), 4u);
+
+    // With the directory back, the same text is saved.
+    QFile::remove(dir.file("drv"));
+    ASSERT_TRUE(QDir(dir.path()).rename("drv.moved", "drv"));
+    answers = {platform::IDYES};
+    form.close();
+    EXPECT_EQ(messages.back().text, "Driver Saved!");
+    EXPECT_EQ(dir.read("drv/game.drv"), "new old\n");
+    EXPECT_EQ(edit::Existing(), nullptr);
+}
+
+TEST_F(EditTest, ProgramEndAsksAboutTextTypedSinceTheLastSave) {
+    dir.write("drv/game.drv", "old\n");
+    select("game.drv");
+    edit::AskBeforeProgramEnds(); // no editor
+    edit& form = open();
+    edit::AskBeforeProgramEnds(); // nothing typed
+    EXPECT_TRUE(messages.empty());
+
+    type(form, "1");
+    form.mnu_sair_Click(); // No: still unsaved in the hidden editor
+    answers = {platform::IDYES};
+    edit::AskBeforeProgramEnds();
+    EXPECT_EQ(texts(), QStringList({Question, Question, "Driver Saved!"}));
+    EXPECT_EQ(dir.read("drv/game.drv"), "1old\n");
+
+    messages.clear();
+    edit::AskBeforeProgramEnds(); // saved since
+    EXPECT_TRUE(messages.empty());
+    type(form, "2");
+    edit::AskBeforeProgramEnds(); // No
+    EXPECT_EQ(texts(), QStringList({Question}));
+    EXPECT_EQ(dir.read("drv/game.drv"), "1old\n");
+}
+
+} // namespace
