@@ -4,6 +4,7 @@
 #include "platform/profile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -461,7 +462,7 @@ bool ReplaceFile(const std::string& target, std::string_view bytes, const struct
     if (base.empty())
         return false;
 
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter = 0;
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
