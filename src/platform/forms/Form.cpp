@@ -206,7 +206,7 @@ void Form::startMove() {
     }
     // No window manager to move us (a bare X server): follow the mouse ourselves.
     drag_ = Drag::Move;
-    dragStart_ = QCursor::pos();
+    dragStart_ = pressPoint_.value_or(QCursor::pos());
     dragGeometry_ = geometry();
 }
 
@@ -245,7 +245,7 @@ void Form::startSize(int hitCode) {
     }
     drag_ = Drag::Size;
     dragEdge_ = hitCode;
-    dragStart_ = QCursor::pos();
+    dragStart_ = pressPoint_.value_or(QCursor::pos());
     dragGeometry_ = geometry();
 }
 
@@ -356,7 +356,9 @@ void Form::mousePressEvent(QMouseEvent* event) {
     const auto hit = static_cast<platform::WPARAM>(
         platform::SendMessageA(hwnd_, platform::WM_NCHITTEST, 0, point));
     if (event->button() == Qt::LeftButton) {
+        pressPoint_ = event->globalPosition().toPoint();
         platform::SendMessageA(hwnd_, platform::WM_NCLBUTTONDOWN, hit, point);
+        pressPoint_.reset();
     } else if (event->button() == Qt::RightButton) {
         platform::SendMessageA(hwnd_, platform::WM_NCRBUTTONDOWN, hit, point);
     }

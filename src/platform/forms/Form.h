@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace platform::forms {
@@ -115,6 +116,9 @@ private:
     Drag drag_ = Drag::None;
     int dragEdge_ = 0;
     QPoint dragStart_;
+    // The screen point of the mouse press being handled: a drag starts there,
+    // not wherever the pointer is by the time we get to it.
+    std::optional<QPoint> pressPoint_;
     QRect dragGeometry_;
     QRect normalGeometry_;
     std::vector<MenuItem> menu_;
