@@ -116,6 +116,52 @@ TEST_F(RichTextBoxTest, CharacterTheSingleByteFileCannotHoldIsRefused) {
     box.setText(QString::fromUtf8("x 😀"));
     EXPECT_FALSE(box.SaveFile(path("a.drv"), RichTextBox::rtfText, &error));
     EXPECT_TRUE(error.contains("U+1F600")) << error.toStdString();
+    EXPECT_EQ(entries(), QStringList({"a.drv"})); // no temporary file left
+}
+
+TEST_F(RichTextBoxTest, LongLinesAndLargeFilesComeBackWhole) {
+    // One line far longer than the save's buffer, a surrogate pair on its seam.
+    const QString line = QString(65535, QChar(0xE9)) + QString::fromUtf8("😀") +
+                         QString(70000, QChar(0xE9)) + QString::fromUtf8("😀end");
+    EXPECT_EQ(roundTrip(line.toUtf8()), line.toUtf8());
+
+    // A file large enough to be filled in slices, saved before it is filled in.
+    QByteArray large;
+    for (int i = 0; large.size() < 3 * 1024 * 1024; ++i) {
+        large += "  ROM_LOAD( \"part" + QByteArray::number(i) + ".bin\", 0x0000, 0x8000 )\r\n";
+    }
+    write("large.drv", large);
+    ASSERT_TRUE(box.LoadFile(path("large.drv")));
+    EXPECT_TRUE(box.Filling());
+    ASSERT_TRUE(box.SaveFile(path("copy.drv"), RichTextBox::rtfText));
+    EXPECT_FALSE(box.Filling());
+    EXPECT_EQ(read("copy.drv"), large);
+}
+
+TEST_F(RichTextBoxTest, LargeTextFillsInWithoutEnteringTheUndoList) {
+    QString text;
+    for (int i = 0; text.size() < 1500000; ++i) {
+        text += QStringLiteral("line %1\n").arg(i);
+    }
+    box.setText(text);
+    EXPECT_TRUE(box.Filling());
+    EXPECT_TRUE(box.isReadOnly()); // no change can slip in between the slices
+    EXPECT_LT(box.document()->characterCount(), text.size());
+    while (box.Filling()) {
+        QCoreApplication::processEvents();
+    }
+    EXPECT_FALSE(box.isReadOnly());
+    EXPECT_FALSE(box.document()->isUndoAvailable());
+    EXPECT_EQ(box.Text(), text);
+
+    // A key pressed while the text fills in waits for all of it.
+    box.setText(text);
+    ASSERT_TRUE(box.Filling());
+    QTest::keyClick(&box, Qt::Key_Z);
+    EXPECT_FALSE(box.Filling());
+    EXPECT_EQ(box.Text(), "z" + text);
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier); // undoes the key, nothing more
+    EXPECT_EQ(box.Text(), text);
 }
 
 TEST_F(RichTextBoxTest, LoadFailuresGiveAReasonAndKeepTheText) {

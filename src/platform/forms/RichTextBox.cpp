@@ -6,11 +6,14 @@
 #include <QPlainTextDocumentLayout>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +25,12 @@ namespace {
 constexpr qint64 MaxFileSize = qint64(256) * 1024 * 1024;
 
 const QByteArray Utf8Bom("\xEF\xBB\xBF", 3);
+
+// A large text is shown from this many characters at once, and filled in by
+// slices of the second size: each costs tens of milliseconds, so the window
+// stays responsive while a 10 MB driver fills in.
+constexpr qsizetype FirstSlice = 256 * 1024;
+constexpr qsizetype Slice = 1024 * 1024;
 
 QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -50,29 +59,158 @@ RichTextBox::LineBreak firstLineBreak(const QByteArray& bytes) {
 }
 
 // CR LF and a lone CR become LF, the one break the edit control keeps.
-// Both are single bytes in UTF-8 and in Latin-1, so this works on the bytes.
-QByteArray withLfBreaks(const QByteArray& bytes) {
-    if (!bytes.contains('\r')) {
-        return bytes;
+// Both are single bytes in UTF-8 and in Latin-1, so this works on the bytes,
+// in place: a large file is not copied once more.
+void toLfBreaks(QByteArray& bytes) {
+    const qsizetype first = bytes.indexOf('\r');
+    if (first < 0) {
+        return;
     }
-    QByteArray out(bytes.size(), Qt::Uninitialized);
-    const char* in = bytes.constData();
-    char* o = out.data();
+    char* data = bytes.data();
     const qsizetype size = bytes.size();
-    qsizetype n = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        if (in[i] == '\r') {
-            o[n++] = '\n';
-            if (i + 1 < size && in[i + 1] == '\n') {
+    qsizetype n = first;
+    for (qsizetype i = first; i < size; ++i) {
+        if (data[i] == '\r') {
+            data[n++] = '\n';
+            if (i + 1 < size && data[i + 1] == '\n') {
                 ++i;
             }
         } else {
-            o[n++] = in[i];
+            data[n++] = data[i];
         }
     }
-    out.truncate(n);
-    return out;
+    bytes.truncate(n);
 }
+
+// Where a slice of at most `size` characters from `from` ends: after a line
+// break when there is one, never between the halves of a surrogate pair.
+qsizetype sliceEnd(const QString& text, qsizetype from, qsizetype size) {
+    if (text.size() - from <= size) {
+        return text.size();
+    }
+    const qsizetype lastBreak = text.lastIndexOf(QChar(u'\n'), from + size - 1);
+    if (lastBreak >= from) {
+        return lastBreak + 1;
+    }
+    qsizetype end = from + size;
+    if (text.at(end - 1).isHighSurrogate()) {
+        --end;
+    }
+    return end;
+}
+
+QString unencodable(QStringView line, qsizetype i) {
+    const bool pair =
+        line[i].isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate();
+    const char32_t code = pair ? QChar::surrogateToUcs4(line[i], line[i + 1]) : line[i].unicode();
+    return QStringLiteral("the text holds the character \"%1\" (U+%2), which this file's "
+                          "single-byte encoding cannot store")
+        .arg(line.sliced(i, pair ? 2 : 1).toString())
+        .arg(QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0'));
+}
+
+// Where a file's bytes go, piece by piece; false (errno set) when they
+// cannot be written.
+using ByteSink = std::function<bool(const char* data, qsizetype size)>;
+
+// Turns lines of text into a file's bytes, in the file's encoding and line
+// breaks, through one small buffer: a large text is never copied whole.
+class FileWriter {
+public:
+    FileWriter(const RichTextBox::FileFormat& format, ByteSink sink)
+        : format_(format), sink_(std::move(sink)), buffer_(BufferSize, Qt::Uninitialized) {
+        if (format.byteOrderMark) {
+            put(Utf8Bom.constData(), Utf8Bom.size());
+        }
+    }
+
+    // Adds one line and, unless it is the last, a line break.
+    bool addLine(QStringView line, bool lineBreak, QString* error) {
+        // A piece takes at most three bytes a character, and fits the buffer.
+        constexpr qsizetype Piece = BufferSize / 4;
+        for (qsizetype from = 0; from < line.size();) {
+            qsizetype size = std::min(Piece, line.size() - from);
+            if (from + size < line.size() && line[from + size - 1].isHighSurrogate()) {
+                --size; // keep a surrogate pair together
+            }
+            if (!room(3 * size, error) || !encode(line.sliced(from, size), error)) {
+                return false;
+            }
+            from += size;
+        }
+        if (!lineBreak) {
+            return true;
+        }
+        switch (format_.lineBreak) {
+        case RichTextBox::LineBreak::LF:
+            return put("\n", 1, error);
+        case RichTextBox::LineBreak::CR:
+            return put("\r", 1, error);
+        case RichTextBox::LineBreak::CRLF:
+            return put("\r\n", 2, error);
+        }
+        return true;
+    }
+
+    // Hands over what is still in the buffer.
+    bool finish(QString* error) { return flush(error); }
+
+private:
+    static constexpr qsizetype BufferSize = 256 * 1024;
+
+    bool encode(QStringView piece, QString* error) {
+        char* end = buffer_.data() + used_;
+        if (format_.encoding == RichTextBox::Encoding::Latin1) {
+            for (qsizetype i = 0; i < piece.size(); ++i) {
+                const char16_t c = piece[i].unicode();
+                if (c > 0xFF) {
+                    // Writing it would silently turn it into another character.
+                    setError(error, unencodable(piece, i));
+                    return false;
+                }
+                *end++ = static_cast<char>(c);
+            }
+        } else {
+            end = encoder_.appendToBuffer(end, piece);
+            if (encoder_.hasError()) {
+                setError(error, QStringLiteral(
+                                    "the text holds a broken character that UTF-8 cannot store"));
+                return false;
+            }
+        }
+        used_ = end - buffer_.data();
+        return true;
+    }
+
+    bool put(const char* data, qsizetype size, QString* error = nullptr) {
+        if (!room(size, error)) {
+            return false;
+        }
+        std::memcpy(buffer_.data() + used_, data, size);
+        used_ += size;
+        return true;
+    }
+
+    bool room(qsizetype size, QString* error) {
+        return used_ + size <= buffer_.size() || flush(error);
+    }
+
+    bool flush(QString* error) {
+        if (used_ > 0 && !sink_(buffer_.constData(), used_)) {
+            setError(error, QStringLiteral("the new content could not be written (%1)")
+                                .arg(systemError(errno)));
+            return false;
+        }
+        used_ = 0;
+        return true;
+    }
+
+    RichTextBox::FileFormat format_;
+    ByteSink sink_;
+    QStringEncoder encoder_{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
+    QByteArray buffer_;
+    qsizetype used_ = 0;
+};
 
 bool readWholeFile(const QString& path, QByteArray* bytes, QString* error) {
     const QByteArray name = QFile::encodeName(path);
@@ -198,93 +336,11 @@ int characterOf(const QKeyEvent* event) {
     return c;
 }
 
-} // namespace
-
-RichTextBox::RichTextBox(QWidget* parent) : QPlainTextEdit(parent) {
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-}
-
-QString RichTextBox::DecodeText(const QByteArray& bytes, FileFormat* format) {
-    FileFormat f;
-    f.lineBreak = firstLineBreak(bytes);
-    const QByteArray lf = withLfBreaks(bytes);
-
-    // UTF-8 when the whole file is valid UTF-8 (an initial byte-order mark
-    // kept aside); otherwise every byte is one character.
-    const bool bom = lf.startsWith(Utf8Bom);
-    const QByteArrayView body =
-        bom ? QByteArrayView(lf).sliced(Utf8Bom.size()) : QByteArrayView(lf);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom |
-                                                     QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(body);
-    if (decoder.hasError()) {
-        f.encoding = Encoding::Latin1;
-        f.byteOrderMark = false;
-        text = QString::fromLatin1(lf);
-    } else {
-        f.encoding = Encoding::Utf8;
-        f.byteOrderMark = bom;
-    }
-    if (format) {
-        *format = f;
-    }
-    return text;
-}
-
-bool RichTextBox::EncodeText(const QString& text, const FileFormat& format, QByteArray* bytes,
-                             QString* error) {
-    QString broken = text;
-    switch (format.lineBreak) {
-    case LineBreak::LF:
-        break;
-    case LineBreak::CR:
-        broken.replace(QChar(u'\n'), QChar(u'\r'));
-        break;
-    case LineBreak::CRLF:
-        broken.replace(QChar(u'\n'), QStringLiteral("\r\n"));
-        break;
-    }
-
-    if (format.encoding == Encoding::Latin1) {
-        const QChar* data = broken.constData();
-        for (qsizetype i = 0; i < broken.size(); ++i) {
-            if (data[i].unicode() > 0xFF) {
-                // Writing it would silently turn it into another character.
-                const bool pair = data[i].isHighSurrogate() && i + 1 < broken.size() &&
-                                  data[i + 1].isLowSurrogate();
-                const char32_t code =
-                    pair ? QChar::surrogateToUcs4(data[i], data[i + 1]) : data[i].unicode();
-                setError(error, QStringLiteral("the text holds the character \"%1\" (U+%2), which "
-                                               "this file's single-byte encoding cannot store")
-                                    .arg(broken.mid(i, pair ? 2 : 1))
-                                    .arg(QString::number(static_cast<uint>(code), 16)
-                                             .toUpper()
-                                             .rightJustified(4, u'0')));
-                return false;
-            }
-        }
-        *bytes = broken.toLatin1();
-        return true;
-    }
-
-    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
-    QByteArray out = encoder.encode(broken);
-    if (encoder.hasError()) {
-        setError(error,
-                 QStringLiteral("the text holds a broken character that UTF-8 cannot store"));
-        return false;
-    }
-    if (format.byteOrderMark) {
-        out.prepend(Utf8Bom);
-    }
-    *bytes = std::move(out);
-    return true;
-}
-
-bool RichTextBox::WriteFileAtomically(const QString& path, const QByteArray& bytes,
-                                      QString* error) {
+// Replaces the file at path with what `produce` writes into the sink it is
+// given: a temporary file beside it, flushed to disk and renamed over it.
+bool replaceFile(const QString& path,
+                 const std::function<bool(const ByteSink& sink, QString* error)>& produce,
+                 QString* error) {
     QByteArray target = QFile::encodeName(path);
     if (target.isEmpty()) {
         setError(error, QStringLiteral("no file name was given"));
@@ -329,8 +385,13 @@ bool RichTextBox::WriteFileAtomically(const QString& path, const QByteArray& byt
         return false;
     };
 
-    if (!writeAll(fd, bytes.constData(), bytes.size())) {
-        return fail(QStringLiteral("the new content could not be written"), errno, true);
+    const ByteSink sink = [fd](const char* data, qsizetype size) {
+        return writeAll(fd, data, size);
+    };
+    if (!produce(sink, error)) {
+        ::close(fd);
+        ::unlink(temp.constData());
+        return false;
     }
     const mode_t mode = exists ? (old.st_mode & 07777) : defaultFileMode();
     if (::fchmod(fd, mode) != 0) {
@@ -360,32 +421,120 @@ bool RichTextBox::WriteFileAtomically(const QString& path, const QByteArray& byt
     return true;
 }
 
+} // namespace
+
+RichTextBox::RichTextBox(QWidget* parent) : QPlainTextEdit(parent) {
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+QString RichTextBox::DecodeText(QByteArray bytes, FileFormat* format) {
+    FileFormat f;
+    f.lineBreak = firstLineBreak(bytes);
+    toLfBreaks(bytes);
+
+    // UTF-8 when the whole file is valid UTF-8 (an initial byte-order mark
+    // kept aside); otherwise every byte is one character.
+    const bool bom = bytes.startsWith(Utf8Bom);
+    const QByteArrayView body =
+        bom ? QByteArrayView(bytes).sliced(Utf8Bom.size()) : QByteArrayView(bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                     QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(body);
+    if (decoder.hasError()) {
+        f.encoding = Encoding::Latin1;
+        f.byteOrderMark = false;
+        text = QString::fromLatin1(bytes);
+    } else {
+        f.encoding = Encoding::Utf8;
+        f.byteOrderMark = bom;
+    }
+    if (format) {
+        *format = f;
+    }
+    return text;
+}
+
+bool RichTextBox::EncodeText(const QString& text, const FileFormat& format, QByteArray* bytes,
+                             QString* error) {
+    QByteArray out;
+    FileWriter writer(format, [&out](const char* data, qsizetype size) {
+        out.append(data, size);
+        return true;
+    });
+    const QStringView view(text);
+    for (qsizetype from = 0;;) {
+        const qsizetype newline = text.indexOf(u'\n', from);
+        const qsizetype end = newline < 0 ? text.size() : newline;
+        if (!writer.addLine(view.sliced(from, end - from), newline >= 0, error)) {
+            return false;
+        }
+        if (newline < 0) {
+            break;
+        }
+        from = newline + 1;
+    }
+    if (!writer.finish(error)) {
+        return false;
+    }
+    *bytes = std::move(out);
+    return true;
+}
+
+bool RichTextBox::WriteFileAtomically(const QString& path, const QByteArray& bytes,
+                                      QString* error) {
+    return replaceFile(
+        path,
+        [&bytes](const ByteSink& sink, QString* why) {
+            if (!sink(bytes.constData(), bytes.size())) {
+                setError(why, QStringLiteral("the new content could not be written (%1)")
+                                  .arg(systemError(errno)));
+                return false;
+            }
+            return true;
+        },
+        error);
+}
+
 bool RichTextBox::LoadFile(const QString& path, QString* error) {
     QByteArray bytes;
     if (!readWholeFile(path, &bytes, error)) {
         return false;
     }
     FileFormat format;
-    const QString text = DecodeText(bytes, &format);
-    bytes.clear();
+    const QString text = DecodeText(std::move(bytes), &format);
     setText(text);
     format_ = format;
     return true;
 }
 
-bool RichTextBox::SaveFile(const QString& path, int fileType, QString* error) const {
+bool RichTextBox::SaveFile(const QString& path, int fileType, QString* error) {
     if (fileType != rtfText) {
         setError(error, QStringLiteral("only plain text can be saved"));
         return false;
     }
-    QByteArray bytes;
-    if (!EncodeText(Text(), format_, &bytes, error)) {
-        return false;
-    }
-    return WriteFileAtomically(path, bytes, error);
+    FinishFilling();
+    // Block by block: the document's text is never gathered in one string.
+    const QTextDocument* doc = document();
+    return replaceFile(
+        path,
+        [this, doc](const ByteSink& sink, QString* why) {
+            FileWriter writer(format_, sink);
+            for (QTextBlock block = doc->begin(); block.isValid();) {
+                const QTextBlock next = block.next();
+                if (!writer.addLine(block.text(), next.isValid(), why)) {
+                    return false;
+                }
+                block = next;
+            }
+            return writer.finish(why);
+        },
+        error);
 }
 
-QString RichTextBox::Text() const {
+QString RichTextBox::Text() {
+    FinishFilling();
     // The raw text keeps no-break spaces; only the block separators change.
     QString text = document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QChar(u'\n'));
@@ -393,18 +542,70 @@ QString RichTextBox::Text() const {
 }
 
 void RichTextBox::setText(const QString& text) {
+    const bool wasFilling = Filling();
+    pending_.clear();
+    pendingFrom_ = 0;
     // A fresh document filled before it is shown is far quicker for a large
     // text than filling the one on screen, and starts with an empty undo list.
     auto* doc = new QTextDocument(this);
     doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
     doc->setDefaultFont(font());
     doc->setUndoRedoEnabled(false);
-    doc->setPlainText(text);
-    doc->setUndoRedoEnabled(true);
+    const qsizetype first = sliceEnd(text, 0, FirstSlice);
+    doc->setPlainText(first == text.size() ? text : text.left(first));
     setDocument(doc); // deletes the previous document, a child of this control
+    if (first == text.size()) {
+        doc->setUndoRedoEnabled(true);
+        if (wasFilling) {
+            setReadOnly(false);
+        }
+        return;
+    }
+    // The rest is filled in while nothing can be changed, so that the undo
+    // list never holds part of the file.
+    pending_ = text;
+    pendingFrom_ = first;
+    setReadOnly(true);
+    queueNextSlice();
+}
+
+void RichTextBox::queueNextSlice() {
+    if (!sliceQueued_) {
+        sliceQueued_ = true;
+        QMetaObject::invokeMethod(this, &RichTextBox::fillNextSlice, Qt::QueuedConnection);
+    }
+}
+
+void RichTextBox::fillNextSlice() {
+    sliceQueued_ = false;
+    fillSlice(Slice);
+}
+
+void RichTextBox::fillSlice(qsizetype size) {
+    if (pending_.isEmpty()) {
+        return;
+    }
+    const qsizetype end = sliceEnd(pending_, pendingFrom_, size);
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(pending_.mid(pendingFrom_, end - pendingFrom_));
+    pendingFrom_ = end;
+    if (pendingFrom_ < pending_.size()) {
+        queueNextSlice();
+        return;
+    }
+    pending_.clear();
+    pendingFrom_ = 0;
+    document()->setUndoRedoEnabled(true);
+    setReadOnly(false);
+}
+
+void RichTextBox::FinishFilling() {
+    fillSlice(pending_.size() - pendingFrom_);
 }
 
 void RichTextBox::keyPressEvent(QKeyEvent* event) {
+    FinishFilling(); // the key acts on the whole text
     if (const int c = characterOf(event)) {
         emit KeyPress(c);
     }
@@ -412,6 +613,7 @@ void RichTextBox::keyPressEvent(QKeyEvent* event) {
 }
 
 void RichTextBox::inputMethodEvent(QInputMethodEvent* event) {
+    FinishFilling();
     // Characters composed by an input method are typed characters too.
     if (!event->commitString().isEmpty()) {
         emit KeyPress(event->commitString().at(0).unicode());

@@ -41,10 +41,18 @@ public:
     // disk and renamed over the old one, which keeps its permission bits; a
     // failure leaves the old file whole and no temporary file behind, puts the
     // reason in *error and returns false. Only fileType rtfText is supported.
-    bool SaveFile(const QString& path, int fileType, QString* error = nullptr) const;
+    bool SaveFile(const QString& path, int fileType, QString* error = nullptr);
 
-    QString Text() const;
+    // The whole text, lines separated by '\n'.
+    QString Text();
+    // A large text is shown from its first part at once; the rest follows in
+    // slices from the event loop, while the control is read-only. A key press,
+    // Text() and SaveFile() complete it first.
     void setText(const QString& text);
+    // True while the rest of a large text is still being filled in.
+    bool Filling() const { return !pending_.isEmpty(); }
+    // Fills in the rest of a large text now.
+    void FinishFilling();
 
     const FileFormat& Format() const { return format_; }
 
@@ -53,7 +61,7 @@ public:
     static bool EncodeText(const QString& text, const FileFormat& format, QByteArray* bytes,
                            QString* error);
     // The text and format read from a file's bytes.
-    static QString DecodeText(const QByteArray& bytes, FileFormat* format);
+    static QString DecodeText(QByteArray bytes, FileFormat* format);
     // Writes bytes to path atomically, as SaveFile does.
     static bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
 
@@ -68,7 +76,14 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
+    void queueNextSlice();
+    void fillNextSlice();
+    void fillSlice(qsizetype size);
+
     FileFormat format_;
+    QString pending_;           // the text being filled in
+    qsizetype pendingFrom_ = 0; // how much of it the document holds
+    bool sliceQueued_ = false;
 };
 
 } // namespace platform::forms
