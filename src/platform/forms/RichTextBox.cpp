@@ -421,16 +421,9 @@ bool replaceFile(const QString& path,
     return true;
 }
 
-} // namespace
-
-RichTextBox::RichTextBox(QWidget* parent) : QPlainTextEdit(parent) {
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-}
-
-QString RichTextBox::DecodeText(QByteArray bytes, FileFormat* format) {
-    FileFormat f;
+// The text and format read from a file's bytes.
+QString decodeText(QByteArray bytes, RichTextBox::FileFormat* format) {
+    RichTextBox::FileFormat f;
     f.lineBreak = firstLineBreak(bytes);
     toLfBreaks(bytes);
 
@@ -443,11 +436,11 @@ QString RichTextBox::DecodeText(QByteArray bytes, FileFormat* format) {
                                                      QStringConverter::Flag::Stateless);
     QString text = decoder.decode(body);
     if (decoder.hasError()) {
-        f.encoding = Encoding::Latin1;
+        f.encoding = RichTextBox::Encoding::Latin1;
         f.byteOrderMark = false;
         text = QString::fromLatin1(bytes);
     } else {
-        f.encoding = Encoding::Utf8;
+        f.encoding = RichTextBox::Encoding::Utf8;
         f.byteOrderMark = bom;
     }
     if (format) {
@@ -456,45 +449,12 @@ QString RichTextBox::DecodeText(QByteArray bytes, FileFormat* format) {
     return text;
 }
 
-bool RichTextBox::EncodeText(const QString& text, const FileFormat& format, QByteArray* bytes,
-                             QString* error) {
-    QByteArray out;
-    FileWriter writer(format, [&out](const char* data, qsizetype size) {
-        out.append(data, size);
-        return true;
-    });
-    const QStringView view(text);
-    for (qsizetype from = 0;;) {
-        const qsizetype newline = text.indexOf(u'\n', from);
-        const qsizetype end = newline < 0 ? text.size() : newline;
-        if (!writer.addLine(view.sliced(from, end - from), newline >= 0, error)) {
-            return false;
-        }
-        if (newline < 0) {
-            break;
-        }
-        from = newline + 1;
-    }
-    if (!writer.finish(error)) {
-        return false;
-    }
-    *bytes = std::move(out);
-    return true;
-}
+} // namespace
 
-bool RichTextBox::WriteFileAtomically(const QString& path, const QByteArray& bytes,
-                                      QString* error) {
-    return replaceFile(
-        path,
-        [&bytes](const ByteSink& sink, QString* why) {
-            if (!sink(bytes.constData(), bytes.size())) {
-                setError(why, QStringLiteral("the new content could not be written (%1)")
-                                  .arg(systemError(errno)));
-                return false;
-            }
-            return true;
-        },
-        error);
+RichTextBox::RichTextBox(QWidget* parent) : QPlainTextEdit(parent) {
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
 bool RichTextBox::LoadFile(const QString& path, QString* error) {
@@ -503,7 +463,7 @@ bool RichTextBox::LoadFile(const QString& path, QString* error) {
         return false;
     }
     FileFormat format;
-    const QString text = DecodeText(std::move(bytes), &format);
+    const QString text = decodeText(std::move(bytes), &format);
     setText(text);
     format_ = format;
     return true;

@@ -56,15 +56,6 @@ public:
 
     const FileFormat& Format() const { return format_; }
 
-    // The bytes a save would write for the given text in the given format;
-    // false, with the reason, when the encoding cannot hold the text.
-    static bool EncodeText(const QString& text, const FileFormat& format, QByteArray* bytes,
-                           QString* error);
-    // The text and format read from a file's bytes.
-    static QString DecodeText(QByteArray bytes, FileFormat* format);
-    // Writes bytes to path atomically, as SaveFile does.
-    static bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
-
 signals:
     // The character event: a key that types a character, Enter, Backspace or
     // Ctrl+letter, raised before the control handles the key. Delete, the
