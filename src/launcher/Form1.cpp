@@ -2,6 +2,7 @@
 
 #include "about/Form2.h"
 #include "caption/GradForm.h"
+#include "editor/edit.h"
 #include "launcher/Declarations.h"
 #include "launcher/DoEXE1.h"
 #include "platform/forms/App.h"
@@ -205,6 +206,8 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Unload() {
+    // Nothing typed in the driver editor is lost without a question.
+    edit::AskBeforeProgramEnds();
     UnsubclassForm(*this);
     End();
 }
@@ -248,7 +251,7 @@ void Form1::Command2_Click() {
 }
 
 void Form1::Command3_Click() {
-    // opens the driver editor
+    edit::Open();
 }
 
 void Form1::Command4_Click() {

@@ -1,5 +1,7 @@
 // The main window's design and its load, click and unload steps, in
 // temporary emulator directories.
+#include "about/Form2.h"
+#include "editor/edit.h"
 #include "launcher/Declarations.h"
 #include "launcher/Form1.h"
 #include "platform/forms/Design.h"
@@ -271,6 +273,38 @@ TEST_F(Form1Test, KeyboardSelectionRaisesTheClickButFocusAloneDoesNot) {
     form.File1->setListIndex(0);
     QTest::keyClick(form.File1, Qt::Key_Down);
     EXPECT_EQ(DriverFile, "b.drv");
+}
+
+TEST_F(Form1Test, ButtonsOpenTheEditorAndAboutWindows) {
+    dir.write("drv/game.drv", "name=Game\n");
+    Form1& form = load();
+    form.File1->setListIndex(0);
+    form.Command3->click();
+    ASSERT_NE(edit::Existing(), nullptr);
+    EXPECT_EQ(edit::Existing()->Caption(), "Tavro Driver Editor - [game.drv]");
+    form.Command4->click();
+    ASSERT_NE(Form2::Existing(), nullptr);
+    EXPECT_EQ(Form2::Existing()->Caption(), "About Tavro...");
+}
+
+TEST_F(Form1Test, ClosingWithUnsavedEditorTextAsksFirstThenEnds) {
+    dir.write("drv/game.drv", "name=Game\n");
+    Form1& form = load();
+    form.Show();
+    form.File1->setListIndex(0);
+    form.Command3->click();
+    ASSERT_NE(edit::Existing(), nullptr);
+    QTest::keyClicks(edit::Existing()->editor, "x");
+    std::vector<QString> asked;
+    platform::forms::SetMsgBoxHook([&](const QString& text, int style, const QString&) {
+        asked.push_back(text);
+        return style == 36 ? platform::IDYES : platform::IDOK;
+    });
+    form.close();
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked[0], "This Driver has Changed, Want to save it?");
+    EXPECT_TRUE(dir.read("drv/game.drv").startsWith("x"));
+    EXPECT_TRUE(platform::forms::EndRequested());
 }
 
 TEST_F(Form1Test, UnloadEndsTheProgram) {

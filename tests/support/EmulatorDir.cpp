@@ -1,5 +1,7 @@
 #include "support/EmulatorDir.h"
 
+#include "about/Form2.h"
+#include "editor/edit.h"
 #include "launcher/Form1.h"
 #include "platform/forms/App.h"
 #include "platform/forms/Form.h"
@@ -49,6 +51,8 @@ void EmulatorDir::makeDir(const QString& relative) const {
 }
 
 void DestroyForms() {
+    delete edit::Existing();
+    delete Form2::Existing();
     delete Form1::Existing();
     // Forms unloaded during the test are deleted later; let that happen now.
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
