@@ -1,13 +1,44 @@
 // The file list box: the names of the files in one directory that match a
 // pattern, sorted without regard to case. A model/view list, so that a
-// directory with a hundred thousand files stays quick.
+// directory with a hundred thousand files stays quick; the directory is read
+// on a worker thread so that the window can go on starting meanwhile.
 #pragma once
 
 #include <QAbstractListModel>
 #include <QListView>
 #include <QStringList>
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace platform::forms {
+
+// File names in order, kept as the bytes the directory gave; each becomes a
+// QString only when it is shown or asked for, so a long list costs little.
+class FileNames {
+public:
+    int size() const { return static_cast<int>(spans_.size()); }
+    bool isEmpty() const { return spans_.empty(); }
+    QString at(int index) const;
+
+    // Where one name lies in the bytes.
+    struct Span {
+        std::uint32_t offset;
+        std::uint16_t length; // a file name has at most 255 bytes
+        bool ascii;
+    };
+    FileNames() = default;
+    FileNames(std::string bytes, std::vector<Span> spans)
+        : bytes_(std::move(bytes)), spans_(std::move(spans)) {}
+
+private:
+    std::string bytes_;
+    std::vector<Span> spans_;
+};
 
 class FileListModel : public QAbstractListModel {
     Q_OBJECT
@@ -15,21 +46,25 @@ public:
     using QAbstractListModel::QAbstractListModel;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    void setNames(QStringList names);
-    const QStringList& names() const { return names_; }
+    void setNames(FileNames names);
+    const FileNames& names() const { return names_; }
 
 private:
-    QStringList names_;
+    FileNames names_;
 };
 
 class FileListBox : public QListView {
     Q_OBJECT
 public:
     explicit FileListBox(QWidget* parent);
+    ~FileListBox() override;
 
     QString Path() const { return path_; }
-    // Lists the directory. On failure the list is empty, Path() still
-    // names the directory, the reason goes to *error, and false is returned.
+    // Lists the directory. A directory that cannot be opened is reported at
+    // once: the list is empty, Path() still names the directory, the reason
+    // goes to *error, and false is returned. Otherwise the entries are read
+    // in the background; every accessor below waits for them, so callers see
+    // the whole list as if it had been read here.
     bool setPath(const QString& path, QString* error = nullptr);
     QString Pattern() const { return pattern_; }
     void setPattern(const QString& pattern);
@@ -48,13 +83,24 @@ signals:
     void Click();
 
 private:
-    FileListModel model_;
+    struct Listing;
+
+    // Waits for a directory still being read and puts its names in the list.
+    void settle() const;
+    // Stops a directory still being read, dropping what it found.
+    void abandonListing();
+    void listingDone(std::uint64_t generation);
+
+    mutable FileListModel model_;
     QString path_;
     QString pattern_ = QStringLiteral("*.*");
+    mutable std::unique_ptr<Listing> pending_;
+    std::uint64_t generation_ = 0;
 };
 
 // The names of the regular files in a directory that match a wildcard pattern
-// (* and ?, case-insensitive), sorted case-insensitively.
+// (* and ?, case-insensitive), sorted case-insensitively. Hidden files are
+// left out. Reads the directory on the calling thread.
 bool ListMatchingFiles(const QString& directory, const QString& pattern, QStringList* names,
                        QString* error);
 

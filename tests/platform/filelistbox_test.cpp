@@ -1,0 +1,325 @@
+// The file list box: which files it lists and in what order, the error for a
+// directory it cannot open, and that reading the directory in the background
+// never shows through to its callers.
+#include "platform/forms/FileListBox.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using platform::forms::FileListBox;
+using platform::forms::ListMatchingFiles;
+
+namespace {
+
+class FileListBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QString path(const QString& name) const { return dir.path() + "/" + name; }
+
+    void touch(const QString& name) const {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << name.toStdString();
+    }
+
+    // Many empty files, quickly: "Game 00001.DRV", "GAME 00002.Drv", "game 00003.drv", ...
+    void makeDrivers(const QString& subdir, int count) const {
+        ASSERT_TRUE(QDir(dir.path()).mkpath(subdir));
+        const QByteArray base = QFile::encodeName(path(subdir));
+        static const char* const formats[] = {"%s/game %05d.drv", "%s/Game %05d.DRV",
+                                              "%s/GAME %05d.Drv"};
+        char name[4096];
+        for (int i = 1; i <= count; ++i) {
+            std::snprintf(name, sizeof name, formats[i % 3], base.constData(), i);
+            const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            ASSERT_GE(fd, 0) << name << ": " << std::strerror(errno);
+            ::close(fd);
+        }
+    }
+
+    static QStringList listed(const FileListBox& box) {
+        QStringList names;
+        for (int i = 0; i < box.ListCount(); ++i) {
+            names << box.List(i);
+        }
+        return names;
+    }
+
+    QTemporaryDir dir;
+    QWidget parent;
+};
+
+TEST_F(FileListBoxTest, ListsMatchingRegularFilesOnly) {
+    touch("b.drv");
+    touch("A.DRV");
+    touch("c.Drv");
+    touch("notes.txt");
+    touch("x.drvx");
+    touch("drv");
+    touch(".hidden.drv");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.drv"));
+    ASSERT_TRUE(QFile::link(path("b.drv"), path("link.drv")));
+    ASSERT_TRUE(QFile::link(path("missing"), path("dangling.drv")));
+    ASSERT_TRUE(QFile::link(path("folder.drv"), path("dirlink.drv")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.drv")).constData(), 0644), 0);
+
+    FileListBox box(&parent);
+    box.setPattern("*.drv");
+    QString error;
+    ASSERT_TRUE(box.setPath(dir.path(), &error));
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_EQ(listed(box), QStringList({"A.DRV", "b.drv", "c.Drv", "link.drv"}));
+
+    // "*.*" is every file, with a dot or without, but still no hidden ones.
+    box.setPattern("*.*");
+    EXPECT_EQ(listed(box),
+              QStringList({"A.DRV", "b.drv", "c.Drv", "drv", "link.drv", "notes.txt", "x.drvx"}));
+
+    // Other wildcards go through the general matcher, also without regard to case.
+    box.setPattern("?.DRV");
+    EXPECT_EQ(listed(box), QStringList({"A.DRV", "b.drv", "c.Drv"}));
+    box.setPattern("*.drv?");
+    EXPECT_EQ(listed(box), QStringList({"x.drvx"}));
+}
+
+TEST_F(FileListBoxTest, SuffixBeyondAsciiMatchesWithoutRegardToCase) {
+    touch("one.élan");
+    touch("two.ÉLAN");
+    touch("three.elan");
+    QStringList names;
+    QString error;
+    ASSERT_TRUE(ListMatchingFiles(dir.path(), "*.Élan", &names, &error));
+    EXPECT_EQ(names, QStringList({"one.élan", "two.ÉLAN"}));
+}
+
+TEST_F(FileListBoxTest, SortsWithoutRegardToCaseAndKeepsExactNames) {
+    // Deliberately created out of order; the directory's own order is random anyway.
+    const QStringList names = {"zebra",
+                               "Zed",
+                               "élan",
+                               "Élan",
+                               "banana",
+                               "Banana",
+                               "BANANA",
+                               "Apple Pie",
+                               "apple",
+                               "aab",
+                               "a_b",
+                               "long name sharing a prefix 2",
+                               "Long Name Sharing A Prefix 10",
+                               "long name sharing a prefix 1"};
+    for (const QString& name : names) {
+        touch(name);
+    }
+    FileListBox box(&parent);
+    box.setPattern("*");
+    ASSERT_TRUE(box.setPath(dir.path()));
+    // ASCII letters fold to lower case, so '_' sorts before 'a'; a name sorts
+    // before a longer one it begins; names equal but for case go by their
+    // exact bytes (capitals first); other characters compare as their bytes.
+    EXPECT_EQ(listed(box),
+              QStringList({"a_b", "aab", "apple", "Apple Pie", "BANANA", "Banana", "banana",
+                           "long name sharing a prefix 1", "Long Name Sharing A Prefix 10",
+                           "long name sharing a prefix 2", "zebra", "Zed", "Élan", "élan"}));
+}
+
+// Enough names for the quick path a big directory takes, built to share long
+// prefixes and differ only in case or beyond ASCII, against a plain
+// reference: ASCII folded to lower case, then the exact bytes.
+TEST_F(FileListBoxTest, BigDirectorySortsLikeTheReference) {
+    const char* const pieces[] = {"a", "A", "b", "B", "_", "z", "Z", "0", " ", "é", "É", "~"};
+    const char* const prefixes[] = {"", "Long shared prefix of names ", "LONG SHARED PREFIX ",
+                                    "game 0"};
+    std::mt19937 random(2024);
+    std::set<std::string> made;
+    while (made.size() < 1500) {
+        std::string name = prefixes[random() % 4];
+        const int count = 1 + static_cast<int>(random() % 12);
+        for (int i = 0; i < count; ++i) {
+            name += pieces[random() % 12];
+        }
+        made.insert(name);
+    }
+    for (const std::string& name : made) {
+        touch(QString::fromStdString(name));
+    }
+    const auto folded = [](std::string text) {
+        for (char& c : text) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+        return text;
+    };
+    std::vector<std::string> expected(made.begin(), made.end());
+    std::sort(expected.begin(), expected.end(), [&](const std::string& a, const std::string& b) {
+        const std::string fa = folded(a);
+        const std::string fb = folded(b);
+        return fa != fb ? fa < fb : a < b; // std::string compares bytes as unsigned
+    });
+
+    FileListBox box(&parent);
+    box.setPattern("*");
+    ASSERT_TRUE(box.setPath(dir.path()));
+    ASSERT_EQ(box.ListCount(), static_cast<int>(expected.size()));
+    for (int i = 0; i < box.ListCount(); ++i) {
+        ASSERT_EQ(box.List(i), QString::fromStdString(expected[static_cast<std::size_t>(i)]))
+            << "at " << i;
+    }
+}
+
+TEST_F(FileListBoxTest, DirectoryThatCannotBeOpenedIsReportedAtOnce) {
+    touch("a.drv");
+    FileListBox box(&parent);
+    box.setPattern("*.drv");
+    ASSERT_TRUE(box.setPath(dir.path()));
+    ASSERT_EQ(box.ListCount(), 1);
+
+    const QString missing = path("no such dir");
+    QString error;
+    EXPECT_FALSE(box.setPath(missing, &error));
+    EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(ENOENT)));
+    EXPECT_EQ(box.Path(), missing);
+    EXPECT_EQ(box.ListCount(), 0);
+    EXPECT_EQ(box.model()->rowCount(), 0);
+
+    QStringList names = {"stale"};
+    error.clear();
+    EXPECT_FALSE(ListMatchingFiles(missing, "*", &names, &error));
+    EXPECT_TRUE(names.isEmpty());
+    EXPECT_FALSE(error.isEmpty());
+
+    // A file is not a directory.
+    EXPECT_FALSE(box.setPath(path("a.drv"), &error));
+    EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(ENOTDIR)));
+
+    if (::geteuid() != 0) { // root reads any directory
+        ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
+        ASSERT_EQ(::chmod(QFile::encodeName(path("locked")).constData(), 0), 0);
+        EXPECT_FALSE(box.setPath(path("locked"), &error));
+        EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(EACCES)));
+        ::chmod(QFile::encodeName(path("locked")).constData(), 0755);
+    }
+}
+
+TEST_F(FileListBoxTest, AccessorsRightAfterSetPathSeeTheWholeList) {
+    makeDrivers("drv", 3000);
+    {
+        FileListBox box(&parent);
+        box.setPattern("*.drv");
+        ASSERT_TRUE(box.setPath(path("drv")));
+        EXPECT_EQ(box.ListCount(), 3000);
+        EXPECT_EQ(box.List(0), "Game 00001.DRV");
+        EXPECT_EQ(box.List(1), "GAME 00002.Drv");
+        EXPECT_EQ(box.List(2999), "game 03000.drv");
+        EXPECT_EQ(box.model()->rowCount(), 3000);
+    }
+    {
+        FileListBox box(&parent);
+        box.setPattern("*.drv");
+        ASSERT_TRUE(box.setPath(path("drv")));
+        EXPECT_EQ(box.List(2999), "game 03000.drv");
+    }
+    {
+        FileListBox box(&parent);
+        box.setPattern("*.drv");
+        QSignalSpy clicks(&box, &FileListBox::Click);
+        ASSERT_TRUE(box.setPath(path("drv")));
+        // Nothing is selected while the names come in, nor once they are in.
+        EXPECT_EQ(box.FileName(), QString());
+        EXPECT_EQ(box.ListIndex(), -1);
+        box.setListIndex(2);
+        EXPECT_EQ(box.ListIndex(), 2);
+        EXPECT_EQ(box.FileName(), "game 00003.drv");
+        EXPECT_EQ(clicks.count(), 1);
+
+        // Reading again drops the selection without a click.
+        ASSERT_TRUE(box.Refresh());
+        EXPECT_EQ(box.ListIndex(), -1);
+        EXPECT_EQ(box.FileName(), QString());
+        EXPECT_EQ(box.ListCount(), 3000);
+        EXPECT_EQ(box.ListIndex(), -1);
+        EXPECT_EQ(clicks.count(), 1);
+    }
+}
+
+TEST_F(FileListBoxTest, ViewFillsOnItsOwnOnceTheDirectoryIsRead) {
+    makeDrivers("drv", 500);
+    FileListBox box(&parent);
+    box.setPattern("*.drv");
+    ASSERT_TRUE(box.setPath(path("drv")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box.model()->rowCount() == 500; }, 10000));
+    EXPECT_EQ(box.model()->index(0, 0).data().toString(), "Game 00001.DRV");
+}
+
+TEST_F(FileListBoxTest, LatestPathWins) {
+    makeDrivers("many", 5000);
+    touch("one.drv");
+    FileListBox box(&parent);
+    box.setPattern("*.drv");
+    ASSERT_TRUE(box.setPath(path("many")));
+    ASSERT_TRUE(box.setPath(dir.path()));
+    EXPECT_EQ(listed(box), QStringList({"one.drv"}));
+    // A late notice from the abandoned reading changes nothing.
+    QTest::qWait(50);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(box.model()->rowCount(), 1);
+    EXPECT_EQ(box.Path(), dir.path());
+}
+
+TEST_F(FileListBoxTest, DestroyedWhileReadingABigDirectory) {
+    makeDrivers("drv", 20000);
+    // At once, and at a few moments into the reading and sorting.
+    for (const int waitMs : {0, 0, 1, 3, 10, 30}) {
+        auto box = std::make_unique<FileListBox>(&parent);
+        box->setPattern("*.drv");
+        ASSERT_TRUE(box->setPath(path("drv")));
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+        box.reset();
+        // A notice posted by the reading must not reach the box that is gone.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+    FileListBox box(&parent);
+    box.setPattern("*.drv");
+    ASSERT_TRUE(box.setPath(path("drv")));
+    EXPECT_EQ(box.ListCount(), 20000);
+}
+
+TEST_F(FileListBoxTest, RefreshSeesNewAndRemovedFiles) {
+    touch("b.drv");
+    FileListBox box(&parent);
+    box.setPattern("*.drv");
+    ASSERT_TRUE(box.setPath(dir.path()));
+    ASSERT_EQ(listed(box), QStringList({"b.drv"}));
+
+    touch("A.drv");
+    EXPECT_EQ(listed(box), QStringList({"b.drv"})); // not until asked
+    ASSERT_TRUE(box.Refresh());
+    EXPECT_EQ(listed(box), QStringList({"A.drv", "b.drv"}));
+
+    ASSERT_TRUE(QFile::remove(path("b.drv")));
+    ASSERT_TRUE(box.Refresh());
+    EXPECT_EQ(listed(box), QStringList({"A.drv"}));
+}
+
+} // namespace
