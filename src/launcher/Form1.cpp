@@ -92,8 +92,10 @@ CheckBox* check(QWidget* parent, const QString& caption, int top, int tabIndex) 
 } // namespace
 
 Form1::Form1() : Form(design()) {
+    // The background picture is decoded on a worker while the window is
+    // built and loaded; the load puts it in.
+    art::PrepareBackground();
     setIcon(art::WindowIcon());
-    setPicture(art::Background());
     setMousePointer(art::CustomPointer());
     createControls();
     ApplyTabOrder(Client());
@@ -203,6 +205,7 @@ void Form1::Form_Load() {
 
     LoadSettings();
     ApplySavedSettings(*this);
+    setPicture(art::Background());
 }
 
 void Form1::Form_Unload() {
