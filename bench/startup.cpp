@@ -35,6 +35,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <optional>
 #include <poll.h>
@@ -63,8 +64,10 @@ long long monotonicNs() {
 // report, so both moments are known.
 class PaintProbe : public QObject {
 public:
-    PaintProbe(QWidget* window, long long startNs, int listCount)
-        : window_(window), startNs_(startNs), listCount_(listCount) {}
+    // listCount is asked only after the first paint: the list may still be
+    // filling in the background while the window first paints.
+    PaintProbe(QWidget* window, long long startNs, std::function<int()> listCount)
+        : window_(window), startNs_(startNs), listCount_(std::move(listCount)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -80,7 +83,7 @@ private:
     void report() {
         const long long frameNs = monotonicNs();
         std::printf("%lld %lld %d %d %d\n", firstPaintNs_ - startNs_, frameNs - startNs_,
-                    window_->width(), window_->height(), listCount_);
+                    window_->width(), window_->height(), listCount_());
         std::fflush(stdout);
         // Tearing the window and the application down is not part of start-up.
         std::_Exit(0);
@@ -88,7 +91,7 @@ private:
 
     QWidget* window_;
     long long startNs_;
-    int listCount_;
+    std::function<int()> listCount_;
     long long firstPaintNs_ = 0;
 };
 
@@ -124,7 +127,7 @@ int runChild(int argc, char* argv[]) {
     if (kind == "form1") {
         platform::forms::App::SetPathForTesting(QString::fromLocal8Bit(argv[4]));
         tavro::Form1& form = tavro::Form1::Instance();
-        static PaintProbe probe(&form, startNs, form.File1->ListCount());
+        static PaintProbe probe(&form, startNs, [&form] { return form.File1->ListCount(); });
         form.installEventFilter(&probe);
         form.Show();
     } else if ((kind == "bare" || kind == "bare_label") && argc >= 6) {
@@ -135,7 +138,7 @@ int runChild(int argc, char* argv[]) {
             auto* label = new QLabel(QStringLiteral("Drivers Found"), &window);
             label->move(24, 56);
         }
-        static PaintProbe probe(&window, startNs, -1);
+        static PaintProbe probe(&window, startNs, [] { return -1; });
         window.installEventFilter(&probe);
         window.show();
     } else {
