@@ -288,8 +288,6 @@ void Form::closeEvent(QCloseEvent* event) {
 }
 
 void Form::layoutClient() {
-    RECT r{};
-    platform::GetWindowRect(hwnd_, &r);
     const frame::Layout l = frame::ComputeLayout(
         width(), height(), platform::GetWindowLongA(hwnd_, platform::GWL_STYLE),
         platform::HasMenuRecord(hwnd_), false);
