@@ -70,6 +70,17 @@ OptionButton* option(QWidget* frame, const QString& caption, int top, int width,
     return button;
 }
 
+// A container for a group of options, drawn without border or caption.
+Frame* frame(QWidget* parent, const QString& caption, int left, int width, int height,
+             const QColor& back, int tabIndex) {
+    auto* container = new Frame(parent, caption);
+    Place(container, left, 1080, width, height);
+    SetBackColor(container, back);
+    SetMousePointer(container, art::CustomPointer());
+    SetTabIndex(container, tabIndex);
+    return container;
+}
+
 CommandButton* command(QWidget* parent, const QString& caption, int left, int top, int width,
                        const QColor& face, bool customPointer, int tabIndex) {
     auto* button = new CommandButton(parent, caption);
@@ -149,11 +160,7 @@ void Form1::createControls() {
     SetMousePointer(File1->viewport(), art::CustomPointer());
     SetTabIndex(File1, 0);
 
-    Frame1 = new Frame(client, "Frame1");
-    Place(Frame1, 6840, 1080, 2175, 3975);
-    SetBackColor(Frame1, LightYellow);
-    SetMousePointer(Frame1, art::CustomPointer());
-    SetTabIndex(Frame1, 2);
+    Frame1 = frame(client, "Frame1", 6840, 2175, 3975, LightYellow, 2);
     Option1 = option(Frame1, "256x256 Linear", 120, 2775, 375, LightYellow, true, 7);
     Option2 = option(Frame1, "320x200 Linear", 840, 2775, 375, LightYellow, true, 8);
     Option3 = option(Frame1, "400x256 Mode X", 1560, 2775, 375, LightYellow, true, 9);
@@ -161,11 +168,7 @@ void Form1::createControls() {
     Option15 = option(Frame1, "400x300 Vesa 2", 2880, 2175, 435, LightYellow, false, 29);
     Option16 = option(Frame1, "800x600 Vesa 2 ", 3360, 2175, 615, LightYellow, false, 30);
 
-    Frame2 = new Frame(client, "Frame2");
-    Place(Frame2, 9360, 1080, 2055, 3855);
-    SetBackColor(Frame2, LightGreen);
-    SetMousePointer(Frame2, art::CustomPointer());
-    SetTabIndex(Frame2, 5);
+    Frame2 = frame(client, "Frame2", 9360, 2055, 3855, LightGreen, 5);
     Option5 = option(Frame2, "0   (zero)", 120, 2055, 375, LightGreen, true, 11);
     Option6 = option(Frame2, "1   (one)", 480, 2055, 375, LightGreen, false, 12);
     Option7 = option(Frame2, "2   (two)", 840, 2055, 375, LightGreen, false, 13);
