@@ -7,6 +7,7 @@
 #include "platform/forms/MsgBox.h"
 #include "platform/win32.h"
 #include "support/EmulatorDir.h"
+#include "support/FakeEmulator.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,6 +21,9 @@
 using namespace tavro;
 using platform::forms::CheckBox;
 using tavro::test::EmulatorDir;
+using tavro::test::EmulatorRecord;
+using tavro::test::WaitForRecord;
+using tavro::test::WriteFakeEmulator;
 
 namespace {
 
@@ -28,63 +32,6 @@ struct Message {
     int style;
     QString title;
 };
-
-// What the stand-in emulator saw.
-struct Record {
-    bool present = false;
-    qint64 pid = 0;
-    qint64 ppid = 0;
-    QString cwd;
-    QStringList args;
-};
-
-// A sh script standing in for the emulator: it records its pid, its parent,
-// its working directory and its arguments (one per line), then exits.
-void WriteFakeEmulator(const QString& path, const QString& record) {
-    QString quotedRecord = record;
-    quotedRecord.replace("'", "'\\''");
-    const QString script = "#!/bin/sh\n"
-                           "out='" +
-                           quotedRecord +
-                           "'\n"
-                           "{\n"
-                           "  echo \"pid=$$\"\n"
-                           "  echo \"ppid=$PPID\"\n"
-                           "  echo \"cwd=$(pwd)\"\n"
-                           "  for a in \"$@\"; do printf 'arg=%s\\n' \"$a\"; done\n"
-                           "} > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n";
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(script.toUtf8());
-    f.close();
-    ASSERT_TRUE(f.setPermissions(f.permissions() | QFile::ExeOwner));
-}
-
-Record WaitForRecord(const QString& path) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!QFile::exists(path) && clock.elapsed() < 10000) {
-        QThread::msleep(5);
-    }
-    Record r;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return r;
-    r.present = true;
-    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
-        const QString key = line.section('=', 0, 0);
-        const QString value = line.section('=', 1);
-        if (key == "pid")
-            r.pid = value.toLongLong();
-        else if (key == "ppid")
-            r.ppid = value.toLongLong();
-        else if (key == "cwd")
-            r.cwd = value;
-        else if (key == "arg")
-            r.args.append(value);
-    }
-    return r;
-}
 
 // True once the process has been reaped (gone from /proc), within a deadline.
 bool Reaped(qint64 pid) {
@@ -152,7 +99,7 @@ TEST_F(LaunchTest, RunThisGameStartsTheEmulatorWithTheChosenLine) {
     form.Command1->click();
 
     EXPECT_EQ(CommandLine, "morvel -640x400 -frameskip 2 -sync -sound -driver game.drv");
-    const Record rec = WaitForRecord(record());
+    const EmulatorRecord rec = WaitForRecord(record());
     ASSERT_TRUE(rec.present);
     EXPECT_EQ(rec.args, QStringList({"-640x400", "-frameskip", "2", "-sync", "-sound", "-driver",
                                      "game.drv"}));
@@ -177,7 +124,7 @@ TEST_F(LaunchTest, DriverNamesArriveAsExactlyOneArgument) {
         QFile::remove(record());
         selectDriver(form, name);
         form.Command1->click();
-        const Record rec = WaitForRecord(record());
+        const EmulatorRecord rec = WaitForRecord(record());
         ASSERT_TRUE(rec.present) << name.toStdString();
         EXPECT_EQ(rec.args, QStringList({"-driver", name})) << CommandLine.toStdString();
     }
@@ -193,7 +140,7 @@ TEST_F(LaunchTest, WriteGameListStartsTheFixedCommandAndStoresNothing) {
 
     // No configuration file: none appears.
     form.Command2->click();
-    Record rec = WaitForRecord(record());
+    EmulatorRecord rec = WaitForRecord(record());
     ASSERT_TRUE(rec.present);
     EXPECT_EQ(rec.args, QStringList({"-gamelist"}));
     EXPECT_FALSE(dir.exists("tavro.cfg"));

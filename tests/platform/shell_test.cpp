@@ -5,6 +5,7 @@
 
 #include "platform/forms/App.h"
 #include "platform/win32.h"
+#include "support/FakeEmulator.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,6 +22,9 @@ using platform::QuoteArgument;
 using platform::Shell;
 using platform::ShellResult;
 using platform::SplitCommandLine;
+using tavro::test::EmulatorRecord;
+using tavro::test::WaitForRecord;
+using tavro::test::WriteFakeEmulator;
 
 namespace {
 
@@ -87,78 +91,6 @@ TEST(QuoteArgument, QuotedNamesSplitBackToThemselves) {
 
 // ---------------------------------------------------------------- starting
 
-// Writes a small emulator stand-in: a sh script that records its pid, parent,
-// session, working directory, open descriptors and arguments (one per line),
-// then, when told to, waits until a release file appears.
-void WriteFake(const QString& path, const QString& record, const QString& release = {}) {
-    const auto quoted = [](const QString& s) {
-        QString q = s;
-        q.replace("'", "'\\''");
-        return "'" + q + "'";
-    };
-    QString script = "#!/bin/sh\n"
-                     "out=" +
-                     quoted(record) +
-                     "\n"
-                     "{\n"
-                     "  echo \"pid=$$\"\n"
-                     "  echo \"ppid=$PPID\"\n"
-                     "  echo \"sid=$(cut -d' ' -f6 /proc/$$/stat)\"\n"
-                     "  echo \"cwd=$(pwd)\"\n"
-                     "  echo \"fds=\" $(ls /proc/$$/fd)\n"
-                     "  for a in \"$@\"; do printf 'arg=%s\\n' \"$a\"; done\n"
-                     "} > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n";
-    if (!release.isEmpty()) {
-        script += "while [ ! -e " + quoted(release) + " ]; do sleep 0.02; done\n";
-    }
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(script.toUtf8());
-    f.close();
-    ASSERT_TRUE(
-        f.setPermissions(f.permissions() | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther));
-}
-
-struct Record {
-    bool present = false;
-    qint64 pid = 0, ppid = 0, sid = 0;
-    QString cwd;
-    QStringList fds;
-    QStringList args;
-};
-
-// Waits (up to a generous deadline) for the fake's record and reads it.
-Record WaitForRecord(const QString& record) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!QFile::exists(record) && clock.elapsed() < 10000) {
-        QThread::msleep(5);
-    }
-    Record r;
-    QFile f(record);
-    if (!f.open(QIODevice::ReadOnly))
-        return r;
-    r.present = true;
-    const QString text = QString::fromUtf8(f.readAll());
-    for (const QString& line : text.split('\n', Qt::SkipEmptyParts)) {
-        const QString key = line.section('=', 0, 0);
-        const QString value = line.section('=', 1);
-        if (key == "pid")
-            r.pid = value.toLongLong();
-        else if (key == "ppid")
-            r.ppid = value.toLongLong();
-        else if (key == "sid")
-            r.sid = value.toLongLong();
-        else if (key == "cwd")
-            r.cwd = value;
-        else if (key == "fds")
-            r.fds = value.split(' ', Qt::SkipEmptyParts);
-        else if (key == "arg")
-            r.args.append(value);
-    }
-    return r;
-}
-
 // The state letter of a process from /proc, or 0 when it is gone.
 char ProcessState(qint64 pid) {
     QFile f(QString("/proc/%1/stat").arg(pid));
@@ -207,7 +139,7 @@ protected:
 };
 
 TEST_F(ShellTest, StartsDetachedWithoutWaitingAndLeavesNoZombie) {
-    WriteFake(own.path() + "/morvel", record(), record("release"));
+    WriteFakeEmulator(own.path() + "/morvel", record(), record("release"));
     // A descriptor the launcher holds open must not reach the program.
     const int devNull = ::open("/dev/null", O_RDONLY);
     const int leaked = ::dup2(devNull, 57);
@@ -221,7 +153,7 @@ TEST_F(ShellTest, StartsDetachedWithoutWaitingAndLeavesNoZombie) {
     EXPECT_EQ(r.program, "morvel");
     EXPECT_EQ(r.path, own.path() + "/morvel");
 
-    const Record rec = WaitForRecord(record());
+    const EmulatorRecord rec = WaitForRecord(record());
     ASSERT_TRUE(rec.present);
     EXPECT_EQ(rec.pid, r.pid);
     EXPECT_EQ(rec.args, QStringList({"-640x400", "-driver", "game.drv"}));
@@ -242,12 +174,12 @@ TEST_F(ShellTest, StartsDetachedWithoutWaitingAndLeavesNoZombie) {
 }
 
 TEST_F(ShellTest, ArgumentsArriveExactlyAsSplit) {
-    WriteFake(own.path() + "/morvel", record());
+    WriteFakeEmulator(own.path() + "/morvel", record());
     const QString name = "my \"best\" game; rm -rf ~ | $(id) `id` *.drv ñ日本";
     const ShellResult r =
         Shell("morvel -driver " + QuoteArgument(name) + " \"\" tail\\", platform::SW_SHOWMINIMIZED);
     ASSERT_TRUE(r.ok) << r.reason.toStdString();
-    const Record rec = WaitForRecord(record());
+    const EmulatorRecord rec = WaitForRecord(record());
     ASSERT_TRUE(rec.present);
     EXPECT_EQ(rec.args, QStringList({"-driver", name, "", "tail\\"}));
     WaitUntilGone(r.pid);
@@ -257,9 +189,9 @@ TEST_F(ShellTest, SearchOrderOwnDirectoryThenCurrentThenPath) {
     EXPECT_EQ(platform::ProgramSearchDirectories().mid(0, 3),
               QStringList({own.path(), cwd.path(), onPath.path()}));
 
-    WriteFake(own.path() + "/morvel", record("own"));
-    WriteFake(cwd.path() + "/morvel", record("cwd"));
-    WriteFake(onPath.path() + "/morvel", record("path"));
+    WriteFakeEmulator(own.path() + "/morvel", record("own"));
+    WriteFakeEmulator(cwd.path() + "/morvel", record("cwd"));
+    WriteFakeEmulator(onPath.path() + "/morvel", record("path"));
 
     ShellResult r = Shell("morvel", platform::SW_SHOWMINIMIZED);
     ASSERT_TRUE(r.ok);
@@ -286,7 +218,7 @@ TEST_F(ShellTest, OnlyExecutableRegularFilesCount) {
     plain.write("#!/bin/sh\n");
     plain.close();
     ASSERT_TRUE(QDir(cwd.path()).mkdir("morvel"));
-    WriteFake(onPath.path() + "/morvel", record());
+    WriteFakeEmulator(onPath.path() + "/morvel", record());
 
     const ShellResult r = Shell("morvel", platform::SW_SHOWMINIMIZED);
     ASSERT_TRUE(r.ok) << r.reason.toStdString();
@@ -296,15 +228,15 @@ TEST_F(ShellTest, OnlyExecutableRegularFilesCount) {
 
 TEST_F(ShellTest, ExeNamesFindNativePrograms) {
     // "morvel.exe" finds a native morvel, in the first directory that has either.
-    WriteFake(own.path() + "/morvel", record("native"));
-    WriteFake(cwd.path() + "/morvel.exe", record("exe-in-cwd"));
+    WriteFakeEmulator(own.path() + "/morvel", record("native"));
+    WriteFakeEmulator(cwd.path() + "/morvel.exe", record("exe-in-cwd"));
     ShellResult r = Shell("morvel.exe -gamelist", platform::SW_SHOWMINIMIZED);
     ASSERT_TRUE(r.ok) << r.reason.toStdString();
     EXPECT_EQ(r.path, own.path() + "/morvel");
     EXPECT_EQ(WaitForRecord(record("native")).args, QStringList({"-gamelist"}));
 
     // Within one directory the name as written comes first.
-    WriteFake(own.path() + "/morvel.exe", record("exact"));
+    WriteFakeEmulator(own.path() + "/morvel.exe", record("exact"));
     r = Shell("morvel.exe", platform::SW_SHOWMINIMIZED);
     EXPECT_EQ(r.path, own.path() + "/morvel.exe");
     EXPECT_TRUE(WaitForRecord(record("exact")).present);
@@ -326,8 +258,8 @@ TEST_F(ShellTest, ExeNamesFindNativePrograms) {
 
 TEST_F(ShellTest, NameWithSlashIsAPathFromTheCurrentDirectory) {
     ASSERT_TRUE(QDir(cwd.path()).mkdir("bin"));
-    WriteFake(cwd.path() + "/bin/morvel", record());
-    WriteFake(own.path() + "/morvel", record("own"));
+    WriteFakeEmulator(cwd.path() + "/bin/morvel", record());
+    WriteFakeEmulator(own.path() + "/morvel", record("own"));
 
     const ShellResult r = Shell("bin/morvel.exe -x", platform::SW_SHOWMINIMIZED);
     ASSERT_TRUE(r.ok) << r.reason.toStdString();
@@ -379,7 +311,7 @@ TEST_F(ShellTest, FailuresSayWhatWasLookedForWhereAndWhy) {
 
 TEST_F(ShellTest, IgnoredSignalsAreNotPassedOn) {
     // The program starts with default signal handling whatever the launcher ignores.
-    WriteFake(own.path() + "/morvel", record(), record("release"));
+    WriteFakeEmulator(own.path() + "/morvel", record(), record("release"));
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     struct sigaction previous {};
