@@ -50,6 +50,15 @@ void EmulatorDir::makeDir(const QString& relative) const {
     QDir(dir_.path()).mkpath(relative);
 }
 
+QString EmulatorDir::installProgram() const {
+    const QString program = file("tavro");
+    if (!QFile::copy(QStringLiteral(TAVRO_EXE), program) ||
+        !QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        return {};
+    }
+    return program;
+}
+
 void DestroyForms() {
     delete edit::Existing();
     delete Form2::Existing();

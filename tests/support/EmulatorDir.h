@@ -22,6 +22,8 @@ public:
     QByteArray read(const QString& relative) const;
     bool exists(const QString& relative) const;
     void makeDir(const QString& relative) const;
+    // Copies the built program in, as a user installs it; its path, or empty.
+    QString installProgram() const;
 
 private:
     QTemporaryDir dir_;

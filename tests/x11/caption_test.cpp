@@ -5,7 +5,6 @@
 #include "support/X11Session.h"
 
 #include <QDir>
-#include <QFile>
 #include <QImage>
 #include <gtest/gtest.h>
 #include <memory>
@@ -28,9 +27,8 @@ protected:
             GTEST_SKIP() << "needs " << missing.join(", ").toStdString();
         }
         dir.write("drv/game.drv", "[driver]\nname=Game\n");
-        const QString program = dir.file("tavro");
-        ASSERT_TRUE(QFile::copy(QStringLiteral(TAVRO_EXE), program));
-        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString program = dir.installProgram();
+        ASSERT_FALSE(program.isEmpty());
         session = std::make_unique<X11Session>();
         ASSERT_TRUE(session->ok()) << session->error().toStdString();
         tavro = session->start(program, {}, dir.path());

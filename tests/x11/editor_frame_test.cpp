@@ -4,7 +4,6 @@
 #include "support/EmulatorDir.h"
 #include "support/X11Session.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -24,9 +23,8 @@ TEST(EditorFrameX11, SizableBorderResizesTheEditor) {
     }
     EmulatorDir dir;
     dir.write("drv/alpha.drv", "[driver]\nname=Alpha\n");
-    const QString program = dir.file("tavro");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TAVRO_EXE), program));
-    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString program = dir.installProgram();
+    ASSERT_FALSE(program.isEmpty());
     X11Session session;
     ASSERT_TRUE(session.ok()) << session.error().toStdString();
     X11Program* tavro = session.start(program, {}, dir.path());
