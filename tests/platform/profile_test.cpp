@@ -2,6 +2,8 @@
 // only, and failed writes that leave the old file whole.
 #include "platform/profile.h"
 
+#include "FileFixture.h"
+
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
@@ -22,23 +24,8 @@ namespace fs = std::filesystem;
 using platform::GetPrivateProfileStringA;
 using platform::WritePrivateProfileStringA;
 
-class ProfileTest : public ::testing::Test {
+class ProfileTest : public tavro::test::FileFixture {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-
-    std::string Dir() const { return dir_.path().toStdString(); }
-    std::string PathOf(const std::string& name) const { return Dir() + "/" + name; }
-    std::string Cfg() const { return PathOf("tavro.cfg"); }
-
-    static void Put(const std::string& path, const std::string& bytes) {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << bytes;
-    }
-    static std::string Get(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
     std::string Read(const char* section, const char* key, const char* def = "",
                      unsigned size = 256) const {
         std::string buf(size, '#');
@@ -51,14 +38,6 @@ protected:
     bool Write(const char* section, const char* key, const char* value) const {
         return WritePrivateProfileStringA(section, key, value, Cfg().c_str()) == platform::TRUE;
     }
-    std::set<std::string> Entries(const std::string& dir) const {
-        std::set<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir))
-            names.insert(e.path().filename().string());
-        return names;
-    }
-
-    QTemporaryDir dir_;
 };
 
 // --- reading -------------------------------------------------------------

@@ -1,0 +1,276 @@
+// The safe save: new content beside the target, flushed, renamed over it.
+#include "platform/atomic_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace platform {
+namespace {
+
+// Named temporary files start with this and go on with "<pid>-<n>".
+constexpr std::string_view kTempPrefix = ".tavro-";
+
+// A named temporary file whose lock is free is debris once it is this old,
+// even when a process of its pid runs (the pid was used again).
+constexpr std::time_t kStaleAfterSeconds = 60;
+
+std::atomic<bool> forceNamed = false;
+std::atomic<unsigned> tempCounter = 0;
+
+std::string WithError(std::string text, int error) {
+    if (error != 0) {
+        text += " (";
+        text += std::strerror(error);
+        text += ')';
+    }
+    return text;
+}
+
+// Whether the process that made a named temporary file is gone.
+bool OwnerIsGone(std::string_view name) {
+    name.remove_prefix(kTempPrefix.size());
+    pid_t pid = 0;
+    std::size_t digits = 0;
+    while (digits < name.size() && digits < 10 && name[digits] >= '0' && name[digits] <= '9')
+        pid = pid * 10 + (name[digits++] - '0');
+    if (digits == 0 || pid <= 0 || digits == name.size() || name[digits] != '-')
+        return false; // not one of ours: leave it alone
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+bool IsOurTemporaryName(std::string_view name) {
+    if (!name.starts_with(kTempPrefix) || name.size() == kTempPrefix.size())
+        return false;
+    const char first = name[kTempPrefix.size()];
+    return first >= '0' && first <= '9';
+}
+
+// Removes named temporary files that interrupted saves left in a directory.
+// A save in progress holds an exclusive lock on its file, so a file whose
+// lock is free belongs to no save that is still running.
+void RemoveStaleTemporaries(int dirFd) {
+    const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0)
+        return;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (!IsOurTemporaryName(name))
+            continue;
+        const bool ownerGone = OwnerIsGone(name);
+        const int fd =
+            ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            if (ownerGone)
+                ::unlinkat(dirFd, entry->d_name, 0);
+            continue;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            (ownerGone || st.st_mtime + kStaleAfterSeconds < now))
+            ::unlinkat(dirFd, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+std::string NextTemporaryName() {
+    return std::string(kTempPrefix) + std::to_string(::getpid()) + "-" +
+           std::to_string(tempCounter++);
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}
+
+AtomicFile::~AtomicFile() {
+    Abandon();
+}
+
+bool AtomicFile::Fail(std::string reason, int error) {
+    reason_ = WithError(std::move(reason), error);
+    Abandon();
+    return false;
+}
+
+bool AtomicFile::Open() {
+    Abandon();
+    reason_.clear();
+    if (path_.empty())
+        return Fail("no file name was given");
+
+    // Through a symbolic link the link stays and the file it names is replaced.
+    std::string target = path_;
+    struct stat st {};
+    if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* resolved = ::realpath(path_.c_str(), nullptr);
+        if (!resolved) {
+            return errno == ENOENT ? Fail("it is a symbolic link to a missing file")
+                                   : Fail("its symbolic link could not be followed", errno);
+        }
+        target = resolved;
+        std::free(resolved);
+    }
+
+    exists_ = ::stat(target.c_str(), &st) == 0;
+    if (!exists_ && errno != ENOENT)
+        return Fail("it cannot be reached", errno);
+    if (exists_) {
+        if (S_ISDIR(st.st_mode))
+            return Fail("it is a directory, not a file");
+        if (!S_ISREG(st.st_mode))
+            return Fail("it is not a regular file");
+        // No write bit, or no right to write: read-only, for root as well.
+        if ((st.st_mode & 0222) == 0 ||
+            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+            return Fail("the file is read-only");
+        if (st.st_nlink > 1)
+            return Fail("the file has other names (hard links) that a save would part from it");
+        mode_ = st.st_mode & 07777;
+        uid_ = st.st_uid;
+        gid_ = st.st_gid;
+    }
+
+    const std::size_t slash = target.rfind('/');
+    dir_ = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    base_ = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (base_.empty() || base_ == "." || base_ == "..")
+        return Fail("it is a directory, not a file");
+
+    dirFd_ = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd_ < 0)
+        return Fail("its folder could not be opened", errno);
+    return MakeTemporary();
+}
+
+bool AtomicFile::MakeTemporary() {
+    if (!forceNamed) {
+        // An unnamed file vanishes by itself if the save never ends.
+        fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ >= 0)
+            return true;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
+            return Fail("no temporary file could be made beside it", errno);
+    }
+    RemoveStaleTemporaries(dirFd_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = NextTemporaryName();
+        // 0666 lets the umask decide for a new file, as for any file created.
+        fd_ = ::openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            tempName_ = std::move(name);
+            // Held until the save ends: the sign that the file is in use.
+            ::flock(fd_, LOCK_EX);
+            return true;
+        }
+        if (errno != EEXIST)
+            return Fail("no temporary file could be made beside it", errno);
+    }
+    return Fail("no temporary file could be made beside it", EEXIST);
+}
+
+bool AtomicFile::Write(std::string_view bytes) {
+    if (fd_ < 0)
+        return Fail(reason_.empty() ? "the file was not opened for saving" : reason_);
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail("the new content could not be written", n < 0 ? errno : ENOSPC);
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Gives an unnamed temporary file a name in the directory, for the rename.
+// The file stays locked, so no other save takes it for debris meanwhile.
+bool AtomicFile::NameTemporary() {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = NextTemporaryName();
+        int linked = ::linkat(AT_FDCWD, self.c_str(), dirFd_, name.c_str(), AT_SYMLINK_FOLLOW);
+        if (linked != 0 && errno == ENOENT) // no /proc: the way that needs privileges
+            linked = ::linkat(fd_, "", dirFd_, name.c_str(), AT_EMPTY_PATH);
+        if (linked == 0) {
+            tempName_ = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST)
+            return Fail("the new content could not be given a name beside it", errno);
+    }
+    return Fail("the new content could not be given a name beside it", EEXIST);
+}
+
+bool AtomicFile::Commit() {
+    if (fd_ < 0)
+        return Fail(reason_.empty() ? "the file was not opened for saving" : reason_);
+    if (tempName_.empty())
+        ::flock(fd_, LOCK_EX);
+    if (exists_) {
+        if (::fchmod(fd_, mode_) != 0)
+            return Fail("the file's permissions could not be kept", errno);
+        if (uid_ != ::geteuid() || gid_ != ::getegid()) {
+            // Only root may hand a file to another owner; the content matters more.
+            if (::fchown(fd_, uid_, gid_) != 0)
+                errno = 0;
+        }
+    }
+    if (::fsync(fd_) != 0)
+        return Fail("the new content could not be flushed to disk", errno);
+    if (tempName_.empty() && !NameTemporary())
+        return false;
+    if (::renameat(dirFd_, tempName_.c_str(), dirFd_, base_.c_str()) != 0)
+        return Fail("the old file could not be replaced", errno);
+    tempName_.clear(); // it is the target now
+    // The rename reaches the disk with the directory. The new content is in
+    // place whatever this says, so a failure here is not the save's failure.
+    ::fsync(dirFd_);
+    Abandon();
+    return true;
+}
+
+void AtomicFile::Abandon() {
+    if (fd_ >= 0) {
+        if (!tempName_.empty())
+            ::unlinkat(dirFd_, tempName_.c_str(), 0);
+        ::close(fd_);
+        fd_ = -1;
+    }
+    tempName_.clear();
+    if (dirFd_ >= 0) {
+        ::close(dirFd_);
+        dirFd_ = -1;
+    }
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* reason) {
+    AtomicFile file(path);
+    const bool ok = file.Open() && file.Write(bytes) && file.Commit();
+    if (!ok && reason)
+        *reason = file.Reason();
+    return ok;
+}
+
+namespace atomic_file_testing {
+void ForceNamedTemporaryFiles(bool force) {
+    forceNamed = force;
+}
+} // namespace atomic_file_testing
+
+} // namespace platform

@@ -1,0 +1,97 @@
+// Saving a file so that it is always either wholly old or wholly new: the one
+// safe save that the profile writer and the driver editor share. Plain
+// standard C++ and POSIX, no Qt, so the profile fuzz target builds it too.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Replaces the file at a path with new content, written block by block:
+//
+//     AtomicFile file(path);
+//     bool ok = file.Open();
+//     while (ok && more) ok = file.Write(block);
+//     ok = ok && file.Commit();          // file.Reason() says why not
+//
+// The new content goes to a temporary file in the target's directory, is
+// flushed to disk, takes the old file's mode and owner, and is renamed over
+// the target; then the directory is flushed, so after a crash the path holds
+// the old content or the new, never a mix. Until Commit succeeds the old file
+// is untouched; a failure, Abandon or the destructor removes the temporary
+// file.
+//
+// - A symbolic link is followed: the file it names is replaced and the link
+//   stays. A link to a missing file is refused.
+// - Read-only means read-only, as the Windows read-only attribute does: a
+//   file with no write bit at all, or that the effective user may not write
+//   (faccessat W_OK, AT_EACCESS), is refused by Open. Root is refused too.
+// - A file with more than one hard link is refused with a reason: replacing it
+//   would part it from its other names, and writing through it in place could
+//   leave it torn. The user can copy it to a file of its own and save that.
+// - Temporary files leave no debris: where the file system allows it the new
+//   content is an unnamed file (O_TMPFILE) that gets a name only for the
+//   instant before the rename; elsewhere it has a short name of its own,
+//   ".tavro-<pid>-<n>", so a target name of 255 bytes still works. A named
+//   temporary file that an interrupted save left behind (its process gone, or
+//   its lock free and the file older than a minute) is removed by the next
+//   save that makes a named temporary file in that directory.
+// - A file that did not exist is created with mode 0666 less the umask.
+// - Keeping the owner needs rights only root has; a save by another user that
+//   may write the file leaves it owned by that user, as any editor does.
+//
+// Reasons are short lower-case phrases that fit after "could not be saved: ",
+// e.g. "the file is read-only" or "the new content could not be written (No
+// space left on device)".
+class AtomicFile {
+public:
+    explicit AtomicFile(std::string path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Checks the target and makes the temporary file. False with a reason
+    // when the target cannot be replaced.
+    bool Open();
+    // Appends bytes to the new content. False with a reason on failure; the
+    // save is then abandoned.
+    bool Write(std::string_view bytes);
+    // Flushes the new content and puts it in place of the target.
+    bool Commit();
+    // Drops the new content; the target stays as it was.
+    void Abandon();
+
+    // Why the last step failed; empty while all went well.
+    const std::string& Reason() const { return reason_; }
+
+private:
+    bool Fail(std::string reason, int error = 0);
+    bool MakeTemporary();
+    bool NameTemporary();
+
+    std::string path_;
+    std::string dir_;      // the target's directory, after following links
+    std::string base_;     // the target's own name in it
+    std::string tempName_; // the temporary file's name in dir_, once it has one
+    std::string reason_;
+    int dirFd_ = -1;
+    int fd_ = -1;
+    bool exists_ = false;
+    unsigned mode_ = 0;
+    unsigned uid_ = 0;
+    unsigned gid_ = 0;
+};
+
+// The whole of `bytes` as the new content of `path`, with AtomicFile. False
+// and `*reason` (when given) on failure.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* reason);
+
+namespace atomic_file_testing {
+// Makes saves use named temporary files even where O_TMPFILE works, so tests
+// can reach that path on any file system.
+void ForceNamedTemporaryFiles(bool force);
+} // namespace atomic_file_testing
+
+} // namespace platform
