@@ -59,6 +59,11 @@ QString EmulatorDir::installProgram() const {
     return program;
 }
 
+QString EmulatorDir::linkProgram(const QString& target, const QString& relative) const {
+    const QString link = file(relative);
+    return QFile::link(target, link) ? link : QString();
+}
+
 void DestroyForms() {
     delete edit::Existing();
     delete Form2::Existing();

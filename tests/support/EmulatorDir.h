@@ -24,6 +24,11 @@ public:
     void makeDir(const QString& relative) const;
     // Copies the built program in, as a user installs it; its path, or empty.
     QString installProgram() const;
+    // Makes `relative` (by default the program's place, "tavro") a symbolic
+    // link to `target` (by default the built program), as a user links an
+    // installed Tavro into an emulator directory; the link's path, or empty.
+    QString linkProgram(const QString& target = QStringLiteral(TAVRO_EXE),
+                        const QString& relative = QStringLiteral("tavro")) const;
 
 private:
     QTemporaryDir dir_;
