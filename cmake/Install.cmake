@@ -1,0 +1,57 @@
+# Installing Tavro as a Linux program, and its Debian package.
+#
+# An installed Tavro is used through a link in each emulator directory (made by
+# tavro-link, which also makes that directory's menu entry), so the program
+# itself gets no desktop entry: on its own it has no emulator directory.
+include(GNUInstallDirs)
+
+set(TAVRO_DIST ${PROJECT_SOURCE_DIR}/dist)
+set(TAVRO_APPSTREAM_ID io.github.tavro_launcher.Tavro)
+
+install(TARGETS tavro RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(PROGRAMS ${TAVRO_DIST}/tavro-link DESTINATION ${CMAKE_INSTALL_BINDIR})
+foreach(size 16 24 32 48 64 128 256)
+  install(FILES ${PROJECT_SOURCE_DIR}/src/resources/icons/tavro-${size}.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME tavro.png)
+endforeach()
+install(FILES ${TAVRO_DIST}/${TAVRO_APPSTREAM_ID}.metainfo.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# Manual pages are installed compressed, as Debian has them.
+set(TAVRO_MAN_PAGES)
+foreach(page tavro.1 tavro-link.1)
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${page}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+    COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${TAVRO_DIST}/${page}
+      ${PROJECT_BINARY_DIR}/man/${page}.gz
+    DEPENDS ${TAVRO_DIST}/${page} VERBATIM)
+  list(APPEND TAVRO_MAN_PAGES ${PROJECT_BINARY_DIR}/man/${page}.gz)
+endforeach()
+add_custom_target(tavro_man ALL DEPENDS ${TAVRO_MAN_PAGES})
+install(FILES ${TAVRO_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# cmake --build build --target package  ->  build/tavro_<version>_<arch>.deb
+set(TAVRO_PACKAGE_MAINTAINER "Tavro developers <tavro@localhost>"
+  CACHE STRING "The Maintainer field of the Debian package")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tavro)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "launcher for the Morvel game emulator")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "\
+Tavro is a small graphical launcher for Morvel, a command-line game emulator.
+It lives in the emulator's directory: it lists the driver files, previews each
+one, remembers the chosen screen mode, frame skip and switches, and starts the
+emulator with them. tavro-link puts it into any number of emulator directories,
+each with a menu entry of its own.")
+set(CPACK_PACKAGE_CONTACT ${TAVRO_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Depends from the libraries the program links, as dpkg-shlibdeps finds them.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The faces the windows were designed with (the metric-compatible ones).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, fonts-comic-neue")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "desktop-file-utils")
+include(CPack)
