@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -63,6 +64,11 @@ TEST_F(RichTextBoxTest, UnchangedTextSavesTheIdenticalFile) {
         QByteArray("\xEF\xBB\xBF"
                    "bom then \xE9\n"), // BOM kept as three Latin-1 characters
         QByteArray("line sep \xE2\x80\xA8 stays\n"),
+        QByteArray("a\nb\r\nc\rd\r\n\re"), // mixed line breaks
+        QByteArray("\r\n\n\r\r\n"),
+        QByteArray("para \xE2\x80\xA9 sep\r\n"),                         // U+2029
+        QByteArray("frames \xEF\xB7\x90\xEF\xB7\x91 x\n"),               // U+FDD0, U+FDD1
+        QByteArray("object \xEF\xBF\xBC, \xEF\xBF\xBE, \xEE\x80\x80\n"), // U+FFFC, U+FFFE, U+E000
         QByteArray("\n\n\n"),
         QByteArray(),
     };
@@ -96,11 +102,38 @@ TEST_F(RichTextBoxTest, EditsAreSavedInTheFilesOwnFormat) {
     ASSERT_TRUE(box.SaveFile(path("a.drv"), RichTextBox::rtfText));
     EXPECT_EQ(read("a.drv"), QByteArray("caf\xE9\r\nend\r\nna\xEFve\r\n"));
 
-    // A mixed file takes the style of its first break.
+    // Each line keeps its own break; a new line takes the file's first style.
     write("mixed.drv", "a\nb\r\nc\rd");
     ASSERT_TRUE(box.LoadFile(path("mixed.drv")));
+    cursor = QTextCursor(box.document()->findBlockByNumber(1));
+    cursor.insertText("B");
+    cursor.movePosition(QTextCursor::EndOfBlock);
+    cursor.insertText("\nnew");
     ASSERT_TRUE(box.SaveFile(path("mixed.drv"), RichTextBox::rtfText));
-    EXPECT_EQ(read("mixed.drv"), QByteArray("a\nb\nc\nd"));
+    EXPECT_EQ(read("mixed.drv"), QByteArray("a\nBb\nnew\r\nc\rd"));
+}
+
+// Characters the text control would turn into line breaks come back as they were.
+TEST_F(RichTextBoxTest, SeparatorCharactersSurviveAnEdit) {
+    const QByteArray file("one\xE2\x80\xA9two\xEF\xB7\x90three\xEF\xB7\x91\r\n");
+    write("a.drv", file);
+    ASSERT_TRUE(box.LoadFile(path("a.drv")));
+    EXPECT_EQ(box.document()->blockCount(), 2);
+    EXPECT_EQ(box.Text(), QString::fromUtf8(file).replace("\r\n", "\n"));
+    EXPECT_FALSE(box.isReadOnly());
+    QTextCursor(box.document()).insertText("0 ");
+    ASSERT_TRUE(box.SaveFile(path("a.drv"), RichTextBox::rtfText));
+    EXPECT_EQ(read("a.drv"), "0 " + file);
+
+    // A file that also holds the stand-ins cannot be carried through: read-only.
+    write("b.drv", "two\xE2\x80\xA9\xEE\x80\x80\n");
+    ASSERT_TRUE(box.LoadFile(path("b.drv")));
+    EXPECT_TRUE(box.isReadOnly());
+    EXPECT_TRUE(box.ReadOnlyReason().contains("U+2029")) << box.ReadOnlyReason().toStdString();
+    write("c.drv", "plain\n");
+    ASSERT_TRUE(box.LoadFile(path("c.drv")));
+    EXPECT_FALSE(box.isReadOnly());
+    EXPECT_TRUE(box.ReadOnlyReason().isEmpty());
 }
 
 TEST_F(RichTextBoxTest, CharacterTheSingleByteFileCannotHoldIsRefused) {
@@ -125,10 +158,12 @@ TEST_F(RichTextBoxTest, LongLinesAndLargeFilesComeBackWhole) {
                          QString(70000, QChar(0xE9)) + QString::fromUtf8("😀end");
     EXPECT_EQ(roundTrip(line.toUtf8()), line.toUtf8());
 
-    // A file large enough to be filled in slices, saved before it is filled in.
+    // A file large enough to be filled in slices, saved before it is filled
+    // in, and again after an edit: every line keeps its own break.
     QByteArray large;
     for (int i = 0; large.size() < 3 * 1024 * 1024; ++i) {
-        large += "  ROM_LOAD( \"part" + QByteArray::number(i) + ".bin\", 0x0000, 0x8000 )\r\n";
+        large += "  ROM_LOAD( \"part" + QByteArray::number(i) + ".bin\", 0x0000, 0x8000 )" +
+                 (i % 3 ? "\r\n" : "\n");
     }
     write("large.drv", large);
     ASSERT_TRUE(box.LoadFile(path("large.drv")));
@@ -136,6 +171,9 @@ TEST_F(RichTextBoxTest, LongLinesAndLargeFilesComeBackWhole) {
     ASSERT_TRUE(box.SaveFile(path("copy.drv"), RichTextBox::rtfText));
     EXPECT_FALSE(box.Filling());
     EXPECT_EQ(read("copy.drv"), large);
+    QTextCursor(box.document()).insertText("x");
+    ASSERT_TRUE(box.SaveFile(path("copy.drv"), RichTextBox::rtfText));
+    EXPECT_EQ(read("copy.drv"), "x" + large);
 }
 
 TEST_F(RichTextBoxTest, LargeTextFillsInWithoutEnteringTheUndoList) {
@@ -154,14 +192,27 @@ TEST_F(RichTextBoxTest, LargeTextFillsInWithoutEnteringTheUndoList) {
     EXPECT_FALSE(box.document()->isUndoAvailable());
     EXPECT_EQ(box.Text(), text);
 
-    // A key pressed while the text fills in waits for all of it.
+    // A key pressed while the text fills in neither blocks nor is lost: it
+    // raises its event at once and acts once the text is whole.
     box.setText(text);
     ASSERT_TRUE(box.Filling());
-    QTest::keyClick(&box, Qt::Key_Z);
-    EXPECT_FALSE(box.Filling());
-    EXPECT_EQ(box.Text(), "z" + text);
-    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier); // undoes the key, nothing more
+    QSignalSpy typed(&box, &RichTextBox::KeyPress);
+    QTest::keyClicks(&box, "zy");
+    EXPECT_TRUE(box.Filling());
+    EXPECT_EQ(typed.count(), 2);
+    while (box.Filling()) {
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(box.Text(), "zy" + text);
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier); // undoes the keys, nothing more
     EXPECT_EQ(box.Text(), text);
+    EXPECT_FALSE(box.document()->isModified());
+
+    // A replaced document is freed, not kept until the control goes.
+    for (int i = 0; i < 3; ++i) {
+        box.setText("short");
+    }
+    EXPECT_EQ(box.findChildren<QTextDocument*>().size(), 1);
 }
 
 TEST_F(RichTextBoxTest, LoadFailuresGiveAReasonAndKeepTheText) {
@@ -222,6 +273,15 @@ TEST_F(RichTextBoxTest, FailedWriteLeavesTheOldFileWholeAndNoTemporary) {
     EXPECT_TRUE(error.contains("File too large")) << error.toStdString();
     EXPECT_EQ(read("a.drv"), "old content\n");
     EXPECT_EQ(entries(), QStringList({"a.drv"}));
+
+    // The longest name a file may have can be saved, and nothing is left beside it.
+    const QString longest = QString(251, u'n') + ".drv";
+    write(longest, "old\n");
+    ASSERT_TRUE(box.LoadFile(path(longest)));
+    box.setText("new\n");
+    EXPECT_TRUE(box.SaveFile(path(longest), RichTextBox::rtfText, &error)) << error.toStdString();
+    EXPECT_EQ(read(longest), "new\n");
+    ASSERT_TRUE(QFile::remove(path(longest)));
 
     // Neither a directory nor a missing directory is ever written to.
     QDir(dir.path()).mkdir("folder.drv");

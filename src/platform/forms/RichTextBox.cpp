@@ -10,10 +10,13 @@
 #include <QTextDocument>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,44 +45,83 @@ void setError(QString* error, const QString& text) {
     }
 }
 
-// The file's first line break decides the style of all of them.
-RichTextBox::LineBreak firstLineBreak(const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    const qsizetype size = bytes.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        if (data[i] == '\n') {
-            return RichTextBox::LineBreak::LF;
-        }
-        if (data[i] == '\r') {
-            return i + 1 < size && data[i + 1] == '\n' ? RichTextBox::LineBreak::CRLF
-                                                       : RichTextBox::LineBreak::CR;
-        }
-    }
-    return RichTextBox::LineBreak::LF;
-}
+// How a file breaks its lines: the first break's style, and each break's
+// own style when they are not all alike (empty when they are).
+struct LineBreaks {
+    RichTextBox::LineBreak first = RichTextBox::LineBreak::LF;
+    QByteArray each; // a RichTextBox::LineBreak per break, in order
+};
 
-// CR LF and a lone CR become LF, the one break the edit control keeps.
-// Both are single bytes in UTF-8 and in Latin-1, so this works on the bytes,
-// in place: a large file is not copied once more.
-void toLfBreaks(QByteArray& bytes) {
-    const qsizetype first = bytes.indexOf('\r');
-    if (first < 0) {
-        return;
+// CR LF and a lone CR become LF, the one break the edit control keeps; what
+// each break was is noted so that a save can write it back. Works in place
+// on the decoded text, so the file's bytes are neither copied nor changed.
+LineBreaks toLfBreaks(QString& text) {
+    LineBreaks breaks;
+    const qsizetype firstCr = text.indexOf(u'\r');
+    if (firstCr < 0) {
+        return breaks; // all LF, or none at all
     }
-    char* data = bytes.data();
-    const qsizetype size = bytes.size();
-    qsizetype n = first;
-    for (qsizetype i = first; i < size; ++i) {
-        if (data[i] == '\r') {
-            data[n++] = '\n';
-            if (i + 1 < size && data[i + 1] == '\n') {
-                ++i;
-            }
+    using LB = RichTextBox::LineBreak;
+    const qsizetype firstLf = text.indexOf(u'\n');
+    const bool crlf = firstCr + 1 < text.size() && text.at(firstCr + 1) == u'\n';
+    breaks.first = firstLf >= 0 && firstLf < firstCr ? LB::LF : crlf ? LB::CRLF : LB::CR;
+
+    QChar* data = text.data();
+    const qsizetype size = text.size();
+    qsizetype count = 0; // breaks seen so far
+    auto note = [&](LB style) {
+        if (style != breaks.first && breaks.each.isEmpty()) {
+            breaks.each = QByteArray(count, static_cast<char>(breaks.first));
+        }
+        if (!breaks.each.isEmpty()) {
+            breaks.each.append(static_cast<char>(style));
+        }
+        ++count;
+    };
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = data[i].unicode();
+        if (c == u'\n') {
+            note(LB::LF);
+        } else if (c == u'\r') {
+            const bool pair = i + 1 < size && data[i + 1] == u'\n';
+            note(pair ? LB::CRLF : LB::CR);
+            i += pair ? 1 : 0;
         } else {
             data[n++] = data[i];
+            continue;
+        }
+        data[n++] = QChar(u'\n');
+    }
+    text.truncate(n);
+    return breaks;
+}
+
+// Characters the text control would turn into line breaks (a paragraph
+// separator, and the marks it uses for frames) are shown through stand-ins
+// from the private use area, and turned back when the text is written.
+constexpr char16_t Separators[] = {u'\u2029', u'\uFDD0', u'\uFDD1'};
+constexpr char16_t StandIns[] = {u'\uE000', u'\uE001', u'\uE002'};
+
+bool holdsAny(QStringView text, const char16_t (&chars)[3]) {
+    for (char16_t c : chars) {
+        if (text.contains(QChar(c))) {
+            return true;
         }
     }
-    bytes.truncate(n);
+    return false;
+}
+
+// Replaces each character of `from` by the one at the same place in `to`.
+void swapCharacters(QChar* data, qsizetype size, const char16_t (&from)[3],
+                    const char16_t (&to)[3]) {
+    for (qsizetype i = 0; i < size; ++i) {
+        for (std::size_t k = 0; k < std::size(from); ++k) {
+            if (data[i].unicode() == from[k]) {
+                data[i] = QChar(to[k]);
+            }
+        }
+    }
 }
 
 // Where a slice of at most `size` characters from `from` ends: after a line
@@ -117,15 +159,17 @@ using ByteSink = std::function<bool(const char* data, qsizetype size)>;
 // breaks, through one small buffer: a large text is never copied whole.
 class FileWriter {
 public:
-    FileWriter(const RichTextBox::FileFormat& format, ByteSink sink)
-        : format_(format), sink_(std::move(sink)), buffer_(BufferSize, Qt::Uninitialized) {
+    FileWriter(const RichTextBox::FileFormat& format, bool standIns, ByteSink sink)
+        : format_(format), standIns_(standIns), sink_(std::move(sink)),
+          buffer_(BufferSize, Qt::Uninitialized) {
         if (format.byteOrderMark) {
             put(Utf8Bom.constData(), Utf8Bom.size());
         }
     }
 
-    // Adds one line and, unless it is the last, a line break.
-    bool addLine(QStringView line, bool lineBreak, QString* error) {
+    // Adds one line and, unless it is the last, its line break.
+    bool addLine(QStringView line, std::optional<RichTextBox::LineBreak> lineBreak,
+                 QString* error) {
         // A piece takes at most three bytes a character, and fits the buffer.
         constexpr qsizetype Piece = BufferSize / 4;
         for (qsizetype from = 0; from < line.size();) {
@@ -141,7 +185,7 @@ public:
         if (!lineBreak) {
             return true;
         }
-        switch (format_.lineBreak) {
+        switch (*lineBreak) {
         case RichTextBox::LineBreak::LF:
             return put("\n", 1, error);
         case RichTextBox::LineBreak::CR:
@@ -170,6 +214,10 @@ private:
                 }
                 *end++ = static_cast<char>(c);
             }
+        } else if (standIns_ && holdsAny(piece, StandIns)) {
+            QString text = piece.toString();
+            swapCharacters(text.data(), text.size(), StandIns, Separators);
+            end = encoder_.appendToBuffer(end, text);
         } else {
             end = encoder_.appendToBuffer(end, piece);
             if (encoder_.hasError()) {
@@ -206,13 +254,14 @@ private:
     }
 
     RichTextBox::FileFormat format_;
+    bool standIns_;
     ByteSink sink_;
     QStringEncoder encoder_{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
     QByteArray buffer_;
     qsizetype used_ = 0;
 };
 
-bool readWholeFile(const QString& path, QByteArray* bytes, QString* error) {
+bool readWholeFile(const QString& path, QByteArray* bytes, struct stat* identity, QString* error) {
     const QByteArray name = QFile::encodeName(path);
     // Non-blocking, so that opening a pipe does not wait for a writer.
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -269,6 +318,10 @@ bool readWholeFile(const QString& path, QByteArray* bytes, QString* error) {
             break;
         }
         filled += got;
+    }
+    // What the file is now, to tell at the next save whether it was replaced.
+    if (::fstat(fd, identity) != 0) {
+        *identity = info;
     }
     ::close(fd);
     data.truncate(filled);
@@ -368,7 +421,10 @@ bool replaceFile(const QString& path,
                            : slash == 0 ? QByteArray("/")
                                         : target.left(slash);
     const QByteArray base = slash < 0 ? target : target.mid(slash + 1);
-    QByteArray temp = dir + (dir.endsWith('/') ? "." : "/.") + base + ".tavro-XXXXXX";
+    // ".", the name and ".tavro-XXXXXX" must fit the 255 bytes a name may
+    // have: a long name is cut short in the temporary one.
+    QByteArray temp =
+        dir + (dir.endsWith('/') ? "." : "/.") + base.left(NAME_MAX - 14) + ".tavro-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         setError(error, QStringLiteral("no temporary file could be made beside it (%1)")
@@ -421,12 +477,17 @@ bool replaceFile(const QString& path,
     return true;
 }
 
-// The text and format read from a file's bytes.
-QString decodeText(QByteArray bytes, RichTextBox::FileFormat* format) {
-    RichTextBox::FileFormat f;
-    f.lineBreak = firstLineBreak(bytes);
-    toLfBreaks(bytes);
+// The text read from a file's bytes, and how the file wrote it.
+struct DecodedText {
+    QString text;
+    RichTextBox::FileFormat format;
+    QByteArray lineBreaks; // each break's style, when they are mixed
+    bool standIns = false;
+    QString readOnlyReason;
+};
 
+DecodedText decodeText(const QByteArray& bytes) {
+    DecodedText d;
     // UTF-8 when the whole file is valid UTF-8 (an initial byte-order mark
     // kept aside); otherwise every byte is one character.
     const bool bom = bytes.startsWith(Utf8Bom);
@@ -434,19 +495,41 @@ QString decodeText(QByteArray bytes, RichTextBox::FileFormat* format) {
         bom ? QByteArrayView(bytes).sliced(Utf8Bom.size()) : QByteArrayView(bytes);
     QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom |
                                                      QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(body);
+    d.text = decoder.decode(body);
     if (decoder.hasError()) {
-        f.encoding = RichTextBox::Encoding::Latin1;
-        f.byteOrderMark = false;
-        text = QString::fromLatin1(bytes);
+        d.format.encoding = RichTextBox::Encoding::Latin1;
+        d.format.byteOrderMark = false;
+        d.text = QString::fromLatin1(bytes);
     } else {
-        f.encoding = RichTextBox::Encoding::Utf8;
-        f.byteOrderMark = bom;
+        d.format.encoding = RichTextBox::Encoding::Utf8;
+        d.format.byteOrderMark = bom;
     }
-    if (format) {
-        *format = f;
+    const LineBreaks breaks = toLfBreaks(d.text);
+    d.format.lineBreak = breaks.first;
+    d.lineBreaks = breaks.each;
+
+    // The separators are three bytes each in UTF-8 and absent from Latin-1.
+    if (d.format.encoding == RichTextBox::Encoding::Utf8 &&
+        (body.contains(QByteArrayView("\xE2\x80\xA9")) ||
+         body.contains(QByteArrayView("\xEF\xB7\x90")) ||
+         body.contains(QByteArrayView("\xEF\xB7\x91")))) {
+        if (holdsAny(d.text, StandIns)) {
+            d.readOnlyReason = QStringLiteral(
+                "the file holds characters that the editor can only show through stand-ins "
+                "(U+2029, U+FDD0 and U+FDD1, shown as U+E000, U+E001 and U+E002) and also "
+                "holds those stand-ins, so a change could not be saved exactly");
+        } else {
+            swapCharacters(d.text.data(), d.text.size(), Separators, StandIns);
+            d.standIns = true;
+        }
     }
-    return text;
+    return d;
+}
+
+struct stat statOf(const QByteArray& path, bool* found) {
+    struct stat info {};
+    *found = ::stat(path.constData(), &info) == 0;
+    return info;
 }
 
 } // namespace
@@ -459,13 +542,20 @@ RichTextBox::RichTextBox(QWidget* parent) : QPlainTextEdit(parent) {
 
 bool RichTextBox::LoadFile(const QString& path, QString* error) {
     QByteArray bytes;
-    if (!readWholeFile(path, &bytes, error)) {
+    struct stat info {};
+    if (!readWholeFile(path, &bytes, &info, error)) {
         return false;
     }
-    FileFormat format;
-    const QString text = decodeText(std::move(bytes), &format);
-    setText(text);
-    format_ = format;
+    DecodedText decoded = decodeText(bytes);
+    showText(decoded.text);
+    format_ = decoded.format;
+    lineBreaks_ = std::move(decoded.lineBreaks);
+    standIns_ = decoded.standIns;
+    readOnlyReason_ = std::move(decoded.readOnlyReason);
+    loadedBytes_ = std::move(bytes);
+    rememberFile(QFile::encodeName(path), info);
+    applyLineBreaks();
+    setReadOnly(Filling() || !readOnlyReason_.isEmpty());
     return true;
 }
 
@@ -475,15 +565,33 @@ bool RichTextBox::SaveFile(const QString& path, int fileType, QString* error) {
         return false;
     }
     FinishFilling();
+    // Text not changed since it was loaded goes back as the very bytes it
+    // came from.
+    const bool unchanged = !loadedBytes_.isNull() && !document()->isModified();
     // Block by block: the document's text is never gathered in one string.
     const QTextDocument* doc = document();
-    return replaceFile(
+    const bool saved = replaceFile(
         path,
-        [this, doc](const ByteSink& sink, QString* why) {
-            FileWriter writer(format_, sink);
+        [this, doc, unchanged](const ByteSink& sink, QString* why) {
+            if (unchanged) {
+                if (!sink(loadedBytes_.constData(), loadedBytes_.size())) {
+                    setError(why, QStringLiteral("the new content could not be written (%1)")
+                                      .arg(systemError(errno)));
+                    return false;
+                }
+                return true;
+            }
+            FileWriter writer(format_, standIns_, sink);
             for (QTextBlock block = doc->begin(); block.isValid();) {
                 const QTextBlock next = block.next();
-                if (!writer.addLine(block.text(), next.isValid(), why)) {
+                // A line read from the file keeps its own break; a new one
+                // takes the file's first style.
+                const int style = next.isValid() ? next.userState() : -1;
+                const LineBreak lineBreak =
+                    style >= 0 && style <= 2 ? static_cast<LineBreak>(style) : format_.lineBreak;
+                if (!writer.addLine(block.text(),
+                                    next.isValid() ? std::optional(lineBreak) : std::nullopt,
+                                    why)) {
                     return false;
                 }
                 block = next;
@@ -491,6 +599,46 @@ bool RichTextBox::SaveFile(const QString& path, int fileType, QString* error) {
             return writer.finish(why);
         },
         error);
+    if (!saved) {
+        return false;
+    }
+    if (!unchanged) {
+        loadedBytes_.clear();
+    }
+    document()->setModified(false);
+    const QByteArray name = QFile::encodeName(path);
+    bool found = false;
+    const struct stat info = statOf(name, &found);
+    if (found) {
+        rememberFile(name, info);
+    } else {
+        identity_.reset();
+    }
+    return true;
+}
+
+void RichTextBox::rememberFile(const QByteArray& path, const struct stat& info) {
+    identityPath_ = path;
+    identity_ =
+        FileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+                     static_cast<qint64>(info.st_size),
+                     static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+bool RichTextBox::FileChangedOnDisk() const {
+    if (!identity_) {
+        return false;
+    }
+    bool found = false;
+    const struct stat info = statOf(identityPath_, &found);
+    if (!found) {
+        return false; // nothing there to overwrite
+    }
+    const FileIdentity now{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+                           static_cast<qint64>(info.st_size),
+                           static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 +
+                               info.st_mtim.tv_nsec};
+    return !(now == *identity_);
 }
 
 QString RichTextBox::Text() {
@@ -498,13 +646,27 @@ QString RichTextBox::Text() {
     // The raw text keeps no-break spaces; only the block separators change.
     QString text = document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QChar(u'\n'));
+    if (standIns_) {
+        swapCharacters(text.data(), text.size(), StandIns, Separators);
+    }
     return text;
 }
 
 void RichTextBox::setText(const QString& text) {
-    const bool wasFilling = Filling();
+    // Text set from outside is no file's: it is written in the file's
+    // format, with the first style of line break.
+    lineBreaks_.clear();
+    standIns_ = false;
+    loadedBytes_.clear();
+    showText(text);
+    setReadOnly(Filling() || !readOnlyReason_.isEmpty());
+}
+
+void RichTextBox::showText(const QString& text) {
     pending_.clear();
     pendingFrom_ = 0;
+    pendingInput_.clear();
+    linesNoted_ = 0;
     // A fresh document filled before it is shown is far quicker for a large
     // text than filling the one on screen, and starts with an empty undo list.
     auto* doc = new QTextDocument(this);
@@ -513,20 +675,38 @@ void RichTextBox::setText(const QString& text) {
     doc->setUndoRedoEnabled(false);
     const qsizetype first = sliceEnd(text, 0, FirstSlice);
     doc->setPlainText(first == text.size() ? text : text.left(first));
-    setDocument(doc); // deletes the previous document, a child of this control
+    // The control frees only the document it made itself; ours go here.
+    QTextDocument* old = document();
+    const bool ours = old && old->parent() == this;
+    setDocument(doc);
+    if (ours) {
+        delete old;
+    }
     if (first == text.size()) {
         doc->setUndoRedoEnabled(true);
-        if (wasFilling) {
-            setReadOnly(false);
-        }
+        doc->setModified(false);
         return;
     }
     // The rest is filled in while nothing can be changed, so that the undo
     // list never holds part of the file.
     pending_ = text;
     pendingFrom_ = first;
-    setReadOnly(true);
     queueNextSlice();
+}
+
+// Gives each line read so far the line break it had in the file. A block
+// holds the break before it: when a line is split, the first part keeps the
+// block and the line's old break stays at the line's end.
+void RichTextBox::applyLineBreaks() {
+    if (lineBreaks_.isEmpty()) {
+        return;
+    }
+    QTextDocument* doc = document();
+    const qsizetype present = std::min<qsizetype>(doc->blockCount() - 1, lineBreaks_.size());
+    QTextBlock block = doc->findBlockByNumber(static_cast<int>(linesNoted_ + 1));
+    for (; linesNoted_ < present && block.isValid(); ++linesNoted_, block = block.next()) {
+        block.setUserState(lineBreaks_.at(linesNoted_));
+    }
 }
 
 void RichTextBox::queueNextSlice() {
@@ -550,6 +730,7 @@ void RichTextBox::fillSlice(qsizetype size) {
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(pending_.mid(pendingFrom_, end - pendingFrom_));
     pendingFrom_ = end;
+    applyLineBreaks();
     if (pendingFrom_ < pending_.size()) {
         queueNextSlice();
         return;
@@ -557,7 +738,18 @@ void RichTextBox::fillSlice(qsizetype size) {
     pending_.clear();
     pendingFrom_ = 0;
     document()->setUndoRedoEnabled(true);
-    setReadOnly(false);
+    document()->setModified(false);
+    setReadOnly(!readOnlyReason_.isEmpty());
+    // Keys pressed meanwhile act now, in the order they came.
+    const std::vector<std::unique_ptr<QEvent>> input = std::move(pendingInput_);
+    pendingInput_.clear();
+    for (const std::unique_ptr<QEvent>& event : input) {
+        if (event->type() == QEvent::InputMethod) {
+            QPlainTextEdit::inputMethodEvent(static_cast<QInputMethodEvent*>(event.get()));
+        } else {
+            QPlainTextEdit::keyPressEvent(static_cast<QKeyEvent*>(event.get()));
+        }
+    }
 }
 
 void RichTextBox::FinishFilling() {
@@ -565,18 +757,32 @@ void RichTextBox::FinishFilling() {
 }
 
 void RichTextBox::keyPressEvent(QKeyEvent* event) {
-    FinishFilling(); // the key acts on the whole text
-    if (const int c = characterOf(event)) {
+    const int c = characterOf(event);
+    if (Filling()) {
+        // Filling the rest at once could take seconds: the key waits for
+        // the last slice instead, and the window stays responsive.
+        if (c) {
+            emit KeyPress(c);
+        }
+        pendingInput_.emplace_back(event->clone());
+        event->accept();
+        return;
+    }
+    if (c) {
         emit KeyPress(c);
     }
     QPlainTextEdit::keyPressEvent(event);
 }
 
 void RichTextBox::inputMethodEvent(QInputMethodEvent* event) {
-    FinishFilling();
     // Characters composed by an input method are typed characters too.
     if (!event->commitString().isEmpty()) {
         emit KeyPress(event->commitString().at(0).unicode());
+    }
+    if (Filling()) {
+        pendingInput_.emplace_back(event->clone());
+        event->accept();
+        return;
     }
     QPlainTextEdit::inputMethodEvent(event);
 }

@@ -2,13 +2,19 @@
 // a file's content as text, saves its text back to a file, and raises a
 // character event for the keys that type into it.
 //
-// A file keeps its bytes: the control remembers how the loaded file wrote its
-// line breaks and which encoding it used, and a save writes the text the same
-// way, so saving an unchanged text gives back the identical file.
+// A file keeps its bytes: text not changed since it was loaded is saved as the
+// very bytes it came from; changed text keeps the file's encoding and each
+// line's own line break, and new lines take the style of the file's first one.
 #pragma once
 
+#include <QByteArray>
 #include <QPlainTextEdit>
 #include <QString>
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct stat;
 
 namespace platform::forms {
 
@@ -31,9 +37,12 @@ public:
     explicit RichTextBox(QWidget* parent);
 
     // Shows the file's content as the control's text. A file with valid UTF-8
-    // is read as UTF-8, any other as single-byte text (Latin-1). Line breaks
-    // take the style of the file's first one. On failure the text is left as
-    // it was, the reason goes to *error and false comes back.
+    // is read as UTF-8, any other as single-byte text (Latin-1). CR LF and CR
+    // breaks are shown as LF, and U+2029, U+FDD0 and U+FDD1, which the control
+    // would turn into line breaks, as the stand-ins U+E000, U+E001 and U+E002.
+    // A file that holds both is shown read-only (ReadOnlyReason says why).
+    // On failure the text is left as it was, the reason goes to *error and
+    // false comes back.
     bool LoadFile(const QString& path, QString* error = nullptr);
 
     // Replaces the file with the control's text, in the loaded file's format.
@@ -43,11 +52,18 @@ public:
     // reason in *error and returns false. Only fileType rtfText is supported.
     bool SaveFile(const QString& path, int fileType, QString* error = nullptr);
 
+    // Whether the file last loaded or saved has been replaced or rewritten
+    // since (its device, inode, size or modification time differ). A file
+    // that is gone counts as unchanged: there is nothing to overwrite.
+    bool FileChangedOnDisk() const;
+
     // The whole text, lines separated by '\n'.
     QString Text();
     // A large text is shown from its first part at once; the rest follows in
-    // slices from the event loop, while the control is read-only. A key press,
-    // Text() and SaveFile() complete it first.
+    // slices from the event loop, while the control is read-only. A key
+    // pressed meanwhile raises its event at once and acts after the last
+    // slice; Text() and SaveFile() fill in the rest first. The replaced
+    // document is freed.
     void setText(const QString& text);
     // True while the rest of a large text is still being filled in.
     bool Filling() const { return !pending_.isEmpty(); }
@@ -55,6 +71,8 @@ public:
     void FinishFilling();
 
     const FileFormat& Format() const { return format_; }
+    // Why the loaded file can only be read, or empty.
+    const QString& ReadOnlyReason() const { return readOnlyReason_; }
 
 signals:
     // The character event: a key that types a character, Enter, Backspace or
@@ -67,13 +85,32 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
+    struct FileIdentity {
+        quint64 device;
+        quint64 inode;
+        qint64 size;
+        qint64 modifiedNs;
+        bool operator==(const FileIdentity&) const = default;
+    };
+
+    void showText(const QString& text);
+    void applyLineBreaks();
+    void rememberFile(const QByteArray& path, const struct stat& info);
     void queueNextSlice();
     void fillNextSlice();
     void fillSlice(qsizetype size);
 
     FileFormat format_;
-    QString pending_;           // the text being filled in
-    qsizetype pendingFrom_ = 0; // how much of it the document holds
+    QByteArray lineBreaks_;    // each line's break, when the file mixes them
+    qsizetype linesNoted_ = 0; // breaks noted on their blocks
+    bool standIns_ = false;    // separators are shown as stand-ins
+    QString readOnlyReason_;
+    QByteArray loadedBytes_; // the file as loaded, while the text is as loaded
+    QByteArray identityPath_;
+    std::optional<FileIdentity> identity_;
+    QString pending_;                                   // the text being filled in
+    qsizetype pendingFrom_ = 0;                         // how much of it the document holds
+    std::vector<std::unique_ptr<QEvent>> pendingInput_; // keys pressed meanwhile
     bool sliceQueued_ = false;
 };
 
