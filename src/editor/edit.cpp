@@ -74,15 +74,16 @@ edit* edit::Existing() {
     return instance().data();
 }
 
-void edit::AskBeforeProgramEnds() {
+bool edit::AskBeforeProgramEnds() {
     edit* form = instance();
-    if (!form || !form->typedSinceSave_) {
-        return;
+    if (!form || !(form->typedSinceSave_ || form->textChanged())) {
+        return true;
     }
     if (MsgBox(SaveQuestion, platform::MB_YESNO | platform::MB_ICONQUESTION,
-               QStringLiteral("Question")) == platform::IDYES) {
-        form->saveDriver();
+               QStringLiteral("Question")) != platform::IDYES) {
+        return true;
     }
+    return form->saveDriver();
 }
 
 void edit::Form_Load() {
@@ -109,6 +110,11 @@ void edit::Form_Load() {
     }
     loadedPath_ = DriverPath;
     setCaption("Tavro Driver Editor - [" + DriverFile + "]");
+    if (!editor->ReadOnlyReason().isEmpty()) {
+        MsgBox(QStringLiteral("The driver file\n%1\nis shown read-only: %2.")
+                   .arg(DriverPath, editor->ReadOnlyReason()),
+               platform::MB_ICONEXCLAMATION, EditorTitle);
+    }
 }
 
 void edit::Form_Resize() {
@@ -161,8 +167,14 @@ void edit::AskSaveDriver() {
     }
 }
 
+bool edit::textChanged() const {
+    return editor->document()->isModified();
+}
+
 edit::SaveOutcome edit::askAndSave() {
-    if (Tag != QStringLiteral("1")) {
+    // Every change counts, also those made without a character key (Delete,
+    // the mouse, undo).
+    if (Tag != QStringLiteral("1") && !textChanged()) {
         return SaveOutcome::NotAsked;
     }
     if (MsgBox(SaveQuestion, platform::MB_YESNO | platform::MB_ICONQUESTION,
@@ -173,6 +185,16 @@ edit::SaveOutcome edit::askAndSave() {
 }
 
 bool edit::saveDriver() {
+    // Replaced or rewritten by someone else since we read or wrote it: their
+    // version is not overwritten unasked. No keeps our text, unsaved.
+    if (editor->FileChangedOnDisk() &&
+        MsgBox(QStringLiteral("The driver file\n%1\nhas been changed on disk since the editor "
+                              "last read or saved it.\n\nReplace it with the text in the editor?")
+                   .arg(loadedPath_),
+               platform::MB_YESNO | platform::MB_ICONEXCLAMATION | platform::MB_DEFBUTTON2,
+               EditorTitle) != platform::IDYES) {
+        return false;
+    }
     QString error;
     if (!editor->SaveFile(loadedPath_, RichTextBox::rtfText, &error)) {
         MsgBox(QStringLiteral("The driver could not be saved:\n%1\n(%2)\n\nThe file keeps its old "

@@ -22,10 +22,11 @@ public:
     static void Open();
     // The loaded editor, or nullptr when there is none.
     static edit* Existing();
-    // For the main window's unload, before the program ends: when text was
-    // typed into the editor since it last loaded or saved the driver, asks
-    // whether to save it, as leaving the editor does.
-    static void AskBeforeProgramEnds();
+    // For the main window's unload, before the program ends: when the text
+    // was typed into or changed since the editor last loaded or saved the
+    // driver, asks whether to save it, as leaving the editor does. False when
+    // the text must stay: the save was wanted but did not happen.
+    static bool AskBeforeProgramEnds();
 
     platform::forms::RichTextBox* editor;
 
@@ -51,6 +52,8 @@ private:
 
     SaveOutcome askAndSave();
     bool saveDriver();
+    // The text differs from the file as last loaded or saved.
+    bool textChanged() const;
 
     QString loadedPath_;
     bool loadFailed_ = false;

@@ -12,6 +12,7 @@
 #include "resources/Art.h"
 #include "settings/setvar.h"
 
+#include <QCloseEvent>
 #include <QFile>
 #include <QPointer>
 #include <sys/stat.h>
@@ -211,9 +212,23 @@ void Form1::Form_Load() {
     setPicture(art::Background());
 }
 
+void Form1::closeEvent(QCloseEvent* event) {
+    if (!askedOnClose_) {
+        // Nothing changed in the driver editor is lost without a question,
+        // and a save that failed keeps the program, and the text, alive.
+        if (!edit::AskBeforeProgramEnds()) {
+            event->ignore();
+            return;
+        }
+        askedOnClose_ = true;
+    }
+    Form::closeEvent(event);
+}
+
 void Form1::Form_Unload() {
-    // Nothing typed in the driver editor is lost without a question.
-    edit::AskBeforeProgramEnds();
+    if (!askedOnClose_) {
+        edit::AskBeforeProgramEnds();
+    }
     UnsubclassForm(*this);
     End();
 }

@@ -65,10 +65,13 @@ public:
 protected:
     void Form_Load() override;
     void Form_Unload() override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
     void showPreview();
+
+    bool askedOnClose_ = false;
 };
 
 } // namespace tavro

@@ -12,11 +12,15 @@
 #include "support/EmulatorDir.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QMimeData>
 #include <QTest>
 #include <deque>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace tavro;
 using platform::forms::TwipsToPixels;
@@ -37,6 +41,17 @@ bool painterInstalled(const edit& form) {
            reinterpret_cast<platform::LONG_PTR>(&CaptionWndProc);
 }
 
+// Drops text on the editor as a drag from another program would.
+void dropText(QPlainTextEdit* editor, const QString& text) {
+    QMimeData data;
+    data.setText(text);
+    const QPoint at(4, 4);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor->viewport(), &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor->viewport(), &drop);
+}
+
 class EditTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -46,12 +61,13 @@ protected:
                 if (duringMessage) {
                     duringMessage();
                 }
-                if (style == 36 && !answers.empty()) {
+                const bool yesNo = (style & 0x0F) == platform::MB_YESNO;
+                if (yesNo && !answers.empty()) {
                     const int answer = answers.front();
                     answers.pop_front();
                     return answer;
                 }
-                return style == 36 ? platform::IDNO : platform::IDOK;
+                return yesNo ? platform::IDNO : platform::IDOK;
             });
     }
     void TearDown() override {
@@ -193,16 +209,61 @@ TEST_F(EditTest, YesSavesAndTheNextExitAsksAgain) {
     EXPECT_EQ(texts(), QStringList({Question, "Driver Saved!", Question}));
 }
 
-TEST_F(EditTest, DeleteOnlyEditsAskNothing) {
-    dir.write("drv/game.drv", "abcdef\n");
+// Every change to the text counts, not only the keys that set the flag.
+TEST_F(EditTest, EveryChangeOfTheTextIsAskedAbout) {
+    const QList<QPair<const char*, std::function<void(edit&)>>> edits = {
+        {"Delete", [](edit& f) { QTest::keyClick(f.editor, Qt::Key_Delete); }},
+        {"cut", [](edit& f) { f.editor->selectAll(), f.editor->cut(); }},
+        {"paste",
+         [](edit& f) {
+             QApplication::clipboard()->setText("pasted ");
+             f.editor->paste();
+         }},
+        {"drop", [](edit& f) { dropText(f.editor, "dropped "); }},
+    };
+    for (const auto& [name, change] : edits) {
+        SCOPED_TRACE(name);
+        dir.write("drv/game.drv", "abcdef\n");
+        select("game.drv");
+        edit& form = open();
+        change(form);
+        EXPECT_NE(form.editor->Text(), "abcdef\n");
+        EXPECT_EQ(form.Tag, ""); // no character key was pressed
+        answers = {platform::IDNO};
+        form.mnu_sair_Click();
+        edit::AskBeforeProgramEnds();
+        EXPECT_EQ(texts(), QStringList({Question, Question}));
+        answers = {platform::IDNO};
+        form.close();
+        EXPECT_EQ(texts(), QStringList({Question, Question, Question}));
+        EXPECT_EQ(dir.read("drv/game.drv"), "abcdef\n");
+        messages.clear();
+        settle();
+    }
+}
+
+TEST_F(EditTest, UndoAndRedoAfterASaveAreChanges) {
+    dir.write("drv/game.drv", "old\n");
     select("game.drv");
     edit& form = open();
-    QTest::keyClick(form.editor, Qt::Key_Delete);
-    QTest::keyClick(form.editor, Qt::Key_Delete);
-    EXPECT_EQ(form.editor->Text(), "cdef\n");
+    QApplication::clipboard()->setText("new ");
+    form.editor->paste();
+    answers = {platform::IDYES};
     form.mnu_sair_Click();
-    EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(dir.read("drv/game.drv"), "abcdef\n");
+    EXPECT_EQ(dir.read("drv/game.drv"), "new old\n");
+    edit::AskBeforeProgramEnds(); // saved: nothing to ask
+    EXPECT_EQ(texts(), QStringList({Question, "Driver Saved!"}));
+
+    edit::Open();
+    form.editor->undo();
+    answers = {platform::IDYES};
+    form.mnu_sair_Click();
+    EXPECT_EQ(dir.read("drv/game.drv"), "old\n");
+    edit::Open();
+    form.editor->redo();
+    edit::AskBeforeProgramEnds();
+    EXPECT_EQ(texts(),
+              QStringList({Question, "Driver Saved!", Question, "Driver Saved!", Question}));
 }
 
 TEST_F(EditTest, TypingKeysSetTheFlag) {
@@ -377,25 +438,89 @@ TEST_F(EditTest, FailedSaveKeepsTheOldFileAndTheText) {
 TEST_F(EditTest, ProgramEndAsksAboutTextTypedSinceTheLastSave) {
     dir.write("drv/game.drv", "old\n");
     select("game.drv");
-    edit::AskBeforeProgramEnds(); // no editor
+    EXPECT_TRUE(edit::AskBeforeProgramEnds()); // no editor
     edit& form = open();
-    edit::AskBeforeProgramEnds(); // nothing typed
+    EXPECT_TRUE(edit::AskBeforeProgramEnds()); // nothing typed
     EXPECT_TRUE(messages.empty());
 
     type(form, "1");
     form.mnu_sair_Click(); // No: still unsaved in the hidden editor
     answers = {platform::IDYES};
-    edit::AskBeforeProgramEnds();
+    EXPECT_TRUE(edit::AskBeforeProgramEnds());
     EXPECT_EQ(texts(), QStringList({Question, Question, "Driver Saved!"}));
     EXPECT_EQ(dir.read("drv/game.drv"), "1old\n");
 
     messages.clear();
-    edit::AskBeforeProgramEnds(); // saved since
+    EXPECT_TRUE(edit::AskBeforeProgramEnds()); // saved since
     EXPECT_TRUE(messages.empty());
     type(form, "2");
-    edit::AskBeforeProgramEnds(); // No
+    EXPECT_TRUE(edit::AskBeforeProgramEnds()); // No
     EXPECT_EQ(texts(), QStringList({Question}));
     EXPECT_EQ(dir.read("drv/game.drv"), "1old\n");
+
+    // Yes with a save that fails: the program must not end.
+    ASSERT_TRUE(QDir(dir.path()).rename("drv", "drv.moved"));
+    dir.write("drv", "not a directory");
+    answers = {platform::IDYES};
+    EXPECT_FALSE(edit::AskBeforeProgramEnds());
+    EXPECT_TRUE(messages.back().text.contains("your text is still in the editor"));
+    EXPECT_EQ(form.editor->Text(), "12old\n");
+}
+
+// A driver replaced on disk while it is open is not overwritten unasked.
+TEST_F(EditTest, DriverChangedOnDiskIsOverwrittenOnlyOnYes) {
+    const QString Replaced = "The driver file\n%1\nhas been changed on disk since the editor "
+                             "last read or saved it.\n\nReplace it with the text in the editor?";
+    dir.write("drv/game.drv", "old\n");
+    select("game.drv");
+    edit& form = open();
+    type(form, "mine ");
+    dir.write("drv/other.drv", "theirs\n");
+    ASSERT_TRUE(QFile::remove(dir.file("drv/game.drv")));
+    ASSERT_TRUE(QFile::rename(dir.file("drv/other.drv"), dir.file("drv/game.drv")));
+
+    answers = {platform::IDYES, platform::IDNO};
+    form.close();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].text, Replaced.arg(dir.file("drv/game.drv")));
+    EXPECT_EQ(messages[1].style,
+              platform::MB_YESNO | platform::MB_ICONEXCLAMATION | platform::MB_DEFBUTTON2);
+    EXPECT_EQ(dir.read("drv/game.drv"), "theirs\n");
+    EXPECT_EQ(edit::Existing(), &form); // the text is kept, unsaved
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.editor->Text(), "mine old\n");
+    answers = {platform::IDYES, platform::IDNO};
+    EXPECT_FALSE(edit::AskBeforeProgramEnds()); // asked again, No again
+
+    // Yes overwrites.
+    answers = {platform::IDYES, platform::IDYES};
+    form.mnu_sair_Click();
+    EXPECT_EQ(dir.read("drv/game.drv"), "mine old\n");
+    EXPECT_EQ(texts().mid(4),
+              QStringList({Question, Replaced.arg(dir.file("drv/game.drv")), "Driver Saved!"}));
+
+    // The editor's own save is no change on disk.
+    messages.clear();
+    edit::Open();
+    type(form, "!");
+    answers = {platform::IDYES};
+    form.mnu_sair_Click();
+    EXPECT_EQ(texts(), QStringList({Question, "Driver Saved!"}));
+
+    // Rewritten in place with the same size: only the time tells.
+    const QByteArray rewritten = dir.read("drv/game.drv").toUpper();
+    dir.write("drv/game.drv", rewritten);
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+    ASSERT_EQ(
+        ::utimensat(AT_FDCWD, QFile::encodeName(dir.file("drv/game.drv")).constData(), times, 0),
+        0);
+    messages.clear();
+    edit::Open();
+    type(form, "?");
+    answers = {platform::IDYES, platform::IDNO};
+    form.mnu_sair_Click();
+    EXPECT_EQ(texts(), QStringList({Question, Replaced.arg(dir.file("drv/game.drv"))}));
+    EXPECT_EQ(dir.read("drv/game.drv"), rewritten);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The main window's design and its load, click and unload steps, in
 // temporary emulator directories.
 #include "about/Form2.h"
+#include "caption/GradForm.h"
 #include "editor/edit.h"
 #include "launcher/Declarations.h"
 #include "launcher/Form1.h"
@@ -304,6 +305,39 @@ TEST_F(Form1Test, ClosingWithUnsavedEditorTextAsksFirstThenEnds) {
     ASSERT_FALSE(asked.empty());
     EXPECT_EQ(asked[0], "This Driver has Changed, Want to save it?");
     EXPECT_TRUE(dir.read("drv/game.drv").startsWith("x"));
+    EXPECT_TRUE(platform::forms::EndRequested());
+}
+
+TEST_F(Form1Test, ClosingWhileTheEditorCannotSaveKeepsTheProgram) {
+    dir.write("drv/game.drv", "name=Game\n");
+    Form1& form = load();
+    form.Show();
+    form.File1->setListIndex(0);
+    form.Command3->click();
+    ASSERT_NE(edit::Existing(), nullptr);
+    QTest::keyClicks(edit::Existing()->editor, "x");
+    ASSERT_TRUE(QDir(dir.path()).rename("drv", "drv.moved"));
+    dir.write("drv", "not a directory");
+    int answer = platform::IDYES;
+    std::vector<QString> asked;
+    platform::forms::SetMsgBoxHook([&](const QString& text, int style, const QString&) {
+        asked.push_back(text);
+        return style == 36 ? answer : platform::IDOK;
+    });
+
+    form.close(); // Yes, and the save fails
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_TRUE(asked[1].contains("your text is still in the editor"));
+    EXPECT_FALSE(platform::forms::EndRequested());
+    EXPECT_EQ(Form1::Existing(), &form);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(platform::GetWindowLongA(form.hWnd(), platform::GWL_WNDPROC),
+              reinterpret_cast<platform::LONG_PTR>(&CaptionWndProc));
+    ASSERT_NE(edit::Existing(), nullptr);
+    EXPECT_EQ(edit::Existing()->editor->Text(), "xname=Game\n");
+
+    answer = platform::IDNO; // No ends the program as designed
+    form.close();
     EXPECT_TRUE(platform::forms::EndRequested());
 }
 
