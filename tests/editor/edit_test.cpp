@@ -435,6 +435,27 @@ TEST_F(EditTest, FailedSaveKeepsTheOldFileAndTheText) {
     EXPECT_EQ(edit::Existing(), nullptr);
 }
 
+// Read-only means read-only, for root too: the file stays, the text stays.
+TEST_F(EditTest, ReadOnlyDriverIsNotReplaced) {
+    dir.write("drv/game.drv", "old\n");
+    ASSERT_TRUE(QFile::setPermissions(dir.file("drv/game.drv"), QFile::ReadOwner));
+    select("game.drv");
+    edit& form = open();
+    type(form, "new ");
+    answers = {platform::IDYES};
+    form.mnu_sair_Click();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].style, 16);
+    EXPECT_TRUE(messages[1].text.contains(dir.file("drv/game.drv")));
+    EXPECT_TRUE(messages[1].text.contains("read-only")) << messages[1].text.toStdString();
+    EXPECT_FALSE(texts().contains("Driver Saved!"));
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.editor->Text(), "new old\n");
+    EXPECT_EQ(dir.read("drv/game.drv"), "old\n");
+    EXPECT_EQ(QDir(dir.file("drv")).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"game.drv"}));
+}
+
 TEST_F(EditTest, ProgramEndAsksAboutTextTypedSinceTheLastSave) {
     dir.write("drv/game.drv", "old\n");
     select("game.drv");

@@ -1,5 +1,7 @@
 #include "platform/forms/RichTextBox.h"
 
+#include "platform/atomic_file.h"
+
 #include <QFile>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -10,8 +12,6 @@
 #include <QTextDocument>
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
@@ -151,8 +151,7 @@ QString unencodable(QStringView line, qsizetype i) {
         .arg(QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0'));
 }
 
-// Where a file's bytes go, piece by piece; false (errno set) when they
-// cannot be written.
+// Where a file's bytes go, piece by piece; false when they cannot be written.
 using ByteSink = std::function<bool(const char* data, qsizetype size)>;
 
 // Turns lines of text into a file's bytes, in the file's encoding and line
@@ -329,27 +328,6 @@ bool readWholeFile(const QString& path, QByteArray* bytes, struct stat* identity
     return true;
 }
 
-mode_t defaultFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-bool writeAll(int fd, const char* data, qsizetype size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
 // The character a key types, as the character event reports it; 0 for keys
 // that type none (Delete, cursor and function keys, Alt combinations).
 int characterOf(const QKeyEvent* event) {
@@ -390,89 +368,29 @@ int characterOf(const QKeyEvent* event) {
 }
 
 // Replaces the file at path with what `produce` writes into the sink it is
-// given: a temporary file beside it, flushed to disk and renamed over it.
+// given, through the program's one safe save.
 bool replaceFile(const QString& path,
                  const std::function<bool(const ByteSink& sink, QString* error)>& produce,
                  QString* error) {
-    QByteArray target = QFile::encodeName(path);
-    if (target.isEmpty()) {
-        setError(error, QStringLiteral("no file name was given"));
+    platform::AtomicFile file(QFile::encodeName(path).toStdString());
+    const auto reason = [&file] { return QString::fromStdString(file.Reason()); };
+    if (!file.Open()) {
+        setError(error, reason());
         return false;
     }
-    // Through a symbolic link the link stays and the file it names is replaced.
-    if (char* resolved = ::realpath(target.constData(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-
-    struct stat old {};
-    const bool exists = ::stat(target.constData(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode)) {
-        setError(error, QStringLiteral("it is a directory, not a file"));
-        return false;
-    }
-    if (exists && !S_ISREG(old.st_mode)) {
-        setError(error, QStringLiteral("it is not a regular file"));
-        return false;
-    }
-
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray dir = slash < 0    ? QByteArray(".")
-                           : slash == 0 ? QByteArray("/")
-                                        : target.left(slash);
-    const QByteArray base = slash < 0 ? target : target.mid(slash + 1);
-    // ".", the name and ".tavro-XXXXXX" must fit the 255 bytes a name may
-    // have: a long name is cut short in the temporary one.
-    QByteArray temp =
-        dir + (dir.endsWith('/') ? "." : "/.") + base.left(NAME_MAX - 14) + ".tavro-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        setError(error, QStringLiteral("no temporary file could be made beside it (%1)")
-                            .arg(systemError(errno)));
-        return false;
-    }
-
-    auto fail = [&](const QString& step, int code, bool open) {
-        if (open) {
-            ::close(fd);
-        }
-        ::unlink(temp.constData());
-        setError(error, QStringLiteral("%1 (%2)").arg(step, systemError(code)));
-        return false;
+    const ByteSink sink = [&file](const char* data, qsizetype size) {
+        return file.Write(std::string_view(data, static_cast<std::size_t>(size)));
     };
-
-    const ByteSink sink = [fd](const char* data, qsizetype size) {
-        return writeAll(fd, data, size);
-    };
-    if (!produce(sink, error)) {
-        ::close(fd);
-        ::unlink(temp.constData());
+    QString why;
+    if (!produce(sink, &why)) {
+        // A write that failed has the safe save's own reason.
+        setError(error, file.Reason().empty() ? why : reason());
+        file.Abandon();
         return false;
     }
-    const mode_t mode = exists ? (old.st_mode & 07777) : defaultFileMode();
-    if (::fchmod(fd, mode) != 0) {
-        return fail(QStringLiteral("the file's permissions could not be kept"), errno, true);
-    }
-    if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
-        // Keeping the owner needs rights we may not have; the content matters more.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-            errno = 0;
-        }
-    }
-    if (::fsync(fd) != 0) {
-        return fail(QStringLiteral("the new content could not be flushed to disk"), errno, true);
-    }
-    if (::close(fd) != 0) {
-        return fail(QStringLiteral("the new content could not be written"), errno, false);
-    }
-    if (::rename(temp.constData(), target.constData()) != 0) {
-        return fail(QStringLiteral("the old file could not be replaced"), errno, false);
-    }
-    // The rename itself reaches the disk with the directory.
-    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+    if (!file.Commit()) {
+        setError(error, reason());
+        return false;
     }
     return true;
 }

@@ -45,11 +45,11 @@ public:
     // false comes back.
     bool LoadFile(const QString& path, QString* error = nullptr);
 
-    // Replaces the file with the control's text, in the loaded file's format.
-    // The new content is written to a temporary file beside it, flushed to
-    // disk and renamed over the old one, which keeps its permission bits; a
-    // failure leaves the old file whole and no temporary file behind, puts the
-    // reason in *error and returns false. Only fileType rtfText is supported.
+    // Replaces the file with the control's text, in the loaded file's format,
+    // through the program's safe save (platform/atomic_file.h): a read-only
+    // file is refused, and a failure leaves the old file whole and no
+    // temporary file behind, puts the reason in *error and returns false.
+    // Only fileType rtfText is supported.
     bool SaveFile(const QString& path, int fileType, QString* error = nullptr);
 
     // Whether the file last loaded or saved has been replaced or rewritten
