@@ -397,6 +397,18 @@ TEST_F(EditTest, UnreadableDriverSaysWhyAndOpensNothing) {
     EXPECT_EQ(form.editor->Text(), "back\n");
 }
 
+TEST_F(EditTest, DriverThatCannotBeCarriedThroughOpensReadOnlyAndSaysWhy) {
+    dir.write("drv/game.drv", "a\xE2\x80\xA9 b\xEE\x80\x80\n"); // U+2029 and its stand-in
+    select("game.drv");
+    edit& form = open();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].style, 48);
+    EXPECT_TRUE(messages[0].text.contains(dir.file("drv/game.drv")));
+    EXPECT_TRUE(messages[0].text.contains("read-only")) << messages[0].text.toStdString();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.editor->isReadOnly());
+}
+
 TEST_F(EditTest, FailedSaveKeepsTheOldFileAndTheText) {
     dir.write("drv/game.drv", "old\n");
     select("game.drv");
