@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -28,6 +29,8 @@ struct WindowRecord {
     RECT rect{0, 0, 0, 0};
     bool zoomed = false;
     bool minimized = false;
+    bool visible = false;
+    double ratio = 1.0;
     bool hasMenu = false;
     std::vector<std::string> menuItems;
     int pressedButton = 0;
@@ -41,6 +44,7 @@ struct State {
     std::map<std::uintptr_t, QImage> icons;
     std::uintptr_t nextIcon = 0x20000;
     HWND active = nullptr;
+    std::vector<HWND> recent; // most recently active first
     HCURSOR cursor = nullptr;
 };
 
@@ -58,11 +62,20 @@ WindowRecord* find(HWND hwnd) {
 void resizeSurface(WindowRecord& w) {
     const int width = std::max<LONG>(0, w.rect.right - w.rect.left);
     const int height = std::max<LONG>(0, w.rect.bottom - w.rect.top);
-    if (w.surface.width() == width && w.surface.height() == height) {
+    // Whole device pixels covering the logical size.
+    const int deviceWidth = static_cast<int>(std::ceil(width * w.ratio));
+    const int deviceHeight = static_cast<int>(std::ceil(height * w.ratio));
+    if (w.surface.width() == deviceWidth && w.surface.height() == deviceHeight &&
+        w.surface.devicePixelRatio() == w.ratio) {
         return;
     }
-    w.surface = QImage(width, height, QImage::Format_RGB32);
+    w.surface = QImage(deviceWidth, deviceHeight, QImage::Format_RGB32);
+    w.surface.setDevicePixelRatio(w.ratio);
     w.surface.fill(QColor(192, 192, 192));
+}
+
+void forget(std::vector<HWND>& list, HWND hwnd) {
+    list.erase(std::remove(list.begin(), list.end(), hwnd), list.end());
 }
 
 } // namespace
@@ -92,6 +105,7 @@ BOOL DestroyWindow(HWND hwnd) {
     if (s.active == hwnd) {
         s.active = nullptr;
     }
+    forget(s.recent, hwnd);
     return TRUE;
 }
 
@@ -212,7 +226,52 @@ HWND GetActiveWindow() {
 }
 
 void SetActiveWindowRecord(HWND hwnd) {
-    state().active = find(hwnd) ? hwnd : nullptr;
+    auto& s = state();
+    s.active = find(hwnd) ? hwnd : nullptr;
+    if (s.active) {
+        forget(s.recent, hwnd);
+        s.recent.insert(s.recent.begin(), hwnd);
+    }
+}
+
+void SetWindowVisibleRecord(HWND hwnd, bool visible) {
+    if (WindowRecord* w = find(hwnd)) {
+        w->visible = visible;
+    }
+}
+
+BOOL IsWindowVisible(HWND hwnd) {
+    const WindowRecord* w = find(hwnd);
+    return w && w->visible ? TRUE : FALSE;
+}
+
+HWND ActivateNextWindow(HWND leaving) {
+    auto& s = state();
+    if (!leaving || s.active != leaving) {
+        return nullptr; // only the active window hands the activation on
+    }
+    // Most recently active first, then those never active, oldest first.
+    std::vector<HWND> order = s.recent;
+    for (const auto& [id, record] : s.windows) {
+        HWND hwnd = reinterpret_cast<HWND>(id);
+        if (std::find(order.begin(), order.end(), hwnd) == order.end()) {
+            order.push_back(hwnd);
+        }
+    }
+    s.active = nullptr;
+    for (HWND next : order) {
+        const WindowRecord* w = find(next);
+        if (next == leaving || !w || !w->visible || w->minimized) {
+            continue;
+        }
+        if (w->host && !w->host->activate()) {
+            return nullptr; // the system reports the activation when it happens
+        }
+        SetActiveWindowRecord(next);
+        SendMessageA(next, WM_NCACTIVATE, 1, 0);
+        return next;
+    }
+    return nullptr;
 }
 
 BOOL IsZoomed(HWND hwnd) {
@@ -246,6 +305,18 @@ void SetWindowRectRecord(HWND hwnd, const RECT& rect) {
         w->rect = rect;
         resizeSurface(*w);
     }
+}
+
+void SetWindowPixelRatioRecord(HWND hwnd, double ratio) {
+    if (WindowRecord* w = find(hwnd); w && ratio > 0 && std::isfinite(ratio)) {
+        w->ratio = ratio;
+        resizeSurface(*w);
+    }
+}
+
+double WindowPixelRatioRecord(HWND hwnd) {
+    const WindowRecord* w = find(hwnd);
+    return w ? w->ratio : 1.0;
 }
 
 BOOL HasMenuRecord(HWND hwnd) {

@@ -34,6 +34,10 @@ public:
     virtual void showState(int showCommand) { (void)showCommand; }
     // A menu bar item was chosen (its index).
     virtual void menuCommand(int item) { (void)item; }
+    // Bring the window to the front and give it the keyboard focus. True when
+    // the window is then active; false when the system decides later (a
+    // Wayland compositor) and reports it like any other activation.
+    virtual bool activate() { return true; }
 };
 
 struct WindowCreate {
@@ -64,14 +68,29 @@ LONG_PTR RemovePropA(HWND hwnd, const char* name);
 
 HWND GetParent(HWND hwnd);
 HWND GetActiveWindow();
-// The host reports activation here; it does not send any message.
+// The host reports activation here; it does not send any message. Windows
+// are kept in the order they were last active, most recent first.
 void SetActiveWindowRecord(HWND hwnd);
+// Shown (and not hidden since); the host reports it.
+void SetWindowVisibleRecord(HWND hwnd, bool visible);
+BOOL IsWindowVisible(HWND hwnd);
+// When `leaving` is the active window and is being hidden, closed or
+// minimized: activates the most recently active other window that is visible
+// and not minimized, and sends it WM_NCACTIVATE (1) so its caption shows it,
+// as Windows activates the next window. Returns that window, or nullptr
+// (then no window of ours is active).
+HWND ActivateNextWindow(HWND leaving);
 BOOL IsZoomed(HWND hwnd);
 BOOL IsIconic(HWND hwnd);
 void SetWindowStateRecord(HWND hwnd, bool zoomed, bool minimized);
 BOOL GetWindowRect(HWND hwnd, RECT* rect);
 // Updates the record's rectangle (screen coordinates) and resizes its surface.
 void SetWindowRectRecord(HWND hwnd, const RECT& rect);
+// The device pixel ratio of the window's screen: the surface holds that many
+// device pixels per logical pixel, and everything drawn on it is drawn at
+// device resolution. Coordinates stay logical. 1 by default.
+void SetWindowPixelRatioRecord(HWND hwnd, double ratio);
+double WindowPixelRatioRecord(HWND hwnd);
 BOOL HasMenuRecord(HWND hwnd);
 // The menu bar's items, with & before an access key.
 void SetMenuItemsRecord(HWND hwnd, std::vector<std::string> items);
@@ -87,7 +106,7 @@ HICON WindowSmallIconRecord(HWND hwnd);
 BOOL SetWindowTextA(HWND hwnd, const char* text);
 
 // The non-client surface: an image the size of the whole window, in window
-// coordinates. nullptr for a bad handle.
+// coordinates, with the window's device pixel ratio. nullptr for a bad handle.
 QImage* WindowSurface(HWND hwnd);
 // Asks the host to show the surface again (ReleaseDC of a window DC does this).
 void WindowSurfaceChanged(HWND hwnd);

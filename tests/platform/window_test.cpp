@@ -1,10 +1,14 @@
 // The window layer: procedures, properties, frame geometry and what the
 // default procedure does with frame messages.
 #include "platform/forms/Form.h"
+#include "platform/forms/Twips.h"
 #include "platform/frame.h"
 #include "platform/window.h"
 
 #include <QApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStyleHints>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -22,8 +26,13 @@ public:
     void startSize(int hit) override { calls.push_back("size " + std::to_string(hit)); }
     void showState(int sw) override { calls.push_back("show " + std::to_string(sw)); }
     void menuCommand(int item) override { calls.push_back("menu " + std::to_string(item)); }
+    bool activate() override {
+        calls.push_back("activate");
+        return activates;
+    }
     std::vector<std::string> calls;
     int repaints = 0;
+    bool activates = true; // false: the system decides (a Wayland compositor)
 };
 
 class WindowTest : public ::testing::Test {
@@ -190,6 +199,60 @@ TEST_F(WindowTest, DefaultFramePaintsBordersAndCaption) {
     EXPECT_GT(host.repaints, 0);
 }
 
+TEST_F(WindowTest, HidingTheActiveWindowActivatesTheMostRecentVisibleOne) {
+    const LONG_PTR style = WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    HWND first = make(style), second = make(style), third = make(style), hidden = make(style);
+    for (HWND w : {first, second, third}) {
+        SetWindowVisibleRecord(w, true);
+    }
+    SetActiveWindowRecord(second);
+    SetActiveWindowRecord(first);
+    SetActiveWindowRecord(hidden); // active once, hidden since
+    SetActiveWindowRecord(third);
+
+    // Only the active window hands the activation on.
+    EXPECT_EQ(ActivateNextWindow(second), nullptr);
+    EXPECT_EQ(GetActiveWindow(), third);
+
+    SetWindowVisibleRecord(third, false);
+    EXPECT_EQ(ActivateNextWindow(third), first);
+    EXPECT_EQ(GetActiveWindow(), first);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"activate"}));
+    // Told with WM_NCACTIVATE, so its caption shows it active.
+    EXPECT_EQ(QColor(WindowSurface(first)->pixel(150, 10)), QColor(0, 0, 128));
+
+    // Minimized windows are passed over, like hidden ones.
+    SetWindowStateRecord(second, false, true);
+    EXPECT_EQ(ActivateNextWindow(first), nullptr);
+    EXPECT_EQ(GetActiveWindow(), nullptr);
+
+    // Where the system decides (a compositor), it is asked and reports later.
+    SetWindowStateRecord(second, false, false);
+    SetActiveWindowRecord(first);
+    host.activates = false;
+    host.calls.clear();
+    EXPECT_EQ(ActivateNextWindow(first), nullptr);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"activate"}));
+    EXPECT_EQ(GetActiveWindow(), nullptr);
+}
+
+TEST_F(WindowTest, SurfaceHoldsDevicePixelsAtTheScreensRatio) {
+    HWND w = make(WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
+    SetWindowPixelRatioRecord(w, 2.0);
+    const QImage* surface = WindowSurface(w);
+    EXPECT_EQ(surface->size(), QSize(600, 400));
+    EXPECT_EQ(surface->devicePixelRatio(), 2.0);
+    SendMessageA(w, WM_NCACTIVATE, 1, 0);
+    // The 1-pixel outer edge is 2 device pixels wide; the caption is where it was.
+    EXPECT_GT(QColor(surface->pixel(1, 200)).lightness(), 200);
+    EXPECT_EQ(QColor(surface->pixel(2, 200)), QColor(255, 255, 255));
+    EXPECT_EQ(QColor(surface->pixel(301, 21)), QColor(0, 0, 128));
+    SetWindowPixelRatioRecord(w, 1.5);
+    EXPECT_EQ(WindowSurface(w)->size(), QSize(450, 300));
+    SetWindowPixelRatioRecord(w, 0.0); // refused
+    EXPECT_EQ(WindowPixelRatioRecord(w), 1.5);
+}
+
 TEST(FormTest, ClientAreaSitsInsideOurFrame) {
     forms::Form::Design design;
     design.caption = "Sizable";
@@ -205,6 +268,76 @@ TEST(FormTest, ClientAreaSitsInsideOurFrame) {
     form.setCaption("Changed");
     EXPECT_EQ(form.windowTitle(), "Changed");
     EXPECT_EQ(form.Caption(), "Changed");
+}
+
+TEST(FormTest, CentredWindowLargerThanTheScreenKeepsItsCaptionOnIt) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    forms::Form::Design design;
+    design.position = forms::StartUpPosition::CenterScreen;
+    design.clientWidth = forms::PixelsToTwips(area.width() + 200);
+    design.clientHeight = forms::PixelsToTwips(area.height() / 2);
+    forms::Form wide(design);
+    wide.Show();
+    EXPECT_EQ(wide.pos(), QPoint(area.left(), area.center().y() - wide.height() / 2));
+    design.clientWidth = forms::PixelsToTwips(100);
+    forms::Form small(design);
+    small.Show();
+    EXPECT_EQ(small.pos(), area.center() - QPoint(small.width() / 2, small.height() / 2));
+}
+
+// A press on the caption arms a move; it starts only once the pointer has
+// moved past the drag distance with the button down (offscreen, with no
+// window manager, our own loop carries it out).
+TEST(FormTest, CaptionPressMovesOnlyAfterTheDragDistance) {
+    forms::Form::Design design;
+    design.clientWidth = 3000;
+    design.clientHeight = 2000;
+    forms::Form form(design);
+    form.Show();
+    const QPoint start = form.pos();
+    const QPoint pressed = form.mapToGlobal(QPoint(100, 10)); // on the caption
+    auto send = [&](QEvent::Type type, QPoint offset, Qt::MouseButtons buttons) {
+        const QPoint global = pressed + offset;
+        QMouseEvent event(type, QPointF(form.mapFromGlobal(global)), QPointF(global),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&form, &event);
+    };
+    // A click: press and release on the spot, then motion without a button.
+    send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, {}, Qt::NoButton);
+    send(QEvent::MouseMove, QPoint(50, 40), Qt::NoButton);
+    EXPECT_EQ(form.pos(), start);
+    // Within the drag distance nothing moves; past it the window follows
+    // the pointer from where the button went down.
+    const int distance = QGuiApplication::styleHints()->startDragDistance();
+    send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
+    send(QEvent::MouseMove, QPoint(distance - 1, 0), Qt::LeftButton);
+    EXPECT_EQ(form.pos(), start);
+    send(QEvent::MouseMove, QPoint(30, 20), Qt::LeftButton);
+    EXPECT_EQ(form.pos(), start + QPoint(30, 20));
+    send(QEvent::MouseButtonRelease, QPoint(40, 25), Qt::NoButton);
+    EXPECT_EQ(form.pos(), start + QPoint(40, 25));
+    send(QEvent::MouseMove, QPoint(90, 90), Qt::NoButton);
+    EXPECT_EQ(form.pos(), start + QPoint(40, 25));
+}
+
+TEST(FormTest, HidingTheActiveFormActivatesTheOtherOne) {
+    forms::Form::Design design;
+    design.clientWidth = 3000;
+    design.clientHeight = 2000;
+    forms::Form main(design);
+    forms::Form about(design);
+    main.Show();
+    QApplication::processEvents();
+    about.Show();
+    QApplication::processEvents();
+    ASSERT_EQ(GetActiveWindow(), about.hWnd());
+    about.Hide();
+    EXPECT_EQ(GetActiveWindow(), main.hWnd());
+    QApplication::processEvents();
+    EXPECT_EQ(GetActiveWindow(), main.hWnd());
+    EXPECT_TRUE(main.isActiveWindow());
 }
 
 } // namespace
