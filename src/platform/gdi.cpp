@@ -36,6 +36,7 @@ struct DeviceContext {
     int bkMode = OPAQUE;
     COLORREF bkColour = RGB(255, 255, 255);
     COLORREF textColour = RGB(0, 0, 0);
+    double ratio = 1.0; // a memory DC's device pixel ratio, from the DC it matches
 };
 
 struct Bitmap {
@@ -220,16 +221,54 @@ bool Is32Bit(const QImage& image) {
     }
 }
 
+// Surfaces hold device pixels; every coordinate the calls take is logical.
+// Ratio 1 (the common case) maps one to one.
+QRect LogicalRect(const QImage& image) {
+    const double ratio = image.devicePixelRatio();
+    if (ratio == 1.0) {
+        return image.rect();
+    }
+    return QRect(0, 0, static_cast<int>(std::lround(image.width() / ratio)),
+                 static_cast<int>(std::lround(image.height() / ratio)));
+}
+
+int ToDevice(int v, double ratio) {
+    return static_cast<int>(std::lround(v * ratio));
+}
+
+// The device pixels a logical rectangle covers; neighbouring rectangles meet
+// without a gap or an overlap at any ratio.
+QRect ToDevice(const QRect& r, double ratio) {
+    if (ratio == 1.0 || r.isEmpty()) {
+        return r;
+    }
+    const int left = ToDevice(r.left(), ratio);
+    const int top = ToDevice(r.top(), ratio);
+    const int right = ToDevice(r.left() + r.width(), ratio);
+    const int bottom = ToDevice(r.top() + r.height(), ratio);
+    return QRect(left, top, right - left, bottom - top);
+}
+
+double DcRatio(const DeviceContext& dc) {
+    if (dc.window) {
+        const QImage* surface = WindowSurface(dc.window);
+        return surface ? surface->devicePixelRatio() : 1.0;
+    }
+    return dc.ratio;
+}
+
 // Where drawing on this DC may land, cut to `limit`.
 QRegion DrawableArea(const DeviceContext& dc, const QImage& image, const QRect& limit) {
-    QRegion area(limit & image.rect());
+    QRegion area(limit & LogicalRect(image));
     if (dc.clip) {
         area &= *dc.clip;
     }
     return area;
 }
 
-void FillPixels(QImage& image, const QRect& rect, QRgb pixel) {
+// `logical` in logical pixels, filled in device pixels.
+void FillPixels(QImage& image, const QRect& logical, QRgb pixel) {
+    const QRect rect = ToDevice(logical, image.devicePixelRatio()) & image.rect();
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y)) + rect.left();
         std::fill_n(line, rect.width(), pixel);
@@ -239,7 +278,7 @@ void FillPixels(QImage& image, const QRect& rect, QRgb pixel) {
 // Fills `rect` in the DC's colours, clipped; the common case (a 32-bit surface)
 // writes the pixels directly, since a caption fills a hundred small bands.
 void Fill(const DeviceContext& dc, QImage& image, const QRect& rect, COLORREF colour) {
-    const QRect target = rect & image.rect();
+    const QRect target = rect & LogicalRect(image);
     if (target.isEmpty()) {
         return;
     }
@@ -329,10 +368,14 @@ int ReleaseDC(HWND hwnd, HDC hdc) {
 }
 
 HDC CreateCompatibleDC(HDC hdc) {
-    if (hdc && !FindDc(hdc)) {
+    const DeviceContext* source = hdc ? FindDc(hdc) : nullptr;
+    if (hdc && !source) {
         return nullptr;
     }
-    return reinterpret_cast<HDC>(NewDc(nullptr));
+    const double ratio = source ? DcRatio(*source) : 1.0;
+    const std::uintptr_t id = NewDc(nullptr);
+    Get<DeviceContext>(id)->ratio = ratio;
+    return reinterpret_cast<HDC>(id);
 }
 
 BOOL DeleteDC(HDC hdc) {
@@ -356,17 +399,23 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {
     if (width == 0 || height == 0) { // as Win32: a 1 x 1 bitmap
         width = height = 1;
     }
-    if (std::int64_t{width} * height * 4 > std::int64_t{1} << 30) {
+    // A bitmap compatible with a DC has its device pixel ratio: as many
+    // device pixels per logical one.
+    const double ratio = DcRatio(*dc);
+    const std::int64_t deviceWidth = static_cast<std::int64_t>(std::ceil(width * ratio));
+    const std::int64_t deviceHeight = static_cast<std::int64_t>(std::ceil(height * ratio));
+    if (deviceWidth * deviceHeight * 4 > std::int64_t{1} << 30) {
         return nullptr;
     }
     const QImage* surface = Surface(*dc);
     const QImage::Format format = surface && surface->format() == QImage::Format_RGB32
                                       ? QImage::Format_RGB32
                                       : QImage::Format_ARGB32_Premultiplied;
-    QImage image(width, height, format);
+    QImage image(static_cast<int>(deviceWidth), static_cast<int>(deviceHeight), format);
     if (image.isNull()) {
         return nullptr;
     }
+    image.setDevicePixelRatio(ratio);
     image.fill(0xFF000000); // black, opaque
     return reinterpret_cast<HBITMAP>(Add(Entry{Bitmap{std::move(image)}, false, 0}));
 }
@@ -668,11 +717,14 @@ BOOL DrawIconEx(HDC hdc, int x, int y, HICON icon, int cx, int cy, UINT step, HB
     if (area.isEmpty()) {
         return TRUE;
     }
-    QImage art =
-        (source->size() == QSize(width, height)
-             ? *source
-             : source->scaled(width, height, Qt::IgnoreAspectRatio, Qt::FastTransformation))
-            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Scaled to the device pixels it covers, so it is as sharp as the screen.
+    const double ratio = image->devicePixelRatio();
+    const QSize device(std::max(1, ToDevice(width, ratio)), std::max(1, ToDevice(height, ratio)));
+    QImage art = (source->size() == device
+                      ? *source
+                      : source->scaled(device, Qt::IgnoreAspectRatio, Qt::FastTransformation))
+                     .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    art.setDevicePixelRatio(ratio);
     if ((flags & DI_NORMAL) == DI_IMAGE) {
         // The colour image alone, without its mask: what is transparent in
         // the icon shows the colour channels over black.
@@ -871,7 +923,9 @@ BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWOR
     const std::int64_t dx = std::int64_t{x1} - x;
     const std::int64_t dy = std::int64_t{y1} - y;
     const QRect wanted = ToQRect(x, y, std::int64_t{x} + cx, std::int64_t{y} + cy);
-    const QRect available = ToQRect(-dx, -dy, origin->width() - dx, origin->height() - dy);
+    const QRect sourceArea = LogicalRect(*origin);
+    const QRect available = ToQRect(-dx, -dy, std::int64_t{sourceArea.width()} - dx,
+                                    std::int64_t{sourceArea.height()} - dy);
     const QRegion area = DrawableArea(*to, *target, wanted & available);
     if (area.isEmpty()) {
         return TRUE;
@@ -881,19 +935,25 @@ BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWOR
     if (!Is32Bit(source)) {
         source = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
-    if (!Is32Bit(*target)) {
+    const double ratio = target->devicePixelRatio();
+    if (!Is32Bit(*target) || source.devicePixelRatio() != ratio) {
+        // Another format or another pixel ratio: let the painter convert.
         QPainter painter(target);
         painter.setClipRegion(area);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(QPoint(Clamp(-dx), Clamp(-dy)), source);
         return TRUE;
     }
-    // Bitmaps are opaque: colour channels are copied, alpha set full.
-    for (const QRect& part : area) {
+    // Bitmaps are opaque: colour channels are copied, alpha set full. Both
+    // sides have the same ratio, so device pixels map one to one.
+    const int ddx = ToDevice(static_cast<int>(dx), ratio);
+    const int ddy = ToDevice(static_cast<int>(dy), ratio);
+    const QRect readable = source.rect().translated(-ddx, -ddy);
+    for (const QRect& logical : area) {
+        const QRect part = ToDevice(logical, ratio) & target->rect() & readable;
         for (int row = part.top(); row <= part.bottom(); ++row) {
-            const auto* in =
-                reinterpret_cast<const QRgb*>(source.constScanLine(static_cast<int>(row + dy))) +
-                (part.left() + dx);
+            const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(row + ddy)) +
+                             (part.left() + ddx);
             auto* out = reinterpret_cast<QRgb*>(target->scanLine(row)) + part.left();
             for (int i = 0; i < part.width(); ++i) {
                 out[i] = in[i] | 0xFF000000;
@@ -906,11 +966,15 @@ BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWOR
 COLORREF GetPixel(HDC hdc, int x, int y) {
     const DeviceContext* dc = FindDc(hdc);
     const QImage* image = dc ? Surface(*dc) : nullptr;
-    if (!image || !image->rect().contains(x, y) ||
+    if (!image || !LogicalRect(*image).contains(x, y) ||
         (dc->clip && !dc->clip->contains(QPoint(x, y)))) {
         return CLR_INVALID;
     }
-    return FromQRgb(image->pixel(x, y));
+    // The device pixel at the logical pixel's top-left corner.
+    const double ratio = image->devicePixelRatio();
+    const QPoint device(std::min(ToDevice(x, ratio), image->width() - 1),
+                        std::min(ToDevice(y, ratio), image->height() - 1));
+    return FromQRgb(image->pixel(device));
 }
 
 // ---------------------------------------------------------------------------
@@ -1043,7 +1107,7 @@ int ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom) {
     }
     if (!dc->clip) {
         const QImage* image = Surface(*dc);
-        dc->clip = image ? QRegion(image->rect()) : QRegion();
+        dc->clip = image ? QRegion(LogicalRect(*image)) : QRegion();
     }
     *dc->clip -= QRegion(ToQRect(std::min(left, right), std::min(top, bottom),
                                  std::max(left, right), std::max(top, bottom)));

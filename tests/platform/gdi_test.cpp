@@ -666,3 +666,74 @@ TEST_F(Gdi, DrawEdgeAdjustsTheRectangleInside) {
 }
 
 } // namespace
+
+namespace {
+
+// At a device pixel ratio of 2 (a 200 % screen): coordinates stay logical,
+// everything lands on device pixels, text and icons at device resolution.
+TEST_F(Gdi, DrawingAtRatioTwoFillsDevicePixelsAndKeepsDetail) {
+    WindowCreate create;
+    create.rect = RECT{0, 0, 120, 40};
+    HWND window = CreateWindowRecord(create);
+    SetWindowPixelRatioRecord(window, 2.0);
+    HDC windowDc = GetWindowDC(window);
+    HDC memory = CreateCompatibleDC(windowDc);
+    HBITMAP bitmap = CreateCompatibleBitmap(memory, 120, 40);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+
+    // A band [10, 18) x [2, 6) covers device columns 20..35, rows 4..11.
+    Brush red(RGB(255, 0, 0));
+    RECT band{10, 2, 18, 6};
+    FillRect(memory, &band, red.h);
+    EXPECT_EQ(GetPixel(memory, 10, 2), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(memory, 18, 2), RGB(0, 0, 0));
+
+    // Text: strokes start and end on odd device columns too, which a text
+    // drawn at 1x and doubled never does.
+    SetTextColor(memory, RGB(255, 255, 255));
+    SetBkMode(memory, TRANSPARENT);
+    RECT text{20, 10, 120, 40};
+    DrawTextA(memory, "Wavy Text", -1, &text, DT_SINGLELINE | DT_NOPREFIX);
+
+    // An icon of 1-pixel stripes, 16 x 16, drawn into 8 x 8 logical pixels
+    // keeps every stripe.
+    QImage stripes(16, 16, QImage::Format_ARGB32);
+    for (int x = 0; x < 16; ++x) {
+        for (int y = 0; y < 16; ++y) {
+            stripes.setPixel(x, y, x % 2 ? qRgb(0, 255, 0) : qRgb(0, 0, 255));
+        }
+    }
+    HICON icon = CreateIconFromImage(stripes);
+    DrawIconEx(memory, 0, 20, icon, 8, 8, 0, nullptr, DI_NORMAL);
+
+    // One copy onto the window, device pixel for device pixel.
+    BitBlt(windowDc, 0, 0, 120, 40, memory, 0, 0, SRCCOPY);
+    const QImage* surface = WindowSurface(window);
+    ASSERT_EQ(surface->size(), QSize(240, 80));
+    EXPECT_EQ(QColor(surface->pixel(20, 4)), QColor(255, 0, 0));
+    EXPECT_EQ(QColor(surface->pixel(35, 11)), QColor(255, 0, 0));
+    EXPECT_EQ(QColor(surface->pixel(19, 4)), QColor(0, 0, 0));
+    EXPECT_EQ(QColor(surface->pixel(36, 11)), QColor(0, 0, 0));
+    EXPECT_EQ(QColor(surface->pixel(19, 12)), QColor(0, 0, 0));
+    for (int x = 0; x < 16; ++x) {
+        EXPECT_EQ(QColor(surface->pixel(x, 45)), x % 2 ? QColor(0, 255, 0) : QColor(0, 0, 255))
+            << "icon column " << x;
+    }
+    int oddEdges = 0;
+    for (int y = 20; y < 80; ++y) {
+        for (int x = 41; x < 240; x += 2) {
+            oddEdges +=
+                (qRed(surface->pixel(x, y)) > 128) != (qRed(surface->pixel(x - 1, y)) > 128);
+        }
+    }
+    EXPECT_GT(oddEdges, 10);
+
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, windowDc);
+    DestroyIcon(icon);
+    DestroyWindow(window);
+}
+
+} // namespace
