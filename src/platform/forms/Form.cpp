@@ -2,6 +2,7 @@
 
 #include "platform/forms/Design.h"
 #include "platform/forms/Twips.h"
+#include "platform/forms/X11MoveResize.h"
 #include "platform/frame.h"
 
 #include <QCloseEvent>
@@ -10,7 +11,9 @@
 #include <QPainter>
 #include <QScreen>
 #include <QShortcut>
+#include <QStyleHints>
 #include <QWindow>
+#include <algorithm>
 
 namespace platform::forms {
 
@@ -49,6 +52,33 @@ platform::LONG_PTR styleFor(const Form::Design& d) {
         style |= platform::WS_MAXIMIZEBOX;
     }
     return style;
+}
+
+Qt::Edges edgesFor(int hitCode) {
+    switch (hitCode) {
+    case platform::HTLEFT:
+        return Qt::LeftEdge;
+    case platform::HTRIGHT:
+        return Qt::RightEdge;
+    case platform::HTTOP:
+        return Qt::TopEdge;
+    case platform::HTBOTTOM:
+        return Qt::BottomEdge;
+    case platform::HTTOPLEFT:
+        return Qt::TopEdge | Qt::LeftEdge;
+    case platform::HTTOPRIGHT:
+        return Qt::TopEdge | Qt::RightEdge;
+    case platform::HTBOTTOMLEFT:
+        return Qt::BottomEdge | Qt::LeftEdge;
+    case platform::HTBOTTOMRIGHT:
+        return Qt::BottomEdge | Qt::RightEdge;
+    default:
+        return {};
+    }
+}
+
+bool onWayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 platform::WPARAM sizeKind(const QWidget* w, bool zoomed) {
@@ -201,52 +231,60 @@ void Form::closeRequested() {
 }
 
 void Form::startMove() {
+    if (pressPoint_) {
+        // From a press: wait until the pointer moves with the button down.
+        drag_ = Drag::PendingMove;
+        dragStart_ = *pressPoint_;
+        dragGeometry_ = geometry();
+        return;
+    }
     if (QWindow* window = windowHandle(); window && window->startSystemMove()) {
         return;
     }
     // No window manager to move us (a bare X server): follow the mouse ourselves.
     drag_ = Drag::Move;
-    dragStart_ = pressPoint_.value_or(QCursor::pos());
+    dragStart_ = QCursor::pos();
     dragGeometry_ = geometry();
 }
 
 void Form::startSize(int hitCode) {
-    Qt::Edges edges;
-    switch (hitCode) {
-    case platform::HTLEFT:
-        edges = Qt::LeftEdge;
-        break;
-    case platform::HTRIGHT:
-        edges = Qt::RightEdge;
-        break;
-    case platform::HTTOP:
-        edges = Qt::TopEdge;
-        break;
-    case platform::HTBOTTOM:
-        edges = Qt::BottomEdge;
-        break;
-    case platform::HTTOPLEFT:
-        edges = Qt::TopEdge | Qt::LeftEdge;
-        break;
-    case platform::HTTOPRIGHT:
-        edges = Qt::TopEdge | Qt::RightEdge;
-        break;
-    case platform::HTBOTTOMLEFT:
-        edges = Qt::BottomEdge | Qt::LeftEdge;
-        break;
-    case platform::HTBOTTOMRIGHT:
-        edges = Qt::BottomEdge | Qt::RightEdge;
-        break;
-    default:
+    const Qt::Edges edges = edgesFor(hitCode);
+    if (!edges) {
+        return;
+    }
+    dragEdge_ = hitCode;
+    dragGeometry_ = geometry();
+    if (pressPoint_) {
+        drag_ = Drag::PendingSize;
+        dragStart_ = *pressPoint_;
         return;
     }
     if (QWindow* window = windowHandle(); window && window->startSystemResize(edges)) {
         return;
     }
     drag_ = Drag::Size;
-    dragEdge_ = hitCode;
-    dragStart_ = pressPoint_.value_or(QCursor::pos());
-    dragGeometry_ = geometry();
+    dragStart_ = QCursor::pos();
+}
+
+void Form::beginDrag(const QPoint& globalPos) {
+    const bool moving = drag_ == Drag::PendingMove;
+    const Qt::Edges edges = moving ? Qt::Edges() : edgesFor(dragEdge_);
+    QWindow* window = windowHandle();
+    // An X11 window manager takes it from the press point, so the window
+    // catches up with the pointer at once.
+    if (StartManagerMoveResize(window, dragStart_, edges)) {
+        drag_ = Drag::None;
+        return;
+    }
+    // A Wayland compositor takes it from where the pointer is now.
+    if (window && onWayland() &&
+        (moving ? window->startSystemMove() : window->startSystemResize(edges))) {
+        drag_ = Drag::None;
+        return;
+    }
+    // Nobody else (a bare X server): our own loop follows the mouse.
+    drag_ = moving ? Drag::Move : Drag::Size;
+    dragTo(globalPos);
 }
 
 void Form::showState(int showCommand) {
@@ -256,10 +294,12 @@ void Form::showState(int showCommand) {
         break;
     case platform::SW_SHOWMAXIMIZED:
         if (!platform::IsZoomed(hwnd_)) {
-            // Maximised by hand, so that it works with or without a window manager.
             normalGeometry_ = geometry();
             platform::SetWindowStateRecord(hwnd_, true, false);
-            if (const QScreen* s = screen()) {
+            if (onWayland()) {
+                showMaximized(); // only the compositor places windows
+            } else if (const QScreen* s = screen()) {
+                // Maximised by hand, so that it works with or without a window manager.
                 setGeometry(s->availableGeometry());
             }
         }
@@ -270,7 +310,11 @@ void Form::showState(int showCommand) {
         }
         if (platform::IsZoomed(hwnd_)) {
             platform::SetWindowStateRecord(hwnd_, false, false);
-            setGeometry(normalGeometry_);
+            if (onWayland()) {
+                showNormal();
+            } else {
+                setGeometry(normalGeometry_);
+            }
         }
         break;
     }
@@ -311,8 +355,32 @@ void Form::moveEvent(QMoveEvent* event) {
 
 void Form::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    platform::SetWindowVisibleRecord(hwnd_, true);
     syncWindowRect();
     platform::SendMessageA(hwnd_, platform::WM_NCPAINT, 1, 0);
+}
+
+void Form::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    platform::SetWindowVisibleRecord(hwnd_, false);
+}
+
+void Form::setVisible(bool visible) {
+    if (!visible && isVisible()) {
+        // Hand the activation on while this window still holds it: once
+        // hidden, nothing would (a bare X server has nobody to do it).
+        platform::SetWindowVisibleRecord(hwnd_, false);
+        platform::ActivateNextWindow(hwnd_);
+    }
+    QWidget::setVisible(visible);
+}
+
+bool Form::activate() {
+    raise();
+    activateWindow();
+    // Under Wayland the compositor alone decides which window has the focus;
+    // our captions follow what it reports.
+    return !onWayland();
 }
 
 void Form::changeEvent(QEvent* event) {
@@ -329,10 +397,18 @@ void Form::changeEvent(QEvent* event) {
         }
     } else if (event->type() == QEvent::WindowStateChange) {
         platform::SetWindowStateRecord(hwnd_, platform::IsZoomed(hwnd_), isMinimized());
+        if (isMinimized()) {
+            platform::ActivateNextWindow(hwnd_);
+        }
     }
 }
 
 void Form::paintEvent(QPaintEvent*) {
+    if (platform::WindowPixelRatioRecord(hwnd_) != devicePixelRatioF()) {
+        // Moved to a screen of another pixel ratio: paint the frame afresh at it.
+        syncWindowRect();
+        platform::SendMessageA(hwnd_, platform::WM_NCPAINT, 1, 0);
+    }
     QPainter painter(this);
     if (const QImage* surface = platform::WindowSurface(hwnd_)) {
         painter.drawImage(0, 0, *surface);
@@ -366,6 +442,7 @@ void Form::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
+    drag_ = Drag::None; // the second press of a double-click moves nothing
     const platform::LPARAM point = screenPoint(event);
     const auto hit = static_cast<platform::WPARAM>(
         platform::SendMessageA(hwnd_, platform::WM_NCHITTEST, 0, point));
@@ -373,7 +450,17 @@ void Form::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void Form::mouseMoveEvent(QMouseEvent* event) {
-    if (drag_ != Drag::None) {
+    if (drag_ == Drag::PendingMove || drag_ == Drag::PendingSize) {
+        const QPoint p = event->globalPosition().toPoint();
+        if (!(event->buttons() & Qt::LeftButton)) {
+            drag_ = Drag::None; // the release went elsewhere
+        } else if ((p - dragStart_).manhattanLength() >=
+                   QGuiApplication::styleHints()->startDragDistance()) {
+            beginDrag(p);
+        }
+        return;
+    }
+    if (drag_ == Drag::Move || drag_ == Drag::Size) {
         dragTo(event->globalPosition().toPoint());
         return;
     }
@@ -388,11 +475,12 @@ void Form::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void Form::mouseReleaseEvent(QMouseEvent* event) {
-    if (drag_ != Drag::None) {
+    if (drag_ == Drag::Move || drag_ == Drag::Size) {
         dragTo(event->globalPosition().toPoint());
         drag_ = Drag::None;
         return;
     }
+    drag_ = Drag::None; // a press and release without motion: a click
     if (event->button() != Qt::LeftButton) {
         return;
     }
@@ -428,6 +516,7 @@ void Form::dragTo(const QPoint& globalPos) {
 }
 
 void Form::syncWindowRect() {
+    platform::SetWindowPixelRatioRecord(hwnd_, devicePixelRatioF());
     const QRect g = geometry();
     platform::SetWindowRectRecord(hwnd_,
                                   platform::RECT{g.left(), g.top(), g.right() + 1, g.bottom() + 1});
@@ -439,8 +528,11 @@ void Form::placeFirstTime() {
         return;
     }
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        // Centred; a window larger than the screen keeps its top-left corner,
+        // and with it the caption and its left end, on the screen.
         const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
+        const QPoint centred = area.center() - QPoint(width() / 2, height() / 2);
+        move(std::max(centred.x(), area.left()), std::max(centred.y(), area.top()));
     }
 }
 

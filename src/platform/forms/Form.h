@@ -73,6 +73,9 @@ public:
     void startSize(int hitCode) override;
     void showState(int showCommand) override;
     void menuCommand(int item) override;
+    bool activate() override;
+
+    void setVisible(bool visible) override;
 
     // Raises the form's resize event; the runtime's window procedure calls it.
     void raiseResize() { Form_Resize(); }
@@ -86,6 +89,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -94,7 +98,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    enum class Drag { None, Move, Size };
+    // A press on the caption or a border arms a move or size (Pending*); it
+    // starts once the pointer has moved past the drag distance with the
+    // button down, so a quick click never hands the window to the manager.
+    // Move and Size are our own loop, where no manager does it.
+    enum class Drag { None, PendingMove, PendingSize, Move, Size };
     struct MenuItem {
         QString caption;
         std::function<void()> action;
@@ -105,6 +113,7 @@ private:
     void layoutClient();
     platform::LPARAM screenPoint(const QMouseEvent* event) const;
     void dragTo(const QPoint& globalPos);
+    void beginDrag(const QPoint& globalPos);
 
     Design design_;
     platform::HWND hwnd_ = nullptr;

@@ -1,0 +1,19 @@
+// The X11 window manager's move and size (_NET_WM_MOVERESIZE), asked for as a
+// drag that started where the mouse button went down: the manager keeps that
+// spot under the pointer, so a move or size that starts only once the pointer
+// has travelled the drag distance loses none of that distance.
+#pragma once
+
+#include <QPoint>
+#include <Qt>
+
+class QWindow;
+
+namespace platform::forms {
+
+// `pressed` is the press point in Qt's global (logical) coordinates; no edges
+// means a move. True when a window manager that offers the request runs and
+// the request was sent; false off X11 or on a bare X server.
+bool StartManagerMoveResize(QWindow* window, QPoint pressed, Qt::Edges edges);
+
+} // namespace platform::forms
