@@ -1,10 +1,12 @@
 #include "support/X11Session.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSet>
 #include <QStandardPaths>
 #include <QThread>
 #include <algorithm>
@@ -27,6 +29,8 @@ const QString kImport = QStringLiteral("/usr/bin/import");
 
 constexpr int kServerStartMs = 15000;
 constexpr int kStopGraceMs = 3000;
+constexpr int kServerAttempts = 4;
+constexpr int kWindowManagerStartMs = 15000;
 
 QString FindTool(const QString& name) {
     return QStandardPaths::findExecutable(name);
@@ -47,7 +51,7 @@ QString ExactNamePattern(const QString& name) {
 
 // The test binary runs offscreen; programs on our display must not inherit that.
 bool KeptForChild(const char* entry) {
-    for (const char* drop : {"QT_QPA_PLATFORM=", "WAYLAND_DISPLAY=", "DISPLAY="}) {
+    for (const char* drop : {"QT_QPA_PLATFORM=", "WAYLAND_DISPLAY=", "DISPLAY=", "XAUTHORITY="}) {
         if (std::strncmp(entry, drop, std::strlen(drop)) == 0) {
             return false;
         }
@@ -57,6 +61,69 @@ bool KeptForChild(const char* entry) {
 
 void SleepMs(int ms) {
     QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+// An authority file with one MIT-MAGIC-COOKIE-1 for any host and display, in
+// the layout libXau reads: family, address, display number, name, data, each
+// but the family preceded by its 16-bit big-endian length.
+bool WriteAuthority(const QString& path) {
+    QByteArray cookie(16, '\0');
+    QFile random(QStringLiteral("/dev/urandom"));
+    if (!random.open(QIODevice::ReadOnly) || random.read(cookie.data(), 16) != 16) {
+        return false;
+    }
+    auto counted = [](const QByteArray& field) {
+        const auto n = static_cast<quint16>(field.size());
+        return QByteArray(1, static_cast<char>(n >> 8)) + static_cast<char>(n & 0xFF) + field;
+    };
+    const QByteArray wild("\xFF\xFF", 2); // FamilyWild
+    const QByteArray entry =
+        wild + counted({}) + counted({}) + counted("MIT-MAGIC-COOKIE-1") + counted(cookie);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) &&
+           file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) &&
+           file.write(entry) == entry.size();
+}
+
+// The inodes of the sockets a process holds open.
+QSet<QByteArray> SocketInodes(pid_t pid) {
+    QSet<QByteArray> inodes;
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    for (const QString& fd : fds.entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files)) {
+        char buf[64];
+        const QByteArray path = QFile::encodeName(fds.filePath(fd));
+        const ssize_t n = readlink(path.constData(), buf, sizeof buf - 1);
+        if (n > 0) {
+            const QByteArray text(buf, n);
+            if (text.startsWith("socket:[")) {
+                inodes.insert(text.mid(8, text.size() - 9));
+            }
+        }
+    }
+    return inodes;
+}
+
+// The inodes of the listening Unix sockets bound to `path` ("@..." for the
+// abstract namespace), from /proc/net/unix.
+QList<QByteArray> ListeningInodes(const QByteArray& path) {
+    QList<QByteArray> inodes;
+    QFile table(QStringLiteral("/proc/net/unix"));
+    if (!table.open(QIODevice::ReadOnly)) {
+        return inodes;
+    }
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        // Num RefCount Protocol Flags Type St Inode Path; flag 0x10000: listening.
+        if (fields.size() >= 8 && fields[7] == path &&
+            (fields[3].toUInt(nullptr, 16) & 0x10000) != 0) {
+            inodes.append(fields[6]);
+        }
+    }
+    return inodes;
+}
+
+bool Alive(pid_t pid) {
+    return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
 }
 
 } // namespace
@@ -135,17 +202,38 @@ void X11Program::stop() {
 
 // --- X11Session -------------------------------------------------------------------------------
 
-X11Session::X11Session() {
+X11Session::X11Session(const X11Options& options) : options_(options) {
     if (!dir_.isValid()) {
         error_ = QStringLiteral("cannot make a temporary directory: ") + dir_.errorString();
         return;
     }
-    const QStringList missing = MissingTools();
+    const QStringList missing = MissingTools(options.windowManager);
     if (!missing.isEmpty()) {
         error_ = QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "));
         return;
     }
-    startServer();
+    if (!WriteAuthority(dir_.filePath(QStringLiteral("Xauthority")))) {
+        error_ = QStringLiteral("cannot write the X authority file");
+        return;
+    }
+    // A server whose display turns out not to be its alone is kept running
+    // until another is found, so that the next one cannot pick that display.
+    std::vector<std::unique_ptr<X11Program>> refused;
+    for (int attempt = 0; attempt < kServerAttempts; ++attempt) {
+        if (startServer() && claimDisplay(display_.mid(1).toInt())) {
+            break;
+        }
+        if (server_) {
+            refused.push_back(std::move(server_));
+        }
+        display_.clear();
+    }
+    for (auto& server : refused) {
+        server->stop();
+    }
+    if (ok() && options.windowManager && !startWindowManager()) {
+        stopServer();
+    }
 }
 
 X11Session::~X11Session() {
@@ -153,19 +241,116 @@ X11Session::~X11Session() {
     for (auto it = programs_.rbegin(); it != programs_.rend(); ++it) {
         (*it)->stop();
     }
+    stopServer();
+}
+
+void X11Session::stopServer() {
     if (server_) {
         server_->stop();
     }
+    // The lock file goes with the server, as Xvfb removes its own.
+    if (!lockFile_.isEmpty()) {
+        QFile::remove(lockFile_);
+        lockFile_.clear();
+    }
+    server_.reset();
+    display_.clear();
 }
 
-QStringList X11Session::MissingTools() {
+QStringList X11Session::MissingTools(bool windowManager) {
     QStringList missing;
-    for (const char* tool : {"Xvfb", "xdotool"}) {
-        if (FindTool(QString::fromLatin1(tool)).isEmpty()) {
-            missing << QString::fromLatin1(tool);
+    QStringList tools{QStringLiteral("Xvfb"), QStringLiteral("xdotool")};
+    if (windowManager) {
+        tools << QStringLiteral("openbox") << QStringLiteral("xprop");
+    }
+    for (const QString& tool : tools) {
+        if (FindTool(tool).isEmpty()) {
+            missing << tool;
         }
     }
     return missing;
+}
+
+bool X11Session::claimDisplay(int display) {
+    // The lock file `Xvfb :N` and xvfb-run look at: -displayfd leaves it out,
+    // so a server started by number would otherwise pick our display too.
+    const QString lock = QStringLiteral("/tmp/.X%1-lock").arg(display);
+    const QByteArray content = QByteArray::number(server_->pid()).rightJustified(10, ' ') + '\n';
+    for (int tries = 0; tries < 2; ++tries) {
+        const int fd = open(QFile::encodeName(lock).constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0444);
+        if (fd >= 0) {
+            const bool written = write(fd, content.constData(), content.size()) == content.size();
+            close(fd);
+            if (!written) {
+                QFile::remove(lock);
+                error_ = QStringLiteral("cannot write ") + lock;
+                return false;
+            }
+            lockFile_ = lock;
+            break;
+        }
+        QFile existing(lock);
+        const pid_t holder = existing.open(QIODevice::ReadOnly)
+                                 ? static_cast<pid_t>(existing.readAll().trimmed().toInt())
+                                 : 0;
+        if (Alive(holder)) {
+            error_ = QStringLiteral("display %1 is locked by process %2").arg(display).arg(holder);
+            return false; // another server is starting on it
+        }
+        QFile::remove(lock); // left by a server that died
+    }
+    if (lockFile_.isEmpty()) {
+        error_ = QStringLiteral("cannot lock display %1").arg(display);
+        return false;
+    }
+    // Clients connect to the abstract socket first: it must be our server's.
+    const QSet<QByteArray> ours = SocketInodes(server_->pid());
+    const QList<QByteArray> listening =
+        ListeningInodes("@/tmp/.X11-unix/X" + QByteArray::number(display));
+    if (listening.size() != 1 || !ours.contains(listening.front())) {
+        error_ = QStringLiteral("display %1 answers from another server").arg(display);
+        QFile::remove(lockFile_);
+        lockFile_.clear();
+        return false;
+    }
+    // And it admits us with our cookie.
+    if (!run(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")}).has_value()) {
+        error_ = QStringLiteral("display %1 refuses the session's clients").arg(display);
+        QFile::remove(lockFile_);
+        lockFile_.clear();
+        return false;
+    }
+    return true;
+}
+
+bool X11Session::startWindowManager() {
+    const QString log = dir_.filePath(QStringLiteral("openbox.log"));
+    // Its own empty configuration home: the defaults, whatever the user has.
+    const QString home = dir_.filePath(QStringLiteral("wm-home"));
+    QDir().mkpath(home);
+    options_.environment << QStringLiteral("XDG_CONFIG_HOME=") + home;
+    const pid_t pid =
+        spawn(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}, dir_.path(), log, -1);
+    options_.environment.removeLast();
+    if (pid < 0) {
+        return false;
+    }
+    programs_.push_back(std::make_unique<X11Program>(pid, log));
+    // Running once it has named itself on the root window.
+    const bool up = waitFor(
+        [&] {
+            const auto out =
+                run(QStringLiteral("xprop"),
+                    {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}, 5000);
+            return out && out->contains("window id");
+        },
+        kWindowManagerStartMs, 100);
+    if (!up) {
+        error_ = QStringLiteral("openbox did not start: ") +
+                 QString::fromLocal8Bit(programs_.back()->log());
+    }
+    return up;
 }
 
 QByteArray X11Session::serverLog() const {
@@ -201,6 +386,11 @@ pid_t X11Session::spawn(const QString& program, const QStringList& args,
     }
     if (!display_.isEmpty()) {
         envStore.push_back("DISPLAY=" + display_.toLatin1());
+        envStore.push_back("XAUTHORITY=" +
+                           QFile::encodeName(dir_.filePath(QStringLiteral("Xauthority"))));
+    }
+    for (const QString& extra : options_.environment) {
+        envStore.push_back(extra.toLocal8Bit());
     }
     std::vector<char*> envp;
     for (QByteArray& e : envStore) {
@@ -280,11 +470,17 @@ bool X11Session::startServer() {
     }
     // Xvfb picks a free display itself and writes its number to the pipe once
     // it accepts connections: no fixed display, no guessing when it is ready.
+    const QString screen =
+        QStringLiteral("%1x%2x24").arg(options_.screen.width()).arg(options_.screen.height());
     const pid_t pid =
         spawn(QStringLiteral("Xvfb"),
               {QStringLiteral("-displayfd"), QString::number(ready[1]), QStringLiteral("-screen"),
-               QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-               QStringLiteral("tcp")},
+               QStringLiteral("0"), screen, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+               QStringLiteral("-auth"), dir_.filePath(QStringLiteral("Xauthority")),
+               // Without it the server resets whenever its last client leaves, and
+               // a program connecting just then (say Tavro, as an xdotool query
+               // ends) is turned away: "could not connect to display".
+               QStringLiteral("-noreset")},
               dir_.path(), dir_.filePath(QStringLiteral("Xvfb.log")), ready[1]);
     close(ready[1]);
     if (pid < 0) {
@@ -356,6 +552,7 @@ std::optional<QByteArray> X11Session::run(const QString& tool, const QStringList
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.insert(QStringLiteral("DISPLAY"), display_);
+    env.insert(QStringLiteral("XAUTHORITY"), dir_.filePath(QStringLiteral("Xauthority")));
     process.setProcessEnvironment(env);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(path, args);

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -58,16 +59,33 @@ private:
     int status_ = 0;
 };
 
+// How a session's desktop is set up.
+struct X11Options {
+    QSize screen{1280, 1024};
+    // Runs openbox on the display before any program, as a desktop would.
+    bool windowManager = false;
+    // NAME=value pairs added to every program's environment.
+    QStringList environment;
+};
+
+// The server is the session's own: it picks a free display itself
+// (-displayfd), claims the display's lock file as `Xvfb :N` does so that
+// servers started by number (xvfb-run -a) keep off it, admits only clients
+// holding the session's own cookie, and the session checks that the sockets
+// of that display belong to its server before using it; otherwise it starts
+// another server. The server never resets, so no client is turned away
+// while it would.
 class X11Session {
 public:
-    X11Session();
+    explicit X11Session(const X11Options& options = X11Options());
     ~X11Session();
     X11Session(const X11Session&) = delete;
     X11Session& operator=(const X11Session&) = delete;
 
     // The names of the tools a session cannot work without that are not
-    // installed ("Xvfb", "xdotool"); empty when all are there.
-    static QStringList MissingTools();
+    // installed ("Xvfb", "xdotool"; "openbox" with a window manager); empty
+    // when all are there.
+    static QStringList MissingTools(bool windowManager = false);
 
     // True once the server runs and has named its display.
     bool ok() const { return server_ != nullptr && !display_.isEmpty(); }
@@ -78,8 +96,9 @@ public:
     QByteArray serverLog() const;
 
     // Starts a program on this display in the given directory. The program
-    // gets the test's environment with DISPLAY pointing here and without
-    // QT_QPA_PLATFORM or WAYLAND_DISPLAY, so it opens real X windows.
+    // gets the test's environment with DISPLAY and XAUTHORITY pointing here,
+    // without QT_QPA_PLATFORM or WAYLAND_DISPLAY (so it opens real X
+    // windows), and with the session's extra environment.
     // Returns nullptr (and sets error()) when it cannot be started.
     X11Program* start(const QString& program, const QStringList& args,
                       const QString& workingDirectory);
@@ -116,12 +135,17 @@ public:
 
 private:
     bool startServer();
+    bool claimDisplay(int display);
+    bool startWindowManager();
+    void stopServer();
     pid_t spawn(const QString& program, const QStringList& args, const QString& workingDirectory,
                 const QString& logPath, int keepFd);
 
+    X11Options options_;
     QTemporaryDir dir_;
     QString error_;
     QString display_;
+    QString lockFile_; // the display's lock file while we hold it
     std::unique_ptr<X11Program> server_;
     std::vector<std::unique_ptr<X11Program>> programs_;
 };

@@ -1,6 +1,7 @@
-// The main window's painted caption on a real X server: a gradient from blue
-// towards white while the window is active, from light grey towards white
-// once another window is active.
+// The main window's painted caption on a real X server, bare and under
+// openbox: a gradient from blue towards white while the window is active,
+// from light grey towards white while About is active, and blue again once
+// About is closed. And at twice the pixel density, drawn at device resolution.
 #include "support/EmulatorDir.h"
 #include "support/X11Session.h"
 
@@ -10,6 +11,7 @@
 #include <memory>
 
 using tavro::test::EmulatorDir;
+using tavro::test::X11Options;
 using tavro::test::X11Program;
 using tavro::test::X11Session;
 
@@ -19,17 +21,23 @@ constexpr int kFrame = 3;
 constexpr int kCaptionTop = kFrame + 1; // a caption row above the text's glyphs
 constexpr int kCovered = 300;           // main caption x beyond the About window
 
-class CaptionX11 : public ::testing::Test {
+// A bare X server (false) or openbox (true), unless a test sets up its own.
+class CaptionX11 : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
-        const QStringList missing = X11Session::MissingTools();
+        X11Options options;
+        options.windowManager = GetParam();
+        startOn(options);
+    }
+    void startOn(const X11Options& options) {
+        const QStringList missing = X11Session::MissingTools(options.windowManager);
         if (!missing.isEmpty()) {
             GTEST_SKIP() << "needs " << missing.join(", ").toStdString();
         }
         dir.write("drv/game.drv", "[driver]\nname=Game\n");
         const QString program = dir.installProgram();
         ASSERT_FALSE(program.isEmpty());
-        session = std::make_unique<X11Session>();
+        session = std::make_unique<X11Session>(options);
         ASSERT_TRUE(session->ok()) << session->error().toStdString();
         tavro = session->start(program, {}, dir.path());
         ASSERT_NE(tavro, nullptr);
@@ -80,14 +88,13 @@ void expectGradient(const QImage& caption, int startGrey, bool blue, int from) {
     EXPECT_GT(right.red(), 225);
 }
 
-TEST_F(CaptionX11, ActiveCaptionRunsFromBlueAndInactiveFromGreyTowardsWhite) {
-    ASSERT_TRUE(X11Session::waitFor(
-        [&] {
-            const QImage caption = captionOf(window);
-            return !caption.isNull() && QColor(caption.pixel(200, 0)).blue() >= 250 &&
-                   QColor(caption.pixel(200, 0)).red() < 150;
-        },
-        5000, 100))
+bool isBlueAt(const QImage& caption, int x) {
+    return !caption.isNull() && QColor(caption.pixel(x, 0)).blue() >= 250 &&
+           QColor(caption.pixel(x, 0)).red() < 150;
+}
+
+TEST_P(CaptionX11, ActiveCaptionRunsFromBlueAndInactiveFromGreyTowardsWhite) {
+    ASSERT_TRUE(X11Session::waitFor([&] { return isBlueAt(captionOf(window), 200); }, 5000, 100))
         << "the main window's caption never turned blue";
     expectGradient(captionOf(window), 0, true, 200);
 
@@ -116,6 +123,85 @@ TEST_F(CaptionX11, ActiveCaptionRunsFromBlueAndInactiveFromGreyTowardsWhite) {
         5000, 100))
         << "the main window's caption never turned grey";
     expectGradient(captionOf(window), 192, false, kCovered);
+
+    // OK closes About; the main window is active again, on a bare server too.
+    const auto aboutRect = session->geometry(*about);
+    ASSERT_TRUE(aboutRect.has_value());
+    session->click(aboutRect->topLeft() + QPoint(kFrame + 8 + 240, kFrame + 19 + 280 + 20));
+    ASSERT_TRUE(X11Session::waitFor(
+        [&] { return !session->waitForWindow("About Tavro...", 0).has_value(); }, 5000, 100))
+        << "About did not close";
+    EXPECT_TRUE(X11Session::waitFor([&] { return isBlueAt(captionOf(window), 200); }, 5000, 100))
+        << "the main window's caption stayed grey after About closed";
+    expectGradient(captionOf(window), 0, true, 200);
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, CaptionX11, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Openbox" : "BareX"; });
+
+// Twice the pixel density on a screen smaller than the window: the window
+// opens with its caption on the screen, and the caption's text is drawn at
+// device resolution, not drawn at half size and doubled (or blurred) after.
+class CaptionHighDpiX11 : public CaptionX11 {
+protected:
+    void SetUp() override {
+        X11Options options;
+        options.screen = QSize(1280, 900);
+        options.environment << "QT_SCALE_FACTOR=2";
+        startOn(options);
+    }
+};
+
+TEST_F(CaptionHighDpiX11, CaptionIsOnScreenAndItsTextSharp) {
+    const auto rect = session->geometry(window);
+    ASSERT_TRUE(rect.has_value());
+    // 765 x 442 logical pixels of client area: 1542 x 934 device pixels in all.
+    EXPECT_EQ(rect->size(), QSize(2 * (765 + 6), 2 * (442 + 6 + 19)));
+    EXPECT_EQ(rect->topLeft(), QPoint(0, 0)) << "the window must open with its caption on screen";
+
+    QImage text;
+    ASSERT_TRUE(X11Session::waitFor(
+        [&] {
+            // Device rows 2 * (3 .. 21) of the caption, where its text stands.
+            const QImage shot = session->screenshot();
+            text = shot.isNull()
+                       ? QImage()
+                       : shot.copy(rect->x() + 2 * 24, rect->y() + 2 * 4, 2 * 120, 2 * 14);
+            return isBlueAt(shot.copy(rect->x(), rect->y() + 2 * 4, rect->width(), 1), 400);
+        },
+        5000, 100))
+        << "the caption never turned blue";
+    // Ink: near white; ground: the blue end of the gradient. Along every row,
+    // an edge from ground to ink passes at most one pixel in between.
+    auto ink = [](QRgb c) { return qRed(c) > 225 && qBlue(c) > 225; };
+    auto ground = [](QRgb c) { return qRed(c) < 90 && qBlue(c) > 200; };
+    int edges = 0, soft = 0, oddSteps = 0;
+    for (int y = 0; y < text.height(); ++y) {
+        int between = 0;
+        bool fromGround = false;
+        for (int x = 0; x < text.width(); ++x) {
+            const QRgb c = text.pixel(x, y);
+            if (x > 0 && (x % 2) == 1 && ink(c) != ink(text.pixel(x - 1, y))) {
+                ++oddSteps; // an edge inside a pair of device pixels
+            }
+            if (ground(c)) {
+                fromGround = true;
+                between = 0;
+            } else if (ink(c)) {
+                if (fromGround) {
+                    ++edges;
+                    soft += between > 1 ? 1 : 0;
+                }
+                fromGround = false;
+                between = 0;
+            } else {
+                ++between;
+            }
+        }
+    }
+    ASSERT_GT(edges, 20) << "no caption text found";
+    EXPECT_LE(soft * 10, edges) << soft << " of " << edges << " edges are blurred over two pixels";
+    EXPECT_GT(oddSteps, 5) << "the text is drawn at half resolution and doubled";
 }
 
 } // namespace

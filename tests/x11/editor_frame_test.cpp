@@ -1,6 +1,7 @@
-// The driver editor on a real X server: it opens from the main window, grows
-// when its sizable border is dragged, and closing the main window while its
-// text cannot be saved leaves both windows and the text where they were.
+// The driver editor on a real X server, bare and under openbox: it opens from
+// the main window, grows when its sizable border is dragged, a double-click
+// on its caption maximizes and restores it, and closing the main window while
+// its text cannot be saved leaves both windows and the text where they were.
 #include "support/EmulatorDir.h"
 #include "support/X11Session.h"
 
@@ -10,6 +11,7 @@
 #include <memory>
 
 using tavro::test::EmulatorDir;
+using tavro::test::X11Options;
 using tavro::test::X11Program;
 using tavro::test::X11Session;
 
@@ -18,8 +20,10 @@ namespace {
 constexpr int kMainFrame = 3;
 constexpr int kCaption = 19;
 
-TEST(EditorFrameX11, SizableBorderResizesTheEditor) {
-    const QStringList missing = X11Session::MissingTools();
+class EditorSizingX11 : public ::testing::TestWithParam<bool> {};
+
+TEST_P(EditorSizingX11, SizableBorderResizesAndCaptionDoubleClickMaximizes) {
+    const QStringList missing = X11Session::MissingTools(GetParam());
     if (!missing.isEmpty()) {
         GTEST_SKIP() << "needs " << missing.join(", ").toStdString();
     }
@@ -27,7 +31,9 @@ TEST(EditorFrameX11, SizableBorderResizesTheEditor) {
     dir.write("drv/alpha.drv", "[driver]\nname=Alpha\n");
     const QString program = dir.installProgram();
     ASSERT_FALSE(program.isEmpty());
-    X11Session session;
+    X11Options options;
+    options.windowManager = GetParam();
+    X11Session session(options);
     ASSERT_TRUE(session.ok()) << session.error().toStdString();
     X11Program* tavro = session.start(program, {}, dir.path());
     ASSERT_NE(tavro, nullptr);
@@ -45,21 +51,53 @@ TEST(EditorFrameX11, SizableBorderResizesTheEditor) {
     const auto before = session.geometry(*editor);
     ASSERT_TRUE(before.has_value());
 
-    // Drag the bottom-right corner of the sizing border.
+    // Drag the bottom-right corner of the sizing border: out, or in where a
+    // window manager placed the editor in the screen's corner.
     const QPoint corner = before->topLeft() + QPoint(before->width() - 2, before->height() - 2);
-    session.drag(corner, corner + QPoint(80, 60));
+    const QPoint by =
+        corner.x() + 80 < 1280 && corner.y() + 60 < 1024 ? QPoint(80, 60) : QPoint(-80, -60);
+    session.drag(corner, corner + by);
     QRect after;
     EXPECT_TRUE(X11Session::waitFor(
         [&] {
             after = session.geometry(*editor).value_or(QRect());
-            return after.size() == before->size() + QSize(80, 60);
+            return after.size() == before->size() + QSize(by.x(), by.y());
         },
         5000, 100))
         << "editor is " << after.width() << " x " << after.height() << ", was " << before->width()
         << " x " << before->height();
     EXPECT_EQ(after.topLeft(), before->topLeft());
+
+    // A double-click on the caption fills the screen; another gives the size back.
+    const QPoint caption = after.topLeft() + QPoint(after.width() / 2, 4 + kCaption / 2);
+    ASSERT_TRUE(session
+                    .run("xdotool",
+                         {"mousemove", QString::number(caption.x()), QString::number(caption.y()),
+                          "click", "--repeat", "2", "--delay", "80", "1"})
+                    .has_value());
+    QRect maximized;
+    EXPECT_TRUE(X11Session::waitFor(
+        [&] {
+            maximized = session.geometry(*editor).value_or(QRect());
+            return maximized == QRect(0, 0, 1280, 1024);
+        },
+        5000, 100))
+        << "maximized to " << maximized.x() << ", " << maximized.y() << " " << maximized.width()
+        << " x " << maximized.height();
+    const QPoint top(640, 4 + kCaption / 2);
+    ASSERT_TRUE(
+        session
+            .run("xdotool", {"mousemove", QString::number(top.x()), QString::number(top.y()),
+                             "click", "--repeat", "2", "--delay", "80", "1"})
+            .has_value());
+    EXPECT_TRUE(X11Session::waitFor(
+        [&] { return session.geometry(*editor).value_or(QRect()) == after; }, 5000, 100))
+        << "not restored";
     EXPECT_TRUE(tavro->running());
 }
+
+INSTANTIATE_TEST_SUITE_P(Desktops, EditorSizingX11, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Openbox" : "BareX"; });
 
 // Focuses a window and presses keys in it, as the user would.
 bool keysTo(X11Session& session, quint64 window, const QStringList& keys) {
