@@ -1,6 +1,7 @@
 // One caption repaint of a 765-pixel-wide window, as the window procedure does
 // it: a memory DC and bitmap, PaintCaption (bands, icon, text, buttons), the
-// copy onto the window DC, and everything freed again.
+// copy onto the window DC, and everything freed again. The argument is the
+// screen's device pixel ratio (1, or 2 for a 200 % screen).
 #include "caption/GradForm.h"
 #include "platform/gdi.h"
 #include "platform/window.h"
@@ -45,6 +46,7 @@ void BM_CaptionRepaint765(benchmark::State& state) {
     QImage art(16, 16, QImage::Format_ARGB32);
     art.fill(qRgba(40, 90, 200, 255));
     HICON icon = CreateIconFromImage(art);
+    SetWindowPixelRatioRecord(hwnd, static_cast<double>(state.range(0)));
     ApplyCaptionStyleDefaults();
     CurrentWindow = hwnd;
     CaptionIcon = icon;
@@ -57,7 +59,7 @@ void BM_CaptionRepaint765(benchmark::State& state) {
     DestroyIcon(icon);
     DestroyWindow(hwnd);
 }
-BENCHMARK(BM_CaptionRepaint765)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CaptionRepaint765)->ArgName("ratio")->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

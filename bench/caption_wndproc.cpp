@@ -1,5 +1,6 @@
 // A full WM_NCACTIVATE on the main window: the painter's entry steps, its
 // repaint sequence, and the previous procedure painting the rest of the frame.
+// The argument is the screen's device pixel ratio (1, or 2 for a 200 % screen).
 #include "launcher/Form1.h"
 #include "platform/forms/App.h"
 #include "platform/forms/Design.h"
@@ -23,18 +24,26 @@ platform::HWND mainWindow() {
         QApplication::processEvents();
         made = true;
     }
+    platform::SetWindowPixelRatioRecord(tavro::Form1::Instance().hWnd(), 1.0);
     return tavro::Form1::Instance().hWnd();
 }
 
 void BM_NcActivate(benchmark::State& state) {
     const platform::HWND hwnd = mainWindow();
+    platform::SetWindowPixelRatioRecord(hwnd, static_cast<double>(state.range(0)));
     platform::WPARAM active = 1;
     for (auto _ : state) {
         benchmark::DoNotOptimize(platform::SendMessageA(hwnd, platform::WM_NCACTIVATE, active, 0));
         active ^= 1;
     }
 }
-BENCHMARK(BM_NcActivate)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_NcActivate)
+    ->ArgName("ratio")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 
 // Drawing objects alive after 100,000 messages, less those alive before.
 void BM_GdiGrowthOver100kMessages(benchmark::State& state) {
