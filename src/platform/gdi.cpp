@@ -269,8 +269,14 @@ QRegion DrawableArea(const DeviceContext& dc, const QImage& image, const QRect& 
 // `logical` in logical pixels, filled in device pixels.
 void FillPixels(QImage& image, const QRect& logical, QRgb pixel) {
     const QRect rect = ToDevice(logical, image.devicePixelRatio()) & image.rect();
+    if (rect.isEmpty()) {
+        return;
+    }
+    // One detach for the whole rectangle, not one per row.
+    uchar* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y)) + rect.left();
+        auto* line = reinterpret_cast<QRgb*>(bits + y * stride) + rect.left();
         std::fill_n(line, rect.width(), pixel);
     }
 }
@@ -949,12 +955,17 @@ BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWOR
     const int ddx = ToDevice(static_cast<int>(dx), ratio);
     const int ddy = ToDevice(static_cast<int>(dy), ratio);
     const QRect readable = source.rect().translated(-ddx, -ddy);
+    const uchar* sourceBits = source.constBits();
+    const qsizetype sourceStride = source.bytesPerLine();
+    uchar* targetBits = target->bits(); // detaches once, after `source` took its copy
+    const qsizetype targetStride = target->bytesPerLine();
     for (const QRect& logical : area) {
         const QRect part = ToDevice(logical, ratio) & target->rect() & readable;
         for (int row = part.top(); row <= part.bottom(); ++row) {
-            const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(row + ddy)) +
-                             (part.left() + ddx);
-            auto* out = reinterpret_cast<QRgb*>(target->scanLine(row)) + part.left();
+            const auto* in =
+                reinterpret_cast<const QRgb*>(sourceBits + (row + ddy) * sourceStride) +
+                (part.left() + ddx);
+            auto* out = reinterpret_cast<QRgb*>(targetBits + row * targetStride) + part.left();
             for (int i = 0; i < part.width(); ++i) {
                 out[i] = in[i] | 0xFF000000;
             }
