@@ -59,6 +59,36 @@ TEST_F(X11SessionTest, SessionsGetDisplaysOfTheirOwn) {
     EXPECT_EQ(screen.size(), QSize(1280, 1024));
 }
 
+TEST_F(X11SessionTest, TheServerIsTheSessionsAlone) {
+    QString lock;
+    pid_t holder = 0;
+    {
+        X11Session session;
+        ASSERT_TRUE(session.ok()) << session.error().toStdString();
+        // Its display is locked as `Xvfb :N` locks it, so servers started by
+        // number (xvfb-run -a) pass it by.
+        lock = QStringLiteral("/tmp/.X%1-lock").arg(session.display().mid(1));
+        QFile lockFile(lock);
+        ASSERT_TRUE(lockFile.open(QIODevice::ReadOnly));
+        holder = static_cast<pid_t>(lockFile.readAll().trimmed().toInt());
+        EXPECT_FALSE(Ended(holder));
+        // Programs hold the session's cookie; a client without it is turned away.
+        X11Program* with = session.start("/bin/sh", {"-c", "xdpyinfo >/dev/null"}, dir.path());
+        X11Program* without = session.start(
+            "/bin/sh", {"-c", "XAUTHORITY=/nonexistent xdpyinfo >/dev/null 2>&1"}, dir.path());
+        ASSERT_NE(with, nullptr);
+        ASSERT_NE(without, nullptr);
+        ASSERT_TRUE(with->waitForExit(10000));
+        ASSERT_TRUE(without->waitForExit(10000));
+        EXPECT_EQ(with->exitCode(), std::optional<int>(0)) << with->log().toStdString();
+        EXPECT_NE(without->exitCode(), std::optional<int>(0));
+    }
+    // The lock goes with the session (another session may hold it anew).
+    QFile after(lock);
+    EXPECT_FALSE(after.open(QIODevice::ReadOnly) &&
+                 static_cast<pid_t>(after.readAll().trimmed().toInt()) == holder);
+}
+
 TEST_F(X11SessionTest, ProgramsRunOnTheDisplayNotOffscreen) {
     // The test program itself runs offscreen; its children must not.
     ASSERT_EQ(qgetenv("QT_QPA_PLATFORM"), "offscreen");
