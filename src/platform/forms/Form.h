@@ -82,6 +82,8 @@ protected:
     virtual void Form_Resize() {}
     virtual void Form_Unload() {}
 
+    // Tab stops once on an option group, at its selected option.
+    bool focusNextPrevChild(bool next) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
