@@ -62,7 +62,8 @@ platform::WPARAM sizeKind(const QWidget* w, bool zoomed) {
 } // namespace
 
 Form::Form(const Design& design)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), design_(design) {
+    : QWidget(design.owner, (design.owner ? Qt::Dialog : Qt::Window) | Qt::FramelessWindowHint),
+      design_(design) {
     setFont(DefaultDialogFont());
     setMouseTracking(true);
     client_ = new ClientArea(this);
@@ -79,6 +80,9 @@ Form::Form(const Design& design)
     create.proc = &FormWndProc;
     create.host = this;
     create.hasMenu = design.hasMenu;
+    if (const auto* owner = dynamic_cast<const Form*>(design.owner)) {
+        create.parent = owner->hWnd();
+    }
     hwnd_ = platform::CreateWindowRecord(create);
     setWindowTitle(design.caption);
 

@@ -31,6 +31,9 @@ public:
         int clientWidth = 0; // twips
         int clientHeight = 0;
         StartUpPosition position = StartUpPosition::WindowsDefault;
+        // The window that owns this one: a dialog kept above its owner, as a
+        // message box is. None for the program's own windows.
+        QWidget* owner = nullptr;
     };
 
     explicit Form(const Design& design);
