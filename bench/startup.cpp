@@ -12,14 +12,13 @@
 // with the ratios to the bare window follows the benchmark output.
 #include "launcher/Form1.h"
 #include "platform/forms/App.h"
-#include "platform/forms/Design.h"
+#include "platform/forms/ClassicStyle.h"
 #include "platform/forms/MsgBox.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -109,8 +108,7 @@ int runChild(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int appArgc = 1;
     QApplication app(appArgc, argv);
-    QApplication::setStyle(QStyleFactory::create("Fusion"));
-    QApplication::setFont(platform::forms::DefaultDialogFont());
+    platform::forms::UseClassicLook();
     QApplication::setQuitOnLastWindowClosed(false);
 
     // A message box would wait for an answer forever: count it as a failure.

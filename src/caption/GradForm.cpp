@@ -180,11 +180,12 @@ void PaintCaption(COLORREF colour1, COLORREF colour2) {
     // 5. Text colour.
     SetTextColor(MemoryDC, colour1 == ActiveCaptionColour ? ActiveTextColour : InactiveTextColour);
 
-    // 6. Text, reaching under the buttons, which are drawn over it.
+    // 6. Text, reaching under the buttons, which are drawn over it. A title
+    // marks no access key: "&" is shown as it is ("Tank & Turret.drv").
     Assign(band.left, std::int64_t{band.left} + 2);
     Assign(band.right, std::int64_t{band.right} - 10);
     DrawTextA(MemoryDC, text.c_str(), static_cast<int>(text.size()), &band,
-              DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+              DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
 
     // 7. Font back.
     SelectObject(MemoryDC, previousFont);

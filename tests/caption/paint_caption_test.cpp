@@ -325,6 +325,29 @@ TEST_F(Caption, TextStartsAfterTheIconOrAtTheFrame) {
     EXPECT_LE(afterIcon, F + BW + 4 + 3);
 }
 
+// A title is shown as it is: "&" marks no access key in a caption, so a
+// driver named "Tank & Turret.drv" keeps its ampersand.
+TEST_F(Caption, AmpersandsAreShownAsTheyAre) {
+    ActiveTextColour = kGreenText;
+    const auto inkColumns = [this](const std::string& text) {
+        const QImage image = Paint(Window(300, WS_CAPTION, text)).window;
+        int columns = 0;
+        for (int x = F; x < 200; ++x) {
+            for (int y = F; y < F + CH - 1; ++y) {
+                if (TextInk(image.pixel(x, y))) {
+                    ++columns;
+                    break;
+                }
+            }
+        }
+        return columns;
+    };
+    const int one = inkColumns("&");
+    const int two = inkColumns("&&");
+    EXPECT_GT(one, 3) << "a lone & is drawn";
+    EXPECT_GT(two, one + one / 2) << "&& is two ampersands, not an escaped one";
+}
+
 TEST_F(Caption, TextColourFollowsActiveAndInactive) {
     ActiveTextColour = kGreenText;
     InactiveTextColour = 0x0000FF; // red

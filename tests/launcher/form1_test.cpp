@@ -11,12 +11,16 @@
 #include "support/EmulatorDir.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 #include <sys/stat.h>
 
 using namespace tavro;
+using platform::forms::CommandButton;
+using platform::forms::OptionButton;
 using platform::forms::TabIndex;
 using tavro::test::EmulatorDir;
 
@@ -34,6 +38,13 @@ protected:
     void TearDown() override { platform::forms::SetMsgBoxHook({}); }
 
     Form1& load() { return Form1::Instance(); }
+    // Shown and active, so that keys move the focus as they do for a user.
+    Form1& shown() {
+        Form1& form = load();
+        form.Show();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+        return form;
+    }
 
     EmulatorDir dir;
     std::vector<QString> messages;
@@ -347,6 +358,136 @@ TEST_F(Form1Test, UnloadEndsTheProgram) {
     EXPECT_FALSE(platform::forms::EndRequested());
     form.close();
     EXPECT_TRUE(platform::forms::EndRequested());
+}
+
+// --- Keyboard --------------------------------------------------------------------
+
+using Option = OptionButton* Form1::*;
+
+TEST_F(Form1Test, ArrowKeysMoveWithinAnOptionGroupAndSelect) {
+    Form1& form = shown();
+    struct Row {
+        Option from;
+        Qt::Key key;
+        Option to;
+    };
+    const std::vector<Row> rows = {
+        {&Form1::Option2, Qt::Key_Down, &Form1::Option3},
+        {&Form1::Option3, Qt::Key_Up, &Form1::Option2},
+        {&Form1::Option4, Qt::Key_Right, &Form1::Option15}, // next by tab index
+        {&Form1::Option16, Qt::Key_Down, &Form1::Option1},  // round the group
+        {&Form1::Option1, Qt::Key_Left, &Form1::Option16},
+        {&Form1::Option14, Qt::Key_Down, &Form1::Option5},
+        {&Form1::Option9, Qt::Key_Up, &Form1::Option8},
+    };
+    for (const Row& row : rows) {
+        (form.*row.from)->setFocus();
+        QTest::keyClick(form.*row.from, row.key);
+        const QString name = (form.*row.to)->text();
+        EXPECT_EQ(form.focusWidget(), form.*row.to) << name.toStdString();
+        EXPECT_TRUE((form.*row.to)->Value()) << name.toStdString();
+        EXPECT_FALSE((form.*row.from)->Value()) << name.toStdString();
+    }
+    // Each group kept its own last choice.
+    EXPECT_TRUE(form.Option16->Value());
+    EXPECT_TRUE(form.Option8->Value());
+}
+
+TEST_F(Form1Test, TabStopsOnceInEachOptionGroupOnItsSelectedOption) {
+    struct Row {
+        const char* selected;
+        std::vector<Option> options;
+        std::vector<const char*> stops; // Tab from File1 round to File1
+    };
+    const std::vector<Row> rows = {
+        {"frame skip 2, no screen mode",
+         {&Form1::Option7},
+         {"256x256 Linear", "2   (two)", "Run This Game", "Write Game List", "Edit This Driver",
+          "Synchronise the vbl (limit the fps to 60)", "Debug Mode", "Do NOT Check ROM's", "About",
+          "Sound Enabled", "Profile Mode", ""}},
+        {"800x600 and frame skip 9",
+         {&Form1::Option16, &Form1::Option14},
+         {"9   (nine)", "Run This Game", "Write Game List", "Edit This Driver",
+          "Synchronise the vbl (limit the fps to 60)", "Debug Mode", "Do NOT Check ROM's", "About",
+          "800x600 Vesa 2 ", "Sound Enabled", "Profile Mode", ""}},
+    };
+    const auto caption = [](QWidget* w) {
+        auto* button = qobject_cast<QAbstractButton*>(w);
+        return button ? button->text().toStdString() : std::string();
+    };
+    for (const Row& row : rows) {
+        Form1& form = shown();
+        for (Option option : row.options) {
+            (form.*option)->setValue(true);
+        }
+        form.File1->setFocus();
+        std::vector<std::string> forward;
+        for (std::size_t i = 0; i < row.stops.size(); ++i) {
+            QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
+            forward.push_back(caption(form.focusWidget()));
+        }
+        EXPECT_EQ(forward, std::vector<std::string>(row.stops.begin(), row.stops.end()))
+            << row.selected;
+        EXPECT_EQ(form.focusWidget(), form.File1) << row.selected;
+        std::vector<std::string> backward;
+        for (std::size_t i = 0; i < row.stops.size(); ++i) {
+            QTest::keyClick(form.focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+            backward.push_back(caption(form.focusWidget()));
+        }
+        std::vector<std::string> expected(row.stops.rbegin() + 1, row.stops.rend());
+        expected.push_back("");
+        EXPECT_EQ(backward, expected) << row.selected;
+        // Moving the focus selected nothing.
+        for (Option option : row.options) {
+            EXPECT_TRUE((form.*option)->Value()) << row.selected;
+        }
+        tavro::test::DestroyForms();
+    }
+}
+
+TEST_F(Form1Test, PushButtonsClickOnEnterAndOnSpaceRelease) {
+    Form1& form = shown();
+    struct Row {
+        const char* keys;
+        std::function<void(QWidget*)> press;
+        std::function<void(QWidget*)> release;
+        int clicksAfterPress;
+    };
+    const std::vector<Row> rows = {
+        {"Return", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }, [](QWidget*) {}, 1},
+        {"Enter", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier); },
+         [](QWidget*) {}, 1},
+        {"Space", [](QWidget* w) { QTest::keyPress(w, Qt::Key_Space); },
+         [](QWidget* w) { QTest::keyRelease(w, Qt::Key_Space); }, 0},
+    };
+    for (const Row& row : rows) {
+        form.Command4->setFocus();
+        QSignalSpy clicks(form.Command4, &CommandButton::Click);
+        row.press(form.Command4);
+        EXPECT_EQ(clicks.count(), row.clicksAfterPress) << row.keys;
+        row.release(form.Command4);
+        EXPECT_EQ(clicks.count(), 1) << row.keys;
+        delete Form2::Existing();
+    }
+}
+
+TEST_F(Form1Test, EscapeDoesNothingOnTheMainWindow) {
+    dir.write("drv/a.drv", "x");
+    Form1& form = shown();
+    form.File1->setListIndex(0);
+    form.Option3->setValue(true);
+    for (QWidget* w : std::vector<QWidget*>{form.File1, form.Option3, form.Check2, form.Command1}) {
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_Escape);
+        EXPECT_EQ(form.focusWidget(), w);
+    }
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(platform::forms::EndRequested());
+    EXPECT_EQ(DriverFile, "a.drv");
+    EXPECT_EQ(form.File1->FileName(), "a.drv");
+    EXPECT_TRUE(form.Option3->Value());
+    EXPECT_EQ(form.Check2->Value(), 0);
+    EXPECT_EQ(messages.size(), 0u);
 }
 
 } // namespace

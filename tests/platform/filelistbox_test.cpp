@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <random>
 #include <set>
@@ -320,6 +321,63 @@ TEST_F(FileListBoxTest, RefreshSeesNewAndRemovedFiles) {
     ASSERT_TRUE(QFile::remove(path("b.drv")));
     ASSERT_TRUE(box.Refresh());
     EXPECT_EQ(listed(box), QStringList({"A.drv"}));
+}
+
+// Once a file is selected, nothing the user does empties the selection; the
+// keys that move it select and raise one click, as a click on a name does.
+TEST_F(FileListBoxTest, UserCanMoveButNeverEmptyTheSelection) {
+    for (const char* name : {"alpha.drv", "beta.drv", "delta.drv", "gamma.drv", "omega.drv"}) {
+        touch(name);
+    }
+    struct Row {
+        const char* action;
+        std::function<void(FileListBox&)> act;
+        std::string selected; // after the action; beta.drv was selected before
+        int clicks;
+    };
+    const auto clickAt = [](FileListBox& box, int row, Qt::KeyboardModifiers modifiers) {
+        const QPoint at = row < 0 ? QPoint(20, box.viewport()->height() - 4)
+                                  : box.visualRect(box.model()->index(row, 0)).center();
+        QTest::mouseClick(box.viewport(), Qt::LeftButton, modifiers, at);
+    };
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        return [k, m](FileListBox& box) { QTest::keyClick(&box, k, m); };
+    };
+    const std::vector<Row> rows = {
+        {"click below the last name", [&](FileListBox& b) { clickAt(b, -1, {}); }, "beta.drv", 0},
+        {"Ctrl+click below the last name",
+         [&](FileListBox& b) { clickAt(b, -1, Qt::ControlModifier); }, "beta.drv", 0},
+        {"Ctrl+click on the selected name",
+         [&](FileListBox& b) { clickAt(b, 1, Qt::ControlModifier); }, "beta.drv", 0},
+        {"Ctrl+click on another name", [&](FileListBox& b) { clickAt(b, 3, Qt::ControlModifier); },
+         "gamma.drv", 1},
+        {"click on a name", [&](FileListBox& b) { clickAt(b, 2, {}); }, "delta.drv", 1},
+        {"Ctrl+Space", key(Qt::Key_Space, Qt::ControlModifier), "beta.drv", 0},
+        {"Down", key(Qt::Key_Down), "delta.drv", 1},
+        {"Up", key(Qt::Key_Up), "alpha.drv", 1},
+        {"Home", key(Qt::Key_Home), "alpha.drv", 1},
+        {"End", key(Qt::Key_End), "omega.drv", 1},
+        {"Page Down", key(Qt::Key_PageDown), "omega.drv", 1},
+        {"Page Up", key(Qt::Key_PageUp), "alpha.drv", 1},
+        {"type-ahead", [](FileListBox& b) { QTest::keyClicks(&b, "g"); }, "gamma.drv", 1},
+    };
+    parent.resize(200, 220);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    for (const Row& row : rows) {
+        FileListBox box(&parent);
+        box.setGeometry(10, 10, 161, 188);
+        box.show();
+        box.setPattern("*.drv");
+        ASSERT_TRUE(box.setPath(dir.path()));
+        box.setListIndex(1);
+        box.setFocus();
+        QSignalSpy clicks(&box, &FileListBox::Click);
+        row.act(box);
+        EXPECT_EQ(box.FileName().toStdString(), row.selected) << row.action;
+        EXPECT_EQ(box.selectionModel()->selectedIndexes().size(), 1) << row.action;
+        EXPECT_EQ(clicks.count(), row.clicks) << row.action;
+    }
 }
 
 } // namespace

@@ -1,9 +1,8 @@
 // Runs every test under one QApplication, offscreen unless a test program is
 // started with a display of its own.
-#include "platform/forms/Design.h"
+#include "platform/forms/ClassicStyle.h"
 
 #include <QApplication>
-#include <QStyleFactory>
 #include <gtest/gtest.h>
 
 int main(int argc, char* argv[]) {
@@ -11,8 +10,7 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create("Fusion"));
-    QApplication::setFont(platform::forms::DefaultDialogFont());
+    platform::forms::UseClassicLook();
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -2,6 +2,7 @@
 // its main window, the frame our layer draws around it, moving it by the
 // caption (a drag moves it, a click does not) and closing it with the
 // caption's close button.
+#include "support/FakeEmulator.h"
 #include "support/X11Session.h"
 
 #include <QDir>
@@ -17,6 +18,8 @@
 using tavro::test::X11Options;
 using tavro::test::X11Program;
 using tavro::test::X11Session;
+
+using tavro::test::EmulatorRecord;
 
 // Readable failure messages for Qt's geometry types (found through ADL).
 static void PrintTo(const QPoint& p, std::ostream* os) {
@@ -312,6 +315,92 @@ TEST_P(MainWindowX11, CloseButtonReleasedElsewhereKeepsTheProgram) {
     ASSERT_TRUE(session->mouseUp());
     EXPECT_FALSE(program->waitForExit(1500)) << "the program ended";
     EXPECT_TRUE(session->waitForWindow(kCaption, 2000).has_value());
+}
+
+// A few pixels that only the classic controls give: the About button's flat
+// pure-blue face inside its raised edge, the white box of a check box, the
+// list's sunken edge.
+TEST_P(MainWindowX11, ControlsHaveTheClassicLook) {
+    const QPoint client(kFrame, kFrame + kCaptionH);
+    const QRect about = QRect(680, 416, 81, 25).translated(client);    // Command4
+    const QRect profile = QRect(216, 296, 233, 25).translated(client); // Check5
+    const QRect list = QRect(24, 72, 161, 188).translated(client);     // File1
+    const QRgb blue = qRgb(0, 0, 255);
+    QImage shot;
+    X11Session::waitFor(
+        [&] {
+            shot = session->screenshot(window).convertToFormat(QImage::Format_RGB32);
+            return !shot.isNull() && shot.pixel(about.topLeft() + QPoint(3, 3)) == blue;
+        },
+        10000, 200);
+    ASSERT_FALSE(shot.isNull()) << "no screenshot";
+    const std::string kept = Keep(shot, "classic-look").toStdString();
+
+    // The face's outer rows and columns (the caption sits in its middle).
+    const QRect face = about.adjusted(2, 2, -2, -2);
+    int notBlue = 0;
+    for (int x = face.left(); x <= face.right(); ++x) {
+        notBlue += (shot.pixel(x, face.top()) != blue) + (shot.pixel(x, face.bottom()) != blue);
+    }
+    for (int y = face.top(); y <= face.bottom(); ++y) {
+        notBlue += (shot.pixel(face.left(), y) != blue) + (shot.pixel(face.right(), y) != blue);
+    }
+    EXPECT_EQ(notBlue, 0) << "screenshot: " << kept;
+    struct Pixel {
+        const char* what;
+        QPoint at;
+        QRgb colour;
+    };
+    const std::vector<Pixel> pixels = {
+        {"About: raised edge, white outside top-left", about.topLeft(), qRgb(255, 255, 255)},
+        {"About: raised edge, light inside top-left", about.topLeft() + QPoint(1, 1),
+         qRgb(223, 223, 223)},
+        {"About: raised edge, black outside bottom-right", about.bottomRight(), qRgb(0, 0, 0)},
+        {"About: raised edge, grey inside bottom-right", about.bottomRight() - QPoint(1, 1),
+         qRgb(128, 128, 128)},
+        {"list: sunken edge, grey outside top-left", list.topLeft(), qRgb(128, 128, 128)},
+        {"list: sunken edge, black inside top-left", list.topLeft() + QPoint(1, 1), qRgb(0, 0, 0)},
+        {"list: sunken edge, white outside bottom-right", list.bottomRight(), qRgb(255, 255, 255)},
+        {"list: light yellow inside", list.bottomLeft() + QPoint(4, -4), qRgb(255, 255, 192)},
+        {"check box: light green behind the caption", profile.topRight() - QPoint(4, -2),
+         qRgb(192, 255, 192)},
+    };
+    for (const Pixel& p : pixels) {
+        EXPECT_EQ(shot.pixel(p.at), p.colour) << p.what << "; screenshot: " << kept;
+    }
+
+    // The check box: a white box of 9 x 9 pixels at its left, inside a sunken edge.
+    std::optional<QPoint> box;
+    for (int y = profile.top(); y + 9 <= profile.bottom() && !box; ++y) {
+        for (int x = profile.left(); x < profile.left() + 12 && !box; ++x) {
+            bool white = true;
+            for (int dy = 0; dy < 9 && white; ++dy) {
+                for (int dx = 0; dx < 9 && white; ++dx) {
+                    white = shot.pixel(x + dx, y + dy) == qRgb(255, 255, 255);
+                }
+            }
+            if (white) {
+                box = QPoint(x, y);
+            }
+        }
+    }
+    ASSERT_TRUE(box.has_value()) << "no white check box; screenshot: " << kept;
+    EXPECT_EQ(shot.pixel(*box - QPoint(1, 1)), qRgb(0, 0, 0)) << "screenshot: " << kept;
+    EXPECT_EQ(shot.pixel(*box - QPoint(2, 2)), qRgb(128, 128, 128)) << "screenshot: " << kept;
+}
+
+// A keyboard user: a driver chosen, Tab past the two option groups (one stop
+// each) to "Run This Game", and Enter starts the emulator.
+TEST_P(MainWindowX11, TabToRunThisGameAndEnterStartsTheEmulator) {
+    const QString record = dir.path() + "/started";
+    tavro::test::WriteFakeEmulator(dir.path() + "/morvel", record);
+    const QPoint client = start.topLeft() + QPoint(kFrame, kFrame + kCaptionH);
+    ASSERT_TRUE(session->click(client + QPoint(40, 79))); // the first driver
+    ASSERT_TRUE(session->key({"Tab", "Tab", "Tab", "Return"}));
+    const EmulatorRecord started = tavro::test::WaitForRecord(record);
+    ASSERT_TRUE(started.present) << "the emulator did not start; program output:\n"
+                                 << program->log().toStdString();
+    EXPECT_EQ(started.args, QStringList({"-driver", "Alpha Attack.drv"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, MainWindowX11, ::testing::Values(false, true),

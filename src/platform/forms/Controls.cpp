@@ -1,5 +1,10 @@
 #include "platform/forms/Controls.h"
 
+#include "platform/forms/Design.h"
+
+#include <QKeyEvent>
+#include <algorithm>
+
 namespace platform::forms {
 
 Label::Label(QWidget* parent, const QString& caption) : QLabel(caption, parent) {
@@ -23,9 +28,77 @@ CommandButton::CommandButton(QWidget* parent, const QString& caption)
     connect(this, &QPushButton::clicked, this, &CommandButton::Click);
 }
 
+void CommandButton::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // A held key clicks once: one press must not start the emulator twice.
+        if (!event->isAutoRepeat()) {
+            click();
+        }
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
+
 OptionButton::OptionButton(QWidget* parent, const QString& caption)
     : QRadioButton(caption, parent) {
     setAutoExclusive(true);
+}
+
+std::vector<OptionButton*> OptionButton::Group() const {
+    std::vector<OptionButton*> group;
+    if (QWidget* container = parentWidget()) {
+        const auto options = container->findChildren<OptionButton*>(Qt::FindDirectChildrenOnly);
+        group.assign(options.begin(), options.end());
+    }
+    std::stable_sort(group.begin(), group.end(), [](const OptionButton* a, const OptionButton* b) {
+        return TabIndex(a) < TabIndex(b);
+    });
+    return group;
+}
+
+bool OptionButton::IsTabStop() const {
+    if (isChecked()) {
+        return true;
+    }
+    const std::vector<OptionButton*> group = Group();
+    if (std::any_of(group.begin(), group.end(),
+                    [](const OptionButton* o) { return o->isChecked(); })) {
+        return false;
+    }
+    const auto first = std::find_if(group.begin(), group.end(), [](const OptionButton* o) {
+        return o->isEnabled() && !o->isHidden();
+    });
+    return first != group.end() && *first == this;
+}
+
+void OptionButton::keyPressEvent(QKeyEvent* event) {
+    int step = 0;
+    switch (event->key()) {
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+        step = 1;
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+        step = -1;
+        break;
+    default:
+        QRadioButton::keyPressEvent(event);
+        return;
+    }
+    const std::vector<OptionButton*> group = Group();
+    const auto n = static_cast<int>(group.size());
+    const auto self = static_cast<int>(std::find(group.begin(), group.end(), this) - group.begin());
+    // Round the group, past the options that cannot take the focus.
+    for (int i = 1; i < n; ++i) {
+        OptionButton* next = group[static_cast<std::size_t>(((self + step * i) % n + n) % n)];
+        if (next->isEnabled() && !next->isHidden()) {
+            next->setFocus(Qt::OtherFocusReason);
+            next->click();
+            return;
+        }
+    }
 }
 
 CheckBox::CheckBox(QWidget* parent, const QString& caption) : QCheckBox(caption, parent) {}

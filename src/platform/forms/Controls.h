@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <vector>
 
 namespace platform::forms {
 
@@ -31,15 +32,21 @@ private:
 };
 
 // A push button; in the graphical style its face shows its back colour.
+// Enter clicks it while it has the focus; Space clicks when let go.
 class CommandButton : public QPushButton {
     Q_OBJECT
 public:
     CommandButton(QWidget* parent, const QString& caption);
 signals:
     void Click();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
-// An option button; the buttons of one container form a group.
+// An option button; the buttons of one container form a group. The arrow
+// keys move to the next or previous option of the group and select it, and
+// the group is one stop for Tab: its selected option (its first while none is).
 class OptionButton : public QRadioButton {
     Q_OBJECT
 public:
@@ -47,6 +54,14 @@ public:
     bool Value() const { return isChecked(); }
     // Setting True clears the other buttons of the group.
     void setValue(bool value) { setChecked(value); }
+
+    // The options of this one's group, in tab order.
+    std::vector<OptionButton*> Group() const;
+    // Whether Tab stops here.
+    bool IsTabStop() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A check box with the values 0 (unchecked), 1 (checked) and 2 (grayed).

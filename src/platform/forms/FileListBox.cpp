@@ -386,6 +386,18 @@ FileListBox::FileListBox(QWidget* parent) : QListView(parent) {
             });
 }
 
+QItemSelectionModel::SelectionFlags FileListBox::selectionCommand(const QModelIndex& index,
+                                                                  const QEvent* event) const {
+    if (!index.isValid()) {
+        return QItemSelectionModel::NoUpdate;
+    }
+    const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
+    if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle)) {
+        return QItemSelectionModel::ClearAndSelect;
+    }
+    return command;
+}
+
 FileListBox::~FileListBox() {
     abandonListing();
 }

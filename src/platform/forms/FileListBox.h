@@ -82,6 +82,13 @@ signals:
     // The user selected a file, with the mouse or the keyboard.
     void Click();
 
+protected:
+    // Once a file is selected the user can move the selection but never
+    // empty it: a click below the last name changes nothing, and Ctrl with a
+    // click or Space selects like the plain key or click.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
+
 private:
     struct Listing;
 

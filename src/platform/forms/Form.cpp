@@ -1,5 +1,6 @@
 #include "platform/forms/Form.h"
 
+#include "platform/forms/Controls.h"
 #include "platform/forms/Design.h"
 #include "platform/forms/Twips.h"
 #include "platform/forms/X11MoveResize.h"
@@ -91,7 +92,8 @@ platform::WPARAM sizeKind(const QWidget* w, bool zoomed) {
 } // namespace
 
 Form::Form(const Design& design)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), design_(design) {
+    : QWidget(design.owner, (design.owner ? Qt::Dialog : Qt::Window) | Qt::FramelessWindowHint),
+      design_(design) {
     setFont(DefaultDialogFont());
     setMouseTracking(true);
     client_ = new ClientArea(this);
@@ -108,6 +110,9 @@ Form::Form(const Design& design)
     create.proc = &FormWndProc;
     create.host = this;
     create.hasMenu = design.hasMenu;
+    if (const auto* owner = dynamic_cast<const Form*>(design.owner)) {
+        create.parent = owner->hWnd();
+    }
     hwnd_ = platform::CreateWindowRecord(create);
     setWindowTitle(design.caption);
 
@@ -323,6 +328,35 @@ void Form::showState(int showCommand) {
 void Form::menuCommand(int item) {
     if (item >= 0 && item < static_cast<int>(menu_.size()) && menu_[item].action) {
         menu_[item].action();
+    }
+}
+
+bool Form::focusNextPrevChild(bool next) {
+    QWidget* current = focusWidget();
+    if (!current) {
+        return QWidget::focusNextPrevChild(next);
+    }
+    const auto* currentOption = qobject_cast<const OptionButton*>(current);
+    for (QWidget* w = current;;) {
+        w = next ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (!w || w == current) {
+            return QWidget::focusNextPrevChild(next);
+        }
+        if (w->window() != this || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy() ||
+            !w->isEnabled() || !w->isVisibleTo(this)) {
+            continue;
+        }
+        if (const auto* option = qobject_cast<const OptionButton*>(w)) {
+            // Tab leaves the group it is in, and enters another at one option only.
+            if (currentOption && option->parentWidget() == currentOption->parentWidget()) {
+                continue;
+            }
+            if (!option->IsTabStop()) {
+                continue;
+            }
+        }
+        w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
     }
 }
 

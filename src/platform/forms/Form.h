@@ -31,6 +31,9 @@ public:
         int clientWidth = 0; // twips
         int clientHeight = 0;
         StartUpPosition position = StartUpPosition::WindowsDefault;
+        // The window that owns this one: a dialog kept above its owner, as a
+        // message box is. None for the program's own windows.
+        QWidget* owner = nullptr;
     };
 
     explicit Form(const Design& design);
@@ -85,6 +88,8 @@ protected:
     virtual void Form_Resize() {}
     virtual void Form_Unload() {}
 
+    // Tab stops once on an option group, at its selected option.
+    bool focusNextPrevChild(bool next) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;

@@ -1,10 +1,19 @@
 #include "platform/forms/MsgBox.h"
 
+#include "platform/forms/Controls.h"
+#include "platform/forms/Design.h"
+#include "platform/forms/Form.h"
+#include "platform/forms/Twips.h"
 #include "platform/win32.h"
 
 #include <QApplication>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QScreen>
+#include <QStyle>
+#include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -18,44 +27,187 @@ MsgBoxHook& hook() {
 }
 
 struct ButtonChoice {
-    QMessageBox::StandardButton button;
+    const char* caption;
     int answer;
 };
 
 std::vector<ButtonChoice> buttonsFor(int style) {
     switch (style & 0x0F) {
     case MB_OKCANCEL:
-        return {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
+        return {{"OK", IDOK}, {"Cancel", IDCANCEL}};
     case MB_ABORTRETRYIGNORE:
-        return {{QMessageBox::Abort, IDABORT},
-                {QMessageBox::Retry, IDRETRY},
-                {QMessageBox::Ignore, IDIGNORE}};
+        return {{"&Abort", IDABORT}, {"&Retry", IDRETRY}, {"&Ignore", IDIGNORE}};
     case MB_YESNOCANCEL:
-        return {
-            {QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
+        return {{"&Yes", IDYES}, {"&No", IDNO}, {"Cancel", IDCANCEL}};
     case MB_YESNO:
-        return {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+        return {{"&Yes", IDYES}, {"&No", IDNO}};
     case MB_RETRYCANCEL:
-        return {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}};
+        return {{"&Retry", IDRETRY}, {"Cancel", IDCANCEL}};
     default:
-        return {{QMessageBox::Ok, IDOK}};
+        return {{"OK", IDOK}};
     }
 }
 
-QMessageBox::Icon iconFor(int style) {
+std::optional<QStyle::StandardPixmap> iconFor(int style) {
     switch (style & 0xF0) {
     case MB_ICONHAND:
-        return QMessageBox::Critical;
+        return QStyle::SP_MessageBoxCritical;
     case MB_ICONQUESTION:
-        return QMessageBox::Question;
+        return QStyle::SP_MessageBoxQuestion;
     case MB_ICONEXCLAMATION:
-        return QMessageBox::Warning;
+        return QStyle::SP_MessageBoxWarning;
     case MB_ICONASTERISK:
-        return QMessageBox::Information;
+        return QStyle::SP_MessageBoxInformation;
     default:
-        return QMessageBox::NoIcon;
+        return std::nullopt;
     }
 }
+
+// Closed without a button: Cancel where there is one, else the last button.
+int closeAnswer(const std::vector<ButtonChoice>& choices) {
+    for (const ButtonChoice& choice : choices) {
+        if (choice.answer == IDCANCEL) {
+            return IDCANCEL;
+        }
+    }
+    return choices.back().answer;
+}
+
+// Sizes in pixels, as the classic message box lays itself out.
+constexpr int Margin = 12;
+constexpr int IconSize = 32;
+constexpr int ButtonWidth = 75;
+constexpr int ButtonHeight = 23;
+constexpr int ButtonGap = 6;
+
+// A message box is a window of ours like any other: its frame and plain
+// caption come from the window layer, with a close button only, and it is a
+// dialog owned by the window that asked.
+class MessageBoxForm : public Form {
+public:
+    MessageBoxForm(const QString& prompt, int style, const QString& title, QWidget* owner)
+        : Form(designFor(prompt, style, title, owner)), choices_(buttonsFor(style)) {
+        const Layout l = layoutFor(prompt, style, title);
+        if (const std::optional<QStyle::StandardPixmap> icon = iconFor(style)) {
+            auto* picture = new QLabel(Client());
+            picture->setPixmap(
+                QApplication::style()->standardIcon(*icon).pixmap(IconSize, IconSize));
+            picture->setGeometry(Margin, Margin, IconSize, IconSize);
+        }
+        auto* text = new Label(Client(), prompt);
+        text->setGeometry(l.text);
+        const std::size_t defaultIndex = static_cast<std::size_t>((style & 0xF00) >> 8);
+        int x = (l.client.width() - l.buttonsWidth) / 2;
+        for (std::size_t i = 0; i < choices_.size(); ++i) {
+            auto* button = new CommandButton(Client(), QString::fromLatin1(choices_[i].caption));
+            button->setGeometry(x, l.buttonsTop, ButtonWidth, ButtonHeight);
+            x += ButtonWidth + ButtonGap;
+            const int answer = choices_[i].answer;
+            connect(button, &CommandButton::Click, this, [this, answer] { answerWith(answer); });
+            if (i == defaultIndex || (i == 0 && defaultIndex >= choices_.size())) {
+                button->setDefault(true);
+                button->setFocus();
+            }
+        }
+        if (owner) {
+            const QRect over = owner->frameGeometry();
+            move(over.center() - QPoint(width() / 2, height() / 2));
+        } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+        }
+        setWindowModality(Qt::ApplicationModal);
+    }
+
+    int exec() {
+        QEventLoop loop;
+        loop_ = &loop;
+        Show();
+        loop.exec();
+        loop_ = nullptr;
+        return answer_;
+    }
+
+protected:
+    void Form_Unload() override {
+        if (!answer_) {
+            answer_ = closeAnswer(choices_);
+        }
+        if (loop_) {
+            loop_->quit();
+        }
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() != Qt::Key_Escape) {
+            Form::keyPressEvent(event);
+            return;
+        }
+        // Escape is Cancel, or OK where OK is the only button.
+        const auto cancel =
+            std::find_if(choices_.begin(), choices_.end(),
+                         [](const ButtonChoice& c) { return c.answer == IDCANCEL; });
+        if (cancel != choices_.end()) {
+            answerWith(IDCANCEL);
+        } else if (choices_.size() == 1) {
+            answerWith(choices_.front().answer);
+        }
+    }
+
+private:
+    struct Layout {
+        QRect client;
+        QRect text;
+        int buttonsTop = 0;
+        int buttonsWidth = 0;
+    };
+
+    static Layout layoutFor(const QString& prompt, int style, const QString& title) {
+        const QFontMetrics metrics(DefaultDialogFont());
+        int wrapAt = 400;
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            wrapAt = std::max(wrapAt, screen->availableGeometry().width() * 5 / 8);
+        }
+        const QRect needed = metrics.boundingRect(QRect(0, 0, wrapAt, 100000),
+                                                  Qt::TextWordWrap | Qt::TextExpandTabs, prompt);
+        const bool icon = iconFor(style).has_value();
+        const int textLeft = Margin + (icon ? IconSize + Margin : 0);
+        const int contentHeight = std::max(icon ? IconSize : 0, needed.height());
+        const int textTop = Margin + (contentHeight - needed.height()) / 2;
+        const auto count = static_cast<int>(buttonsFor(style).size());
+        Layout l;
+        l.buttonsWidth = count * ButtonWidth + (count - 1) * ButtonGap;
+        l.buttonsTop = Margin + contentHeight + Margin + 6;
+        QFont captionFont = DefaultDialogFont();
+        captionFont.setBold(true);
+        const int captionWidth = QFontMetrics(captionFont).horizontalAdvance(title) + 40;
+        const int width = std::max(
+            {textLeft + needed.width() + Margin, l.buttonsWidth + 2 * Margin, captionWidth, 120});
+        l.client = QRect(0, 0, width, l.buttonsTop + ButtonHeight + Margin);
+        l.text = QRect(textLeft, textTop, needed.width() + 1, needed.height());
+        return l;
+    }
+
+    static Design designFor(const QString& prompt, int style, const QString& title,
+                            QWidget* owner) {
+        const Layout l = layoutFor(prompt, style, title);
+        Design d;
+        d.caption = title;
+        d.border = BorderStyle::FixedSingle;
+        d.clientWidth = PixelsToTwips(l.client.width());
+        d.clientHeight = PixelsToTwips(l.client.height());
+        d.owner = owner;
+        return d;
+    }
+
+    void answerWith(int answer) {
+        answer_ = answer;
+        Unload();
+    }
+
+    std::vector<ButtonChoice> choices_;
+    int answer_ = 0;
+    QEventLoop* loop_ = nullptr;
+};
 
 } // namespace
 
@@ -63,30 +215,18 @@ int MsgBox(const QString& prompt, int style, const QString& title) {
     if (hook()) {
         return hook()(prompt, style, title);
     }
-    QMessageBox box(iconFor(style), title, prompt, QMessageBox::NoButton,
-                    QApplication::activeWindow());
-    const std::vector<ButtonChoice> choices = buttonsFor(style);
-    for (const ButtonChoice& choice : choices) {
-        box.addButton(choice.button);
+    QPointer<QWidget> owner = QApplication::activeWindow();
+    if (owner && !owner->isVisible()) {
+        owner = nullptr;
     }
-    const std::size_t defaultIndex = static_cast<std::size_t>((style & 0xF00) >> 8);
-    if (defaultIndex < choices.size()) {
-        box.setDefaultButton(choices[defaultIndex].button);
+    QPointer<MessageBoxForm> box = new MessageBoxForm(prompt, style, title, owner);
+    const int answer = box->exec();
+    delete box.data();
+    // The window that asked is active again, as when an owned window closes.
+    if (owner) {
+        owner->activateWindow();
     }
-    box.exec();
-    const auto clicked = box.standardButton(box.clickedButton());
-    for (const ButtonChoice& choice : choices) {
-        if (choice.button == clicked) {
-            return choice.answer;
-        }
-    }
-    // Closed without a button: Cancel where there is one, else the last button.
-    for (const ButtonChoice& choice : choices) {
-        if (choice.answer == IDCANCEL) {
-            return IDCANCEL;
-        }
-    }
-    return choices.back().answer;
+    return answer;
 }
 
 void SetMsgBoxHook(MsgBoxHook h) {
