@@ -3,8 +3,9 @@
 // the one line they must and replace the file atomically.
 #include "platform/profile.h"
 
+#include "platform/atomic_file.h"
+
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +14,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace platform {
@@ -27,6 +30,13 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 #define TAVRO_PROFILE_READ_BLOCK (64 * 1024)
 #endif
 constexpr std::size_t kReadBlock = TAVRO_PROFILE_READ_BLOCK;
+
+// A settings file is a few hundred bytes. A larger one than this is taken for
+// unreadable, so a corrupt or hostile file can neither stall nor exhaust us.
+constexpr std::size_t kMaxFileSize = std::size_t(1) << 20;
+
+// How long a write waits for another launcher's write to the same file.
+constexpr long kLockWaitMs = 2000;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
@@ -257,7 +267,8 @@ OpenedFile OpenRegularFile(const char* path) {
         file.status = (errno == ENOENT) ? OpenedFile::Missing : OpenedFile::Failed;
         return file;
     }
-    if (::fstat(file.fd, &file.st) != 0 || !S_ISREG(file.st.st_mode)) {
+    if (::fstat(file.fd, &file.st) != 0 || !S_ISREG(file.st.st_mode) ||
+        static_cast<std::size_t>(file.st.st_size) > kMaxFileSize) {
         ::close(file.fd);
         file.fd = -1;
         return file;
@@ -282,6 +293,10 @@ public:
     FileLineReader(int fd, std::size_t fileSize)
         : fd_(fd), block_(std::clamp<std::size_t>(
                        fileSize + 1, std::min<std::size_t>(4096, kReadBlock), kReadBlock)) {}
+
+    // True when the file grew past the size bound while it was read; Next
+    // then stopped as at a read error.
+    bool TooLarge() const { return tooLarge_; }
 
     // False at the end of the file or on a read error.
     bool Next(std::string_view& text) {
@@ -361,6 +376,11 @@ private:
         const ssize_t n = ReadSome(fd_, buffer_.data() + used, block_);
         if (n < 0)
             return false;
+        total_ += static_cast<std::size_t>(n);
+        if (total_ > kMaxFileSize) {
+            tooLarge_ = true; // it grew past the bound while being read
+            return false;
+        }
         buffer_.resize(used + static_cast<std::size_t>(n));
         eof_ = (n == 0);
         return true;
@@ -376,8 +396,10 @@ private:
     std::size_t nextLf_ = kNone;
     std::size_t crSearched_ = 0; // no CR in [scan_, crSearched_)
     std::size_t lfSearched_ = 0; // no LF in [scan_, lfSearched_)
+    std::size_t total_ = 0;      // bytes read from the file so far
     bool eof_ = false;
     bool first_ = true;
+    bool tooLarge_ = false;
 };
 
 // The value of a key, as a read returns it; nothing when the default applies.
@@ -401,6 +423,8 @@ std::optional<std::string> LookUpValue(const char* path, std::string_view sectio
             break;
     }
     ::close(file.fd);
+    if (lines.TooLarge())
+        return std::nullopt;
     return value;
 }
 
@@ -433,67 +457,16 @@ FileData ReadWholeFile(const char* path) {
         if (n == 0)
             break;
         used += static_cast<std::size_t>(n);
+        if (used > kMaxFileSize) {
+            ::close(file.fd);
+            data.bytes.clear();
+            return data;
+        }
     }
     ::close(file.fd);
     data.bytes.resize(used);
     data.status = FileData::Ok;
     return data;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// Writes bytes to a new file beside `target`, flushes it to disk and renames it
-// over `target`. Nothing of the old file is touched until the rename, and the
-// temporary file is removed on any failure.
-bool ReplaceFile(const std::string& target, std::string_view bytes, const struct stat* old) {
-    const std::size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    if (base.empty())
-        return false;
-
-    static std::atomic<unsigned> counter = 0;
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = dir + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
-               std::to_string(counter++);
-        // 0666 lets the umask decide for a new file, as for any file created.
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-
-    bool ok = WriteAll(fd, bytes);
-    if (ok && old) {
-        ok = ::fchmod(fd, old->st_mode & 07777) == 0;
-        if (ok && (old->st_uid != ::geteuid() || old->st_gid != ::getegid())) {
-            // Only possible for root; a file we cannot hand back stays ours.
-            if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
-                // not fatal: the content is what matters
-            }
-        }
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
 }
 
 // The line break the file already uses; LF for a file that has none.
@@ -598,6 +571,49 @@ std::string WriteTarget(const char* path) {
     return target;
 }
 
+// An exclusive lock that makes one write's read, change and replacement one
+// step for every launcher writing the same file. The lock is taken on the
+// file's directory: it stays put while the file itself is replaced by rename,
+// exists before the file does, and leaves nothing behind, where a lock file
+// beside tavro.cfg would be one more file in the emulator's directory.
+class DirectoryLock {
+public:
+    explicit DirectoryLock(const std::string& file) {
+        const std::size_t slash = file.rfind('/');
+        const std::string dir = slash == std::string::npos ? "."
+                                : slash == 0               ? "/"
+                                                           : file.substr(0, slash);
+        fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0)
+            return; // the write itself will say what is wrong
+        // Another launcher holds the lock for milliseconds; wait a bounded
+        // time so that one stopped in the middle cannot freeze this one.
+        for (long waited = 0; ::flock(fd_, LOCK_EX | LOCK_NB) != 0; waited += 2) {
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return; // no locks on this file system: the write stays atomic
+            if (waited >= kLockWaitMs) {
+                busy_ = true;
+                return;
+            }
+            const timespec pause{0, 2'000'000};
+            ::nanosleep(&pause, nullptr);
+        }
+    }
+    ~DirectoryLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+    // True when another writer kept the lock for the whole wait.
+    bool Busy() const { return busy_; }
+
+private:
+    int fd_ = -1;
+    bool busy_ = false;
+};
+
 } // namespace
 
 DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
@@ -641,6 +657,9 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
         const std::string target = WriteTarget(path);
         if (target.empty())
             return FALSE;
+        const DirectoryLock lock(target);
+        if (lock.Busy())
+            return FALSE;
         const FileData old = ReadWholeFile(target.c_str());
         if (old.status == FileData::Failed)
             return FALSE; // never replace a file we could not read
@@ -648,8 +667,7 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
             WithKeyStored(old.bytes, sectionName, keyName, EncodeValue(rawValue));
         if (old.status == FileData::Ok && updated == old.bytes)
             return TRUE; // already stored: spare the disk a rewrite
-        const struct stat* oldStat = old.status == FileData::Ok ? &old.st : nullptr;
-        return ReplaceFile(target, updated, oldStat) ? TRUE : FALSE;
+        return WriteFileAtomically(target, updated, nullptr) ? TRUE : FALSE;
     } catch (const std::bad_alloc&) {
         return FALSE; // a file too large to copy in memory stays as it is
     }

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <random>
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -137,14 +139,14 @@ TEST_F(ProfileTest, GarbageAndHugeLinesAreReadSafely) {
     Put(Cfg(), junk + "\n[S]\nk=found\n");
     EXPECT_EQ(Read("S", "k"), "found");
 
-    const std::string longLine = "big=" + std::string(1 << 20, 'x');
+    const std::string longLine = "big=" + std::string(1000 * 1000, 'x');
     Put(Cfg(), "[S]\n" + longLine + "\nk=v");
     EXPECT_EQ(Read("S", "big", "", 80), std::string(79, 'x'));
     EXPECT_EQ(Read("S", "k"), "v");
     ASSERT_TRUE(Write("S", "k", "w"));
     EXPECT_EQ(Get(Cfg()), "[S]\n" + longLine + "\nk=w");
 
-    Put(Cfg(), "[S]\nk=" + std::string(1 << 20, '[') + "]\n");
+    Put(Cfg(), "[S]\nk=" + std::string(1000 * 1000, '[') + "]\n");
     EXPECT_EQ(Read("S", "k", "", 3), "[[");
 }
 
@@ -162,19 +164,27 @@ TEST_F(ProfileTest, LinesAcrossReadBlocksAreWhole) {
     }
 }
 
-TEST_F(ProfileTest, LargeFileIsReadToItsEnd) {
-    // 100 MB of keys before the one wanted: checks correctness at size; the
-    // speed is measured in bench/profile.cpp.
-    {
-        std::ofstream out(Cfg(), std::ios::binary);
-        out << "[Filler]\n";
-        const std::string line = std::string(90, 'f') + "=" + std::string(9, 'v') + "\n";
-        for (int i = 0; i < 1'000'000; ++i)
-            out << line;
-        out << "[S]\nk=end\n";
+TEST_F(ProfileTest, AFileOverOneMebibyteIsUnreadable) {
+    // Up to 1 MiB the file is read to its end; past it, reads give the
+    // default and writes are refused, so a corrupt file cannot stall a start.
+    const std::string head = "[S]\nk=v\n[Filler]\n";
+    const std::string tail = "\n[T]\nend=1\n";
+    const std::size_t limit = std::size_t(1) << 20;
+    Put(Cfg(), head + std::string(limit - head.size() - tail.size(), 'f') + tail);
+    ASSERT_EQ(fs::file_size(Cfg()), limit);
+    EXPECT_EQ(Read("T", "end", "d"), "1");
+    EXPECT_EQ(Read("S", "k", "d"), "v");
+
+    for (const std::uintmax_t size : {std::uintmax_t(limit + 1), std::uintmax_t(600) << 20}) {
+        Put(Cfg(), head);
+        fs::resize_file(Cfg(), size); // sparse: no line break after the head
+        EXPECT_EQ(Read("S", "k", "d"), "d") << size;
+        EXPECT_FALSE(Write("S", "k", "w")) << size;
+        EXPECT_EQ(fs::file_size(Cfg()), size);
+        std::string start(head.size(), '\0');
+        std::ifstream(Cfg(), std::ios::binary).read(start.data(), std::streamsize(start.size()));
+        EXPECT_EQ(start, head);
     }
-    ASSERT_GE(fs::file_size(Cfg()), 100'000'000u);
-    EXPECT_EQ(Read("S", "k"), "end");
 }
 
 TEST_F(ProfileTest, EachReadSeesTheFileAsItIsNow) {
@@ -273,6 +283,19 @@ TEST_F(ProfileTest, ValuesThatReadingWouldAlterRoundTrip) {
     }
 }
 
+TEST_F(ProfileTest, UnicodeLineSeparatorsStayInsideTheirValue) {
+    // Only CR and LF end a line: U+2028, U+2029 and U+0085 are a value's bytes.
+    for (const char* value : {"a\xE2\x80\xA9"
+                              "b",
+                              "\xE2\x80\xA8", "x\xC2\x85y"}) {
+        Put(Cfg(), "[S]\nk=old\nnext=1\n");
+        ASSERT_TRUE(Write("S", "k", value));
+        EXPECT_EQ(Get(Cfg()), std::string("[S]\nk=") + value + "\nnext=1\n");
+        EXPECT_EQ(Read("S", "k"), value);
+        EXPECT_EQ(Read("S", "next"), "1");
+    }
+}
+
 TEST_F(ProfileTest, NamesAndValuesAFileCannotHoldAreRefused) {
     Put(Cfg(), "[S]\nk=v\n");
     const std::string before = Get(Cfg());
@@ -364,6 +387,73 @@ TEST_F(ProfileTest, UnreadableTargetIsNeverOverwritten) {
     fs::create_directory(Cfg());
     EXPECT_FALSE(Write("S", "k", "v"));
     EXPECT_TRUE(fs::is_directory(Cfg()));
+}
+
+TEST_F(ProfileTest, AReadOnlyFileIsNeverReplaced) {
+    // Like the Windows read-only attribute, for root too.
+    const std::string before = "[S]\r\nk=v\r\n";
+    for (const unsigned mode : {0444u, 0400u, 0u}) {
+        Put(Cfg(), before);
+        ASSERT_EQ(::chmod(Cfg().c_str(), mode), 0);
+        EXPECT_FALSE(Write("S", "k", "changed")) << std::oct << mode;
+        EXPECT_FALSE(Write("S", "new", "1")) << std::oct << mode;
+        EXPECT_TRUE(Write("S", "k", "v")) << "a value already stored needs no write";
+        ::chmod(Cfg().c_str(), 0600);
+        EXPECT_EQ(Get(Cfg()), before);
+        EXPECT_EQ(Entries(Dir()), std::set<std::string>{"tavro.cfg"});
+    }
+}
+
+// Runs `work` in `count` child processes at once and waits for all of them.
+void InChildren(int count, const std::function<void(int child)>& work) {
+    std::vector<pid_t> children;
+    for (int i = 0; i < count; ++i) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            work(i);
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children)
+        ::waitpid(pid, nullptr, 0);
+}
+
+TEST_F(ProfileTest, KilledWritersLeaveNoDebris) {
+    Put(Cfg(), "[S]\nk=0\n");
+    for (int round = 0; round < 6; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i)
+                WritePrivateProfileStringA("S", "k", std::to_string(i).c_str(), Cfg().c_str());
+        }
+        ::usleep(15000 + round * 4000);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        EXPECT_EQ(Entries(Dir()), std::set<std::string>{"tavro.cfg"}) << round;
+        EXPECT_NE(Read("S", "k", "torn"), "torn");
+    }
+}
+
+TEST_F(ProfileTest, ConcurrentWritersLoseNoWrite) {
+    // Two launchers storing their settings at the same moment.
+    constexpr int kKeys = 40;
+    Put(Cfg(), "[S]\n");
+    InChildren(2, [this](int child) {
+        for (int i = 0; i < kKeys; ++i) {
+            const std::string key = "c" + std::to_string(child) + "k" + std::to_string(i);
+            if (!WritePrivateProfileStringA("S", key.c_str(), "1", Cfg().c_str()))
+                ::_exit(1);
+        }
+    });
+    for (int child = 0; child < 2; ++child) {
+        for (int i = 0; i < kKeys; ++i) {
+            const std::string key = "c" + std::to_string(child) + "k" + std::to_string(i);
+            EXPECT_EQ(Read("S", key.c_str(), "lost"), "1") << key;
+        }
+    }
+    EXPECT_EQ(Entries(Dir()), std::set<std::string>{"tavro.cfg"});
 }
 
 } // namespace
