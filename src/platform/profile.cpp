@@ -46,10 +46,20 @@ bool IsLineBreak(char c) {
     return c == '\r' || c == '\n';
 }
 
+// Blanks around names and values in the file's lines.
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front()))
         s.remove_prefix(1);
     while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Windows trims only spaces from the names a caller passes in.
+std::string_view TrimSpaces(std::string_view s) {
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
         s.remove_suffix(1);
     return s;
 }
@@ -131,12 +141,10 @@ LineInfo Classify(std::string_view text) {
     if (t.empty()) {
         info.kind = LineKind::Blank;
     } else if (t.front() == '[') {
-        // A `[` without `]` opens nothing; the line is simply not understood.
+        // The name ends at the first `]`, or with the line when it has none.
         const std::size_t close = t.find(']', 1);
-        if (close != std::string_view::npos) {
-            info.kind = LineKind::Section;
-            info.name = Trim(t.substr(1, close - 1));
-        }
+        info.kind = LineKind::Section;
+        info.name = Trim(t.substr(1, close == std::string_view::npos ? close : close - 1));
     } else if (t.front() == ';') {
         info.kind = LineKind::Comment;
     } else {
@@ -415,7 +423,8 @@ std::optional<std::string> LookUpValue(const char* path, std::string_view sectio
     while (lines.Next(text)) {
         const KeyMatcher::Verdict verdict = matcher.Feed(text);
         if (verdict == KeyMatcher::Verdict::Found) {
-            if (!matcher.Info().value.empty())
+            // `key=` is the empty string; a key without `=` has no value.
+            if (matcher.Info().equals)
                 value = std::string(Unquote(matcher.Info().value));
             break;
         }
@@ -621,15 +630,22 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
     if (!buffer || size == 0)
         return 0;
     std::optional<std::string> found;
-    if (section && key && path && !Trim(key).empty()) {
+    if (section && key && path && !TrimSpaces(key).empty()) {
         try {
-            found = LookUpValue(path, Trim(section), Trim(key));
+            found = LookUpValue(path, TrimSpaces(section), TrimSpaces(key));
         } catch (const std::bad_alloc&) {
             // A line too long to hold: the default, as for any unreadable file.
         }
     }
-    std::string_view result =
-        found ? std::string_view(*found) : std::string_view(defaultValue ? defaultValue : "");
+    std::string_view result;
+    if (found) {
+        result = *found;
+    } else {
+        // The default loses its trailing spaces, as on Windows.
+        result = defaultValue ? defaultValue : "";
+        while (!result.empty() && result.back() == ' ')
+            result.remove_suffix(1);
+    }
     // The caller sees a C string, so a NUL in the file ends the value there.
     result = result.substr(0, std::min(result.find('\0'), result.size()));
     const std::size_t count = std::min<std::size_t>(result.size(), size - 1);
@@ -642,13 +658,19 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
                                 const char* path) {
     if (!section || !key || !value || !path || !*path)
         return FALSE;
-    const std::string_view sectionName = Trim(section);
-    const std::string_view keyName = Trim(key);
+    const std::string_view sectionName = TrimSpaces(section);
+    const std::string_view keyName = TrimSpaces(key);
     const std::string_view rawValue = value;
-    if (HasLineBreak(sectionName) || sectionName.find(']') != std::string_view::npos)
+    // Other blanks at a name's ends would be trimmed when the file is read,
+    // so the name could not be found again.
+    const auto blankEnds = [](std::string_view name) {
+        return !name.empty() && (IsBlank(name.front()) || IsBlank(name.back()));
+    };
+    if (HasLineBreak(sectionName) || sectionName.find(']') != std::string_view::npos ||
+        blankEnds(sectionName))
         return FALSE;
     if (keyName.empty() || HasLineBreak(keyName) || keyName.find('=') != std::string_view::npos ||
-        keyName.front() == '[' || keyName.front() == ';')
+        keyName.front() == '[' || keyName.front() == ';' || blankEnds(keyName))
         return FALSE;
     if (HasLineBreak(rawValue))
         return FALSE;

@@ -67,12 +67,51 @@ TEST_F(ProfileTest, FirstSectionAndFirstKeyWin) {
     EXPECT_EQ(Read("A", "later", "none"), "none");
 }
 
-TEST_F(ProfileTest, EmptyValuesAndBareKeysGiveTheDefault) {
-    Put(Cfg(), "[S]\nempty=\nblank=   \nbare\nquoted=\"\"\n");
-    EXPECT_EQ(Read("S", "empty", "d"), "d");
-    EXPECT_EQ(Read("S", "blank", "d"), "d");
-    EXPECT_EQ(Read("S", "bare", "d"), "d");
-    EXPECT_EQ(Read("S", "quoted", "d"), "");
+// How Windows reads a profile file, one group of rows per rule.
+TEST_F(ProfileTest, WindowsReadingRules) {
+    struct Case {
+        const char* file;
+        const char* section;
+        const char* key;
+        const char* def;
+        const char* expected;
+    };
+    const Case cases[] = {
+        // `key=` with nothing after it is the empty string; a bare key is absent.
+        {"[S]\nempty=\n", "S", "empty", "d", ""},
+        {"[S]\nblank= \t\v\n", "S", "blank", "d", ""},
+        {"[S]\nquoted=\"\"\n", "S", "quoted", "d", ""},
+        {"[S]\nbare\n", "S", "bare", "d", "d"},
+        {"[S]\nbare\nbare=later\n", "S", "bare", "d", "d"},
+        // The default loses its trailing spaces, and only those.
+        {"", "S", "k", "default  ", "default"},
+        {"", "S", "k", "one two  ", "one two"},
+        {"", "S", "k", "  lead", "  lead"},
+        {"", "S", "k", "tab\t", "tab\t"},
+        {"", "S", "k", "   ", ""},
+        // Names passed in lose their spaces, not tabs or vertical tabs.
+        {"[S]\nk=v\n", "  S  ", " k ", "d", "v"},
+        {"[S]\nk=v\n", "\tS", "k", "d", "d"},
+        {"[S]\nk=v\n", "S", "k\t", "d", "d"},
+        {"[S]\nk=v\n", "S\v", "k", "d", "d"},
+        // In the file, spaces, tabs and vertical tabs around names and values go.
+        {" \t[ \tS\v ]\n\t k \v=\v v \t\n", "S", "k", "d", "v"},
+        {"[S]\n\tk\t=\t\"\tq\t\"\t\n", "S", "k", "d", "\tq\t"},
+        // A section line without `]` names a section to its end; the first `]`
+        // ends a name.
+        {"[General\nk=v\n", "General", "k", "d", "v"},
+        {"[ General \t\nk=v\n", "General", "k", "d", "v"},
+        {"[Top]\nk=top\n[broken\nk=b\n", "Top", "k", "d", "top"},
+        {"[Top]\nk=top\n[broken\nafter=1\n", "Top", "after", "d", "d"},
+        {"[a]b]\nk=v\n", "a", "k", "d", "v"},
+        {"[a]b]\nk=v\n", "a]b", "k", "d", "d"},
+        {"[]\nk=nameless\n", "", "k", "d", "nameless"},
+    };
+    for (const Case& c : cases) {
+        Put(Cfg(), c.file);
+        EXPECT_EQ(Read(c.section, c.key, c.def), c.expected)
+            << "file \"" << c.file << "\" [" << c.section << "] " << c.key;
+    }
 }
 
 TEST_F(ProfileTest, MatchingQuotesAreRemovedOthersKept) {
@@ -114,12 +153,10 @@ TEST_F(ProfileTest, AnyLineBreakSplitsLines) {
 }
 
 TEST_F(ProfileTest, OddLinesAreNotSectionsOrKeys) {
-    // A byte order mark, a `[` without `]`, comments and lines before any
-    // section: none of them may open a section or be taken for a key.
-    Put(Cfg(), "\xEF\xBB\xBF[Top]\nk=top\n[broken\nafter=still top\n;k=comment\n[S]\n;x=1\n");
+    // A byte order mark, comments and lines before any section: none of them
+    // may open a section or be taken for a key.
+    Put(Cfg(), "\xEF\xBB\xBF[Top]\nk=top\n;k=comment\n[S]\n;x=1\n");
     EXPECT_EQ(Read("Top", "k"), "top");
-    EXPECT_EQ(Read("Top", "after"), "still top");
-    EXPECT_EQ(Read("broken", "after", "d"), "d");
     EXPECT_EQ(Read("S", ";x", "d"), "d");
     Put(Cfg(), "orphan=1\n[S]\n");
     EXPECT_EQ(Read("S", "orphan", "d"), "d");
@@ -296,6 +333,21 @@ TEST_F(ProfileTest, UnicodeLineSeparatorsStayInsideTheirValue) {
     }
 }
 
+TEST_F(ProfileTest, WindowsWritingRules) {
+    // Spaces around the names passed in are not written.
+    ASSERT_TRUE(Write("  Video ", " mode  ", "x"));
+    EXPECT_EQ(Get(Cfg()), "[Video]\nmode=x\n");
+    // An empty value is stored as `key=` and reads back as "".
+    ASSERT_TRUE(Write("Video", "mode", ""));
+    EXPECT_EQ(Get(Cfg()), "[Video]\nmode=\n");
+    EXPECT_EQ(Read("Video", "mode", "d"), "");
+    // A section line without `]` is the section a write goes to.
+    Put(Cfg(), "[General\r\nk=v\r\n");
+    ASSERT_TRUE(Write("General", "k", "w"));
+    ASSERT_TRUE(Write("General", "n", "1"));
+    EXPECT_EQ(Get(Cfg()), "[General\r\nk=w\r\nn=1\r\n");
+}
+
 TEST_F(ProfileTest, NamesAndValuesAFileCannotHoldAreRefused) {
     Put(Cfg(), "[S]\nk=v\n");
     const std::string before = Get(Cfg());
@@ -307,6 +359,9 @@ TEST_F(ProfileTest, NamesAndValuesAFileCannotHoldAreRefused) {
     EXPECT_FALSE(Write("S", "  ", "v"));
     EXPECT_FALSE(Write("S", "[k", "v"));
     EXPECT_FALSE(Write("S", ";k", "v"));
+    // Tabs at a name's ends would be lost on reading, so such names are refused.
+    EXPECT_FALSE(Write("\tS", "k", "v"));
+    EXPECT_FALSE(Write("S", "k\v", "v"));
     EXPECT_FALSE(Write(nullptr, "k", "v"));
     EXPECT_FALSE(Write("S", nullptr, "v"));
     EXPECT_FALSE(Write("S", "k", nullptr));
