@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -679,17 +680,35 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
         const std::string target = WriteTarget(path);
         if (target.empty())
             return FALSE;
+        const std::string stored = EncodeValue(rawValue);
+        // The file as it is now, and as this write would leave it. Empty when
+        // the file cannot be read: such a file is never replaced.
+        const auto change = [&]() -> std::optional<std::pair<FileData, std::string>> {
+            FileData old = ReadWholeFile(target.c_str());
+            if (old.status == FileData::Failed)
+                return std::nullopt;
+            std::string updated = WithKeyStored(old.bytes, sectionName, keyName, stored);
+            return std::pair{std::move(old), std::move(updated)};
+        };
+        const auto unchanged = [](const std::pair<FileData, std::string>& c) {
+            return c.first.status == FileData::Ok && c.second == c.first.bytes;
+        };
+        // A value already stored needs neither the lock nor the disk: the usual
+        // case when a game is started again with the same settings.
+        auto first = change();
+        if (!first)
+            return FALSE;
+        if (unchanged(*first))
+            return TRUE;
         const DirectoryLock lock(target);
         if (lock.Busy())
             return FALSE;
-        const FileData old = ReadWholeFile(target.c_str());
-        if (old.status == FileData::Failed)
-            return FALSE; // never replace a file we could not read
-        const std::string updated =
-            WithKeyStored(old.bytes, sectionName, keyName, EncodeValue(rawValue));
-        if (old.status == FileData::Ok && updated == old.bytes)
-            return TRUE; // already stored: spare the disk a rewrite
-        return WriteFileAtomically(target, updated, nullptr) ? TRUE : FALSE;
+        const auto locked = change(); // another launcher may have written meanwhile
+        if (!locked)
+            return FALSE;
+        if (unchanged(*locked))
+            return TRUE;
+        return WriteFileAtomically(target, locked->second, nullptr) ? TRUE : FALSE;
     } catch (const std::bad_alloc&) {
         return FALSE; // a file too large to copy in memory stays as it is
     }
