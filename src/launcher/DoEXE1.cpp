@@ -97,7 +97,10 @@ void BuildCommandLine() {
 }
 
 void AppendDriverToCommandLine() {
-    CommandLine += QStringLiteral("-driver ") + platform::QuoteArgument(DriverFile);
+    // No driver selected: the line ends in "-driver " as it always has, not
+    // in an empty quoted argument.
+    CommandLine += QStringLiteral("-driver ") +
+                   (DriverFile.isEmpty() ? QString() : platform::QuoteArgument(DriverFile));
 }
 
 bool StartEmulator(const QString& commandLine) {

@@ -159,6 +159,9 @@ bool AtomicFile::Open() {
 }
 
 bool AtomicFile::MakeTemporary() {
+    // Even an unnamed file has a name for the instant before the rename, so
+    // a kill at that instant leaves one: every save looks for such debris.
+    RemoveStaleTemporaries(dirFd_);
     if (!forceNamed) {
         // An unnamed file vanishes by itself if the save never ends.
         fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
@@ -167,7 +170,6 @@ bool AtomicFile::MakeTemporary() {
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
             return Fail("no temporary file could be made beside it", errno);
     }
-    RemoveStaleTemporaries(dirFd_);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = NextTemporaryName();
         // 0666 lets the umask decide for a new file, as for any file created.

@@ -37,7 +37,7 @@ namespace platform {
 //   ".tavro-<pid>-<n>", so a target name of 255 bytes still works. A named
 //   temporary file that an interrupted save left behind (its process gone, or
 //   its lock free and the file older than a minute) is removed by the next
-//   save that makes a named temporary file in that directory.
+//   save in that directory.
 // - A file that did not exist is created with mode 0666 less the umask.
 // - Keeping the owner needs rights only root has; a save by another user that
 //   may write the file leaves it owned by that user, as any editor does.

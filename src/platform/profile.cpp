@@ -3,8 +3,9 @@
 // the one line they must and replace the file atomically.
 #include "platform/profile.h"
 
+#include "platform/atomic_file.h"
+
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,8 +14,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -28,6 +32,13 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 #endif
 constexpr std::size_t kReadBlock = TAVRO_PROFILE_READ_BLOCK;
 
+// A settings file is a few hundred bytes. A larger one than this is taken for
+// unreadable, so a corrupt or hostile file can neither stall nor exhaust us.
+constexpr std::size_t kMaxFileSize = std::size_t(1) << 20;
+
+// How long a write waits for another launcher's write to the same file.
+constexpr long kLockWaitMs = 2000;
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
 }
@@ -36,10 +47,20 @@ bool IsLineBreak(char c) {
     return c == '\r' || c == '\n';
 }
 
+// Blanks around names and values in the file's lines.
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front()))
         s.remove_prefix(1);
     while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Windows trims only spaces from the names a caller passes in.
+std::string_view TrimSpaces(std::string_view s) {
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
         s.remove_suffix(1);
     return s;
 }
@@ -121,12 +142,10 @@ LineInfo Classify(std::string_view text) {
     if (t.empty()) {
         info.kind = LineKind::Blank;
     } else if (t.front() == '[') {
-        // A `[` without `]` opens nothing; the line is simply not understood.
+        // The name ends at the first `]`, or with the line when it has none.
         const std::size_t close = t.find(']', 1);
-        if (close != std::string_view::npos) {
-            info.kind = LineKind::Section;
-            info.name = Trim(t.substr(1, close - 1));
-        }
+        info.kind = LineKind::Section;
+        info.name = Trim(t.substr(1, close == std::string_view::npos ? close : close - 1));
     } else if (t.front() == ';') {
         info.kind = LineKind::Comment;
     } else {
@@ -257,7 +276,8 @@ OpenedFile OpenRegularFile(const char* path) {
         file.status = (errno == ENOENT) ? OpenedFile::Missing : OpenedFile::Failed;
         return file;
     }
-    if (::fstat(file.fd, &file.st) != 0 || !S_ISREG(file.st.st_mode)) {
+    if (::fstat(file.fd, &file.st) != 0 || !S_ISREG(file.st.st_mode) ||
+        static_cast<std::size_t>(file.st.st_size) > kMaxFileSize) {
         ::close(file.fd);
         file.fd = -1;
         return file;
@@ -282,6 +302,10 @@ public:
     FileLineReader(int fd, std::size_t fileSize)
         : fd_(fd), block_(std::clamp<std::size_t>(
                        fileSize + 1, std::min<std::size_t>(4096, kReadBlock), kReadBlock)) {}
+
+    // True when the file grew past the size bound while it was read; Next
+    // then stopped as at a read error.
+    bool TooLarge() const { return tooLarge_; }
 
     // False at the end of the file or on a read error.
     bool Next(std::string_view& text) {
@@ -361,6 +385,11 @@ private:
         const ssize_t n = ReadSome(fd_, buffer_.data() + used, block_);
         if (n < 0)
             return false;
+        total_ += static_cast<std::size_t>(n);
+        if (total_ > kMaxFileSize) {
+            tooLarge_ = true; // it grew past the bound while being read
+            return false;
+        }
         buffer_.resize(used + static_cast<std::size_t>(n));
         eof_ = (n == 0);
         return true;
@@ -376,8 +405,10 @@ private:
     std::size_t nextLf_ = kNone;
     std::size_t crSearched_ = 0; // no CR in [scan_, crSearched_)
     std::size_t lfSearched_ = 0; // no LF in [scan_, lfSearched_)
+    std::size_t total_ = 0;      // bytes read from the file so far
     bool eof_ = false;
     bool first_ = true;
+    bool tooLarge_ = false;
 };
 
 // The value of a key, as a read returns it; nothing when the default applies.
@@ -393,7 +424,8 @@ std::optional<std::string> LookUpValue(const char* path, std::string_view sectio
     while (lines.Next(text)) {
         const KeyMatcher::Verdict verdict = matcher.Feed(text);
         if (verdict == KeyMatcher::Verdict::Found) {
-            if (!matcher.Info().value.empty())
+            // `key=` is the empty string; a key without `=` has no value.
+            if (matcher.Info().equals)
                 value = std::string(Unquote(matcher.Info().value));
             break;
         }
@@ -401,6 +433,8 @@ std::optional<std::string> LookUpValue(const char* path, std::string_view sectio
             break;
     }
     ::close(file.fd);
+    if (lines.TooLarge())
+        return std::nullopt;
     return value;
 }
 
@@ -433,67 +467,16 @@ FileData ReadWholeFile(const char* path) {
         if (n == 0)
             break;
         used += static_cast<std::size_t>(n);
+        if (used > kMaxFileSize) {
+            ::close(file.fd);
+            data.bytes.clear();
+            return data;
+        }
     }
     ::close(file.fd);
     data.bytes.resize(used);
     data.status = FileData::Ok;
     return data;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// Writes bytes to a new file beside `target`, flushes it to disk and renames it
-// over `target`. Nothing of the old file is touched until the rename, and the
-// temporary file is removed on any failure.
-bool ReplaceFile(const std::string& target, std::string_view bytes, const struct stat* old) {
-    const std::size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    if (base.empty())
-        return false;
-
-    static std::atomic<unsigned> counter = 0;
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = dir + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
-               std::to_string(counter++);
-        // 0666 lets the umask decide for a new file, as for any file created.
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-
-    bool ok = WriteAll(fd, bytes);
-    if (ok && old) {
-        ok = ::fchmod(fd, old->st_mode & 07777) == 0;
-        if (ok && (old->st_uid != ::geteuid() || old->st_gid != ::getegid())) {
-            // Only possible for root; a file we cannot hand back stays ours.
-            if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
-                // not fatal: the content is what matters
-            }
-        }
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
 }
 
 // The line break the file already uses; LF for a file that has none.
@@ -598,6 +581,49 @@ std::string WriteTarget(const char* path) {
     return target;
 }
 
+// An exclusive lock that makes one write's read, change and replacement one
+// step for every launcher writing the same file. The lock is taken on the
+// file's directory: it stays put while the file itself is replaced by rename,
+// exists before the file does, and leaves nothing behind, where a lock file
+// beside tavro.cfg would be one more file in the emulator's directory.
+class DirectoryLock {
+public:
+    explicit DirectoryLock(const std::string& file) {
+        const std::size_t slash = file.rfind('/');
+        const std::string dir = slash == std::string::npos ? "."
+                                : slash == 0               ? "/"
+                                                           : file.substr(0, slash);
+        fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0)
+            return; // the write itself will say what is wrong
+        // Another launcher holds the lock for milliseconds; wait a bounded
+        // time so that one stopped in the middle cannot freeze this one.
+        for (long waited = 0; ::flock(fd_, LOCK_EX | LOCK_NB) != 0; waited += 2) {
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return; // no locks on this file system: the write stays atomic
+            if (waited >= kLockWaitMs) {
+                busy_ = true;
+                return;
+            }
+            const timespec pause{0, 2'000'000};
+            ::nanosleep(&pause, nullptr);
+        }
+    }
+    ~DirectoryLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+    // True when another writer kept the lock for the whole wait.
+    bool Busy() const { return busy_; }
+
+private:
+    int fd_ = -1;
+    bool busy_ = false;
+};
+
 } // namespace
 
 DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
@@ -605,15 +631,22 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
     if (!buffer || size == 0)
         return 0;
     std::optional<std::string> found;
-    if (section && key && path && !Trim(key).empty()) {
+    if (section && key && path && !TrimSpaces(key).empty()) {
         try {
-            found = LookUpValue(path, Trim(section), Trim(key));
+            found = LookUpValue(path, TrimSpaces(section), TrimSpaces(key));
         } catch (const std::bad_alloc&) {
             // A line too long to hold: the default, as for any unreadable file.
         }
     }
-    std::string_view result =
-        found ? std::string_view(*found) : std::string_view(defaultValue ? defaultValue : "");
+    std::string_view result;
+    if (found) {
+        result = *found;
+    } else {
+        // The default loses its trailing spaces, as on Windows.
+        result = defaultValue ? defaultValue : "";
+        while (!result.empty() && result.back() == ' ')
+            result.remove_suffix(1);
+    }
     // The caller sees a C string, so a NUL in the file ends the value there.
     result = result.substr(0, std::min(result.find('\0'), result.size()));
     const std::size_t count = std::min<std::size_t>(result.size(), size - 1);
@@ -626,13 +659,19 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
                                 const char* path) {
     if (!section || !key || !value || !path || !*path)
         return FALSE;
-    const std::string_view sectionName = Trim(section);
-    const std::string_view keyName = Trim(key);
+    const std::string_view sectionName = TrimSpaces(section);
+    const std::string_view keyName = TrimSpaces(key);
     const std::string_view rawValue = value;
-    if (HasLineBreak(sectionName) || sectionName.find(']') != std::string_view::npos)
+    // Other blanks at a name's ends would be trimmed when the file is read,
+    // so the name could not be found again.
+    const auto blankEnds = [](std::string_view name) {
+        return !name.empty() && (IsBlank(name.front()) || IsBlank(name.back()));
+    };
+    if (HasLineBreak(sectionName) || sectionName.find(']') != std::string_view::npos ||
+        blankEnds(sectionName))
         return FALSE;
     if (keyName.empty() || HasLineBreak(keyName) || keyName.find('=') != std::string_view::npos ||
-        keyName.front() == '[' || keyName.front() == ';')
+        keyName.front() == '[' || keyName.front() == ';' || blankEnds(keyName))
         return FALSE;
     if (HasLineBreak(rawValue))
         return FALSE;
@@ -641,15 +680,35 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
         const std::string target = WriteTarget(path);
         if (target.empty())
             return FALSE;
-        const FileData old = ReadWholeFile(target.c_str());
-        if (old.status == FileData::Failed)
-            return FALSE; // never replace a file we could not read
-        const std::string updated =
-            WithKeyStored(old.bytes, sectionName, keyName, EncodeValue(rawValue));
-        if (old.status == FileData::Ok && updated == old.bytes)
-            return TRUE; // already stored: spare the disk a rewrite
-        const struct stat* oldStat = old.status == FileData::Ok ? &old.st : nullptr;
-        return ReplaceFile(target, updated, oldStat) ? TRUE : FALSE;
+        const std::string stored = EncodeValue(rawValue);
+        // The file as it is now, and as this write would leave it. Empty when
+        // the file cannot be read: such a file is never replaced.
+        const auto change = [&]() -> std::optional<std::pair<FileData, std::string>> {
+            FileData old = ReadWholeFile(target.c_str());
+            if (old.status == FileData::Failed)
+                return std::nullopt;
+            std::string updated = WithKeyStored(old.bytes, sectionName, keyName, stored);
+            return std::pair{std::move(old), std::move(updated)};
+        };
+        const auto unchanged = [](const std::pair<FileData, std::string>& c) {
+            return c.first.status == FileData::Ok && c.second == c.first.bytes;
+        };
+        // A value already stored needs neither the lock nor the disk: the usual
+        // case when a game is started again with the same settings.
+        auto first = change();
+        if (!first)
+            return FALSE;
+        if (unchanged(*first))
+            return TRUE;
+        const DirectoryLock lock(target);
+        if (lock.Busy())
+            return FALSE;
+        const auto locked = change(); // another launcher may have written meanwhile
+        if (!locked)
+            return FALSE;
+        if (unchanged(*locked))
+            return TRUE;
+        return WriteFileAtomically(target, locked->second, nullptr) ? TRUE : FALSE;
     } catch (const std::bad_alloc&) {
         return FALSE; // a file too large to copy in memory stays as it is
     }

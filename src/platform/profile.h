@@ -9,22 +9,48 @@ namespace platform {
 
 // Copies the value of `key` in `section` of the file at `path` into `buffer`,
 // cut to size - 1 characters and NUL-terminated, and returns the number of
-// characters copied. A missing file, section or key, or a key without a value,
-// gives `defaultValue` (null counts as ""). A null section or key gives the
-// default too. Names are trimmed and compared without regard to ASCII case;
-// the first matching section and, in it, the first matching key win. Reads the
-// file afresh on every call.
+// characters copied. Reads the file afresh on every call. As on Windows:
+// - A missing file, section or key, or a key line without `=`, gives
+//   `defaultValue` (null counts as "") without its trailing spaces; `key=`
+//   with nothing after it gives "". A null section or key gives the default.
+// - The names passed in lose their spaces at both ends (not tabs or vertical
+//   tabs) and are compared without regard to ASCII case; the first section of
+//   that name and, in it, the first key of that name win.
+// - In the file, blanks (space, tab, vertical tab, form feed) around section
+//   names, key names and values are ignored, and a value in matching single
+//   or double quotes loses them. A line whose first non-blank character is `[`
+//   opens a section named up to the first `]`, or to the line's end when it
+//   has none. Lines starting with `;` are comments. CR, LF and CRLF end lines.
+// Differences from Windows, on purpose:
+// - A UTF-8 byte order mark at the start of the file is skipped (Windows
+//   takes it for part of the first line, so it loses the first section).
+// - A file over 1 MiB is taken for unreadable and gives the default, so a
+//   corrupt or hostile file cannot stall the program.
+// - A NUL byte in a value ends it there.
 DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
                                char* buffer, DWORD size, const char* path);
 
 // Stores `value` under `key` in `section` of the file at `path`: an existing
 // key is changed in place, a new key goes after the last key of its section, a
-// new section at the end of the file, and a missing file is created. Every
-// other line keeps its exact bytes and the file keeps its line-ending style.
-// The file is replaced atomically (temporary file, fsync, rename), so on
-// failure the old file stays whole and FALSE is returned. Names or values that
-// a profile file cannot hold (line breaks; `=`, a leading `[` or `;` in a key;
-// `]` in a section) and null arguments are refused with FALSE.
+// new section at the end of the file, and a missing file is created. The names
+// lose their spaces at both ends; an existing section or key keeps its
+// spelling. Every other line keeps its exact bytes and the file keeps its
+// line-ending style. A value already stored returns TRUE without a write.
+// The file is replaced by AtomicFile (atomic_file.h): on any failure the old
+// file stays whole and FALSE is returned. Writers of the same file take turns
+// through an exclusive lock on its directory (a write waits at most 2 s for
+// another, then fails).
+// Differences from Windows, on purpose:
+// - A new file gets LF line ends (Windows writes CRLF); both read the other's.
+// - A value that reading would change (blanks at either end, or a pair of
+//   enclosing quotes) is written in double quotes so it reads back as given.
+// - Names or values that the file cannot hold are refused with FALSE: line
+//   breaks; `]` or blanks other than spaces at the ends of a section name;
+//   `=`, a leading `[` or `;`, or such blanks at the ends of a key name.
+// - A read-only file (no write bit, or not writable for the effective user,
+//   root included), a file with more than one hard link and a file over 1 MiB
+//   are never replaced: FALSE.
+// - Null arguments are refused with FALSE (Windows deletes keys or sections).
 BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                 const char* path);
 

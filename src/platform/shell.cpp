@@ -22,52 +22,65 @@ namespace platform {
 
 QStringList SplitCommandLine(const QString& commandLine) {
     QStringList args;
-    QString current;
-    bool inArgument = false; // something (even "") has started an argument
-    bool quoted = false;
     const qsizetype n = commandLine.size();
-    for (qsizetype i = 0; i < n;) {
-        const QChar c = commandLine[i];
-        if (c == u'\\') {
-            qsizetype run = 0;
-            while (i + run < n && commandLine[i + run] == u'\\')
-                ++run;
-            inArgument = true;
-            if (i + run < n && commandLine[i + run] == u'"') {
-                current.append(QString(run / 2, u'\\'));
-                if (run % 2 == 1) {
-                    current.append(u'"');
-                } else {
-                    quoted = !quoted;
-                }
-                i += run + 1;
-            } else {
-                current.append(QString(run, u'\\'));
-                i += run;
-            }
-        } else if (c == u'"') {
+    const auto isBlank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    qsizetype i = 0;
+    while (i < n && isBlank(commandLine[i]))
+        ++i;
+    if (i == n)
+        return args;
+
+    // The program's name: quotes group and are dropped, nothing else is special.
+    QString current;
+    bool quoted = false;
+    for (; i < n && (quoted || !isBlank(commandLine[i])); ++i) {
+        if (commandLine[i] == u'"')
             quoted = !quoted;
-            inArgument = true;
+        else
+            current.append(commandLine[i]);
+    }
+    args.append(current);
+
+    // The arguments.
+    for (;;) {
+        while (i < n && isBlank(commandLine[i]))
             ++i;
-        } else if ((c == u' ' || c == u'\t') && !quoted) {
-            if (inArgument)
-                args.append(current);
-            current.clear();
-            inArgument = false;
-            ++i;
-        } else {
-            current.append(c);
-            inArgument = true;
+        if (i == n)
+            return args;
+        current.clear();
+        quoted = false;
+        while (i < n && (quoted || !isBlank(commandLine[i]))) {
+            qsizetype backslashes = 0;
+            while (i < n && commandLine[i] == u'\\') {
+                ++backslashes;
+                ++i;
+            }
+            if (i == n || commandLine[i] != u'"') {
+                current.append(QString(backslashes, u'\\'));
+                if (i < n && (quoted || !isBlank(commandLine[i])))
+                    current.append(commandLine[i++]);
+                continue;
+            }
+            // Backslashes before a quote: each pair gives one; an odd one
+            // left over makes the quote a literal one.
+            current.append(QString(backslashes / 2, u'\\'));
+            if (backslashes % 2 == 1) {
+                current.append(u'"');
+            } else if (quoted && i + 1 < n && commandLine[i + 1] == u'"') {
+                current.append(u'"'); // "" inside quotes: one quote, still quoted
+                ++i;
+            } else {
+                quoted = !quoted;
+            }
             ++i;
         }
-    }
-    if (inArgument)
         args.append(current);
-    return args;
+    }
 }
 
 QString QuoteArgument(const QString& argument) {
-    if (!argument.contains(u' ') && !argument.contains(u'\t') && !argument.contains(u'"'))
+    if (!argument.isEmpty() && !argument.contains(u' ') && !argument.contains(u'\t') &&
+        !argument.contains(u'"'))
         return argument;
     QString out;
     out.reserve(argument.size() + 2);

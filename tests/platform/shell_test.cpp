@@ -30,31 +30,48 @@ namespace {
 
 // ---------------------------------------------------------------- splitting
 
-TEST(SplitCommandLine, BlanksAndTabsSeparateQuotesGroup) {
-    EXPECT_EQ(SplitCommandLine("morvel -640x400 -driver game.drv"),
-              QStringList({"morvel", "-640x400", "-driver", "game.drv"}));
-    EXPECT_EQ(SplitCommandLine("  a \t\t b  "), QStringList({"a", "b"}));
-    EXPECT_EQ(SplitCommandLine("morvel -driver "), QStringList({"morvel", "-driver"}));
-    EXPECT_EQ(SplitCommandLine("a \"b c\" d"), QStringList({"a", "b c", "d"}));
-    EXPECT_EQ(SplitCommandLine("a\"b c\"d"), QStringList({"ab cd"}));
-    EXPECT_EQ(SplitCommandLine("a \"\" b"), QStringList({"a", "", "b"}));
-    EXPECT_EQ(SplitCommandLine("a \"tab\there\""), QStringList({"a", "tab\there"}));
-    // An unclosed quote runs to the end of the line.
-    EXPECT_EQ(SplitCommandLine("a \"b c "), QStringList({"a", "b c "}));
-    EXPECT_TRUE(SplitCommandLine("").isEmpty());
-    EXPECT_TRUE(SplitCommandLine(" \t ").isEmpty());
-}
-
-TEST(SplitCommandLine, BackslashRules) {
-    // Backslashes not before a quote are literal.
-    EXPECT_EQ(SplitCommandLine(R"(a\\b c\)"), QStringList({R"(a\\b)", R"(c\)"}));
-    // 2n backslashes + quote: n backslashes, and the quote toggles grouping.
-    EXPECT_EQ(SplitCommandLine(R"("a\\" b)"), QStringList({R"(a\)", "b"}));
-    EXPECT_EQ(SplitCommandLine(R"(a\\\\"b c")"), QStringList({R"(a\\b c)"}));
-    // 2n+1 backslashes + quote: n backslashes and a literal quote.
-    EXPECT_EQ(SplitCommandLine(R"(a\"b c)"), QStringList({R"(a"b)", "c"}));
-    EXPECT_EQ(SplitCommandLine(R"(a\\\"b)"), QStringList({R"(a\"b)"}));
-    EXPECT_EQ(SplitCommandLine(R"("x \"y\" z")"), QStringList({R"(x "y" z)"}));
+// Lines split as the C runtime gives them to a program's main, one group of
+// rows per rule; the first word is the program's name.
+TEST(SplitCommandLine, CRuntimeRules) {
+    const struct {
+        const char* line;
+        QStringList args;
+    } cases[] = {
+        // Blanks and tabs separate; double quotes group, also inside a word.
+        {"morvel -640x400 -driver game.drv", {"morvel", "-640x400", "-driver", "game.drv"}},
+        {"  p \t\t b  ", {"p", "b"}},
+        {"p a\"b c\"d", {"p", "ab cd"}},
+        {"p \"\" b", {"p", "", "b"}},
+        {"p \"tab\there\"", {"p", "tab\there"}},
+        {"p \"b c ", {"p", "b c "}}, // an unclosed quote runs to the end
+        {"", {}},
+        {" \t ", {}},
+        // Microsoft's documented examples.
+        {R"(p "a b c" d e)", {"p", "a b c", "d", "e"}},
+        {R"(p "ab\"c" "\\" d)", {"p", R"(ab"c)", R"(\)", "d"}},
+        {R"(p a\\\b d"e f"g h)", {"p", R"(a\\\b)", "de fg", "h"}},
+        {R"(p a\\\"b c d)", {"p", R"(a\"b)", "c", "d"}},
+        {R"(p a\\\\"b c" d e)", {"p", R"(a\\b c)", "d", "e"}},
+        {R"(p a"b"" c d)", {"p", R"(ab" c d)"}},
+        // Backslashes: literal unless before a quote; 2n give n and the quote
+        // groups, 2n+1 give n and a literal quote.
+        {R"(p a\\b c\)", {"p", R"(a\\b)", R"(c\)"}},
+        {R"(p "a\\" b)", {"p", R"(a\)", "b"}},
+        {R"(p "x \"y\" z")", {"p", R"(x "y" z)"}},
+        // Inside quotes a doubled quote is one literal quote, and the quotes go on.
+        {R"(p "a""b")", {"p", R"(a"b)"}},
+        {R"(p "a"" b" c)", {"p", R"(a" b)", "c"}},
+        {R"(p """")", {"p", R"(")"}},
+        {R"(p """""" x)", {"p", R"("")", "x"}},
+        {R"(p a""b)", {"p", "ab"}},
+        {R"(p "a\\""b")", {"p", R"(a\"b)"}},
+        // The program's name: quotes group, backslashes are plain characters.
+        {R"("C:\Program Files\morvel.exe" -x)", {R"(C:\Program Files\morvel.exe)", "-x"}},
+        {R"("dir\"morvel a)", {R"(dir\morvel)", "a"}},
+        {R"(mor""vel a\"b)", {"morvel", R"(a"b)"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SplitCommandLine(c.line), c.args) << c.line;
 }
 
 TEST(SplitCommandLine, ShellCharactersStayLiteral) {
@@ -63,7 +80,8 @@ TEST(SplitCommandLine, ShellCharactersStayLiteral) {
 }
 
 TEST(QuoteArgument, PlainNamesStayUnchanged) {
-    for (const QString& name : {QString("game.drv"), QString(""), QString(R"(back\slash\)"),
+    EXPECT_EQ(QuoteArgument(""), "\"\"");
+    for (const QString& name : {QString("game.drv"), QString(R"(back\slash\)"),
                                 QString("a;b|c$(x)`y`*~"), QString("ñandú.drv")}) {
         EXPECT_EQ(QuoteArgument(name), name);
     }
@@ -76,16 +94,55 @@ TEST(QuoteArgument, QuotedNamesSplitBackToThemselves) {
     EXPECT_EQ(QuoteArgument(R"(a\"b)"), R"("a\\\"b")");
 
     const QStringList nasty = {
-        "my game.drv",      "two  blanks",  " leading",       "trailing ",
-        "tab\tname",        "\"",           "\"\"",           R"(end\ )",
-        R"(a b\)",          R"(a b\\)",     R"(q\"uote x)",   R"(\\" \\)",
-        "a;b | $(c) `d` ~", "* glob *.drv", "é ü ß 日本.drv", R"(\"\\"\\\" )",
-        "-driver x.drv",    "\t",           R"(\ \ \)",       "x\"",
+        "my game.drv",
+        "two  blanks",
+        " leading",
+        "trailing ",
+        "tab\tname",
+        "\"",
+        "\"\"",
+        R"(end\ )",
+        R"(a b\)",
+        R"(a b\\)",
+        R"(q\"uote x)",
+        R"(\\" \\)",
+        "a;b | $(c) `d` ~",
+        "* glob *.drv",
+        "é ü ß 日本.drv",
+        R"(\"\\"\\\" )",
+        "-driver x.drv",
+        "\t",
+        R"(\ \ \)",
+        "x\"",
+        "",
+        R"(a""b)",
+        R"("" "")",
     };
     for (const QString& name : nasty) {
         const QString line = "morvel -driver " + QuoteArgument(name);
         EXPECT_EQ(SplitCommandLine(line), QStringList({"morvel", "-driver", name}))
             << line.toStdString();
+    }
+}
+
+TEST(QuoteArgument, EveryShortStringRoundTrips) {
+    // Every string of up to five characters from the ones the rules treat
+    // specially, each as the only argument and between two others.
+    const QString alphabet = QStringLiteral("a \t\"\\");
+    QStringList strings{QString()};
+    for (qsizetype from = 0, length = 0; length < 5; ++length) {
+        const qsizetype to = strings.size();
+        for (qsizetype i = from; i < to; ++i) {
+            for (const QChar c : alphabet)
+                strings.append(strings[i] + c);
+        }
+        from = to;
+    }
+    for (const QString& s : std::as_const(strings)) {
+        const QString q = QuoteArgument(s);
+        ASSERT_EQ(SplitCommandLine("p " + q), QStringList({"p", s})) << q.toStdString();
+        ASSERT_EQ(SplitCommandLine("p x " + q + " y"), QStringList({"p", "x", s, "y"}))
+            << q.toStdString();
     }
 }
 
