@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -199,6 +200,43 @@ void ReapLater(pid_t pid) {
     }
 }
 
+// The interpreter a script names on its "#!" line, as the system reads it:
+// after the "#!" and any blanks, up to the next blank or line end. Empty for
+// a file that is not such a script.
+QByteArray ScriptInterpreter(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    char head[256];
+    const ssize_t got = ::read(fd, head, sizeof head);
+    ::close(fd);
+    if (got < 2 || head[0] != '#' || head[1] != '!')
+        return {};
+    const QByteArrayView line(head + 2, got - 2);
+    qsizetype start = 0;
+    while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
+        ++start;
+    qsizetype end = start;
+    while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '\n' &&
+           line[end] != '\0')
+        ++end;
+    return line.sliced(start, end - start).toByteArray();
+}
+
+// Why a program that was found could not be started. The exec's "No such
+// file or directory" for a file that is there means its interpreter is not.
+QString StartFailure(const QString& path, int err) {
+    if (err == ENOENT) {
+        const QByteArray interpreter = ScriptInterpreter(QFile::encodeName(path));
+        struct stat st {};
+        if (!interpreter.isEmpty() && ::stat(interpreter.constData(), &st) != 0)
+            return QStringLiteral("%1 could not be started: its interpreter %2 was not found.")
+                .arg(path, QFile::decodeName(interpreter));
+    }
+    return QStringLiteral("%1 could not be started: %2.")
+        .arg(path, QString::fromLocal8Bit(std::strerror(err)));
+}
+
 // Starts path with args, detached from the launcher's session, with stdio
 // kept, every other descriptor closed and the signal state reset. Returns 0
 // or the errno of the failure, the exec's included.
@@ -276,8 +314,7 @@ ShellResult Shell(const QString& commandLine, int windowStyle) {
         pid_t pid = -1;
         if (int err = Spawn(QFile::encodeName(result.path), argv, pid); err != 0) {
             result.error = err;
-            result.reason = QStringLiteral("%1 could not be started: %2.")
-                                .arg(result.path, QString::fromLocal8Bit(std::strerror(err)));
+            result.reason = StartFailure(result.path, err);
             return result;
         }
         ReapLater(pid);

@@ -45,6 +45,8 @@ QStringList ProgramSearchDirectories();
 // "name.exe". A name containing '/' is a path. The window style (SW_*) is
 // accepted for the caller's sake; X11 and Wayland give no portable way to
 // ask another program for a minimized first window, so it has no effect.
+// A program that is there but whose script interpreter is missing is
+// reported as such.
 ShellResult Shell(const QString& commandLine, int windowStyle);
 
 } // namespace platform

@@ -192,6 +192,20 @@ TEST_F(LaunchTest, EmulatorThatMayNotRunIsReported) {
     EXPECT_TRUE(messages.front().text.contains(dir.file("morvel") + " is not an executable"))
         << messages.front().text.toStdString();
     EXPECT_FALSE(platform::forms::EndRequested());
+
+    // There and executable, but its interpreter is missing.
+    dir.write("morvel", "#!/nonexistent/morvel-runtime\n");
+    ASSERT_TRUE(QFile::setPermissions(dir.file("morvel"), QFile::ReadOwner | QFile::ExeOwner));
+    form.Command2->click();
+    ASSERT_EQ(messages.size(), 2u);
+    const QString& text = messages.back().text;
+    EXPECT_TRUE(text.contains("Program: morvel.exe")) << text.toStdString();
+    EXPECT_TRUE(text.contains(dir.path()) && text.contains(work.path())) << text.toStdString();
+    EXPECT_TRUE(text.endsWith("Reason: " + dir.file("morvel") +
+                              " could not be started: its interpreter "
+                              "/nonexistent/morvel-runtime was not found."))
+        << text.toStdString();
+    EXPECT_FALSE(platform::forms::EndRequested());
 }
 
 TEST_F(LaunchTest, ChoicesComeBackAfterARestart) {

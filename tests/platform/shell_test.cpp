@@ -301,6 +301,22 @@ TEST_F(ShellTest, FailuresSayWhatWasLookedForWhereAndWhy) {
     EXPECT_TRUE(r.reason.contains(QString::fromLocal8Bit(strerror(ENOEXEC))))
         << r.reason.toStdString();
 
+    // A script whose interpreter is missing: the exec says "No such file",
+    // but the file is there; the interpreter is what was not found.
+    for (const QByteArray& firstLine :
+         {QByteArray("#!/nonexistent/tavro-sh\n"), QByteArray("#! \t/nonexistent/tavro-sh -e\n"),
+          QByteArray("#!/nonexistent/tavro-sh")}) {
+        ASSERT_TRUE(plain.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        plain.write(firstLine.endsWith('\n') ? firstLine + "echo hi\n" : firstLine);
+        plain.close();
+        r = Shell("morvel", platform::SW_SHOWMINIMIZED);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.error, ENOENT);
+        EXPECT_EQ(r.reason, cwd.path() + "/morvel could not be started: its interpreter "
+                                         "/nonexistent/tavro-sh was not found.")
+            << r.reason.toStdString();
+    }
+
     // Nothing to start at all.
     for (const QString& line : {QString(""), QString("   "), QString("\"\" -x")}) {
         r = Shell(line, platform::SW_SHOWMINIMIZED);
