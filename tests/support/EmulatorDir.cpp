@@ -7,6 +7,7 @@
 #include "platform/forms/Form.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -32,9 +33,7 @@ void EmulatorDir::write(const QString& relative, const QByteArray& content) cons
 }
 
 void EmulatorDir::writePicture(const QString& relative, int width, int height) const {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(40, 90, 160));
-    image.save(file(relative), "JPG");
+    write(relative, Picture(width, height));
 }
 
 QByteArray EmulatorDir::read(const QString& relative) const {
@@ -62,6 +61,16 @@ QString EmulatorDir::installProgram() const {
 QString EmulatorDir::linkProgram(const QString& target, const QString& relative) const {
     const QString link = file(relative);
     return QFile::link(target, link) ? link : QString();
+}
+
+QByteArray Picture(int width, int height, const char* format) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(40, 90, 160));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
 }
 
 void DestroyForms() {

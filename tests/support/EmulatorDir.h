@@ -34,6 +34,9 @@ private:
     QTemporaryDir dir_;
 };
 
+// A small picture of the given size in a format Qt writes ("JPG", "PNG", ...).
+QByteArray Picture(int width, int height, const char* format = "JPG");
+
 // Forgets the main window of an earlier test, so the next one starts fresh.
 void DestroyForms();
 
