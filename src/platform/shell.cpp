@@ -94,6 +94,19 @@ QString QuoteArgument(const QString& argument) {
     return out;
 }
 
+// Latin-1 gives every byte a character of its own and back, so the rules
+// above, which look at ASCII characters only, split and quote bytes exactly.
+QList<QByteArray> SplitCommandLineBytes(const QByteArray& commandLine) {
+    QList<QByteArray> args;
+    for (const QString& arg : SplitCommandLine(QString::fromLatin1(commandLine)))
+        args.append(arg.toLatin1());
+    return args;
+}
+
+QByteArray QuoteArgumentBytes(const QByteArray& argument) {
+    return QuoteArgument(QString::fromLatin1(argument)).toLatin1();
+}
+
 QStringList ProgramSearchDirectories() {
     QStringList dirs;
     const auto add = [&dirs](const QString& dir) {
@@ -287,19 +300,19 @@ int Spawn(const QByteArray& path, const std::vector<QByteArray>& args, pid_t& pi
 
 } // namespace
 
-ShellResult Shell(const QString& commandLine, int windowStyle) {
+ShellResult Shell(const QByteArray& commandLine, int windowStyle) {
     // Nothing on X11 or Wayland lets us ask an arbitrary program to open its
     // first window minimized, so the style is accepted and not acted on.
     static_cast<void>(windowStyle);
     ShellResult result;
     try {
-        const QStringList args = SplitCommandLine(commandLine);
+        const QList<QByteArray> args = SplitCommandLineBytes(commandLine);
         if (args.isEmpty() || args.first().isEmpty()) {
             result.error = ENOENT;
             result.reason = QStringLiteral("The command line names no program.");
             return result;
         }
-        result.program = args.first();
+        result.program = QFile::decodeName(args.first());
         if (!FindProgram(result))
             return result;
 
@@ -309,7 +322,7 @@ ShellResult Shell(const QString& commandLine, int windowStyle) {
         argv.push_back(QFile::encodeName(
             result.program.contains(u'/') ? result.path : result.path.section(u'/', -1)));
         for (qsizetype i = 1; i < args.size(); ++i)
-            argv.push_back(QFile::encodeName(args[i]));
+            argv.push_back(args[i]);
 
         pid_t pid = -1;
         if (int err = Spawn(QFile::encodeName(result.path), argv, pid); err != 0) {

@@ -19,9 +19,11 @@
 #include <unistd.h>
 
 using platform::QuoteArgument;
+using platform::QuoteArgumentBytes;
 using platform::Shell;
 using platform::ShellResult;
 using platform::SplitCommandLine;
+using platform::SplitCommandLineBytes;
 using tavro::test::EmulatorRecord;
 using tavro::test::WaitForRecord;
 using tavro::test::WriteFakeEmulator;
@@ -87,6 +89,17 @@ TEST(QuoteArgument, QuotedNamesSplitBackToThemselves) {
         EXPECT_EQ(SplitCommandLine(line), QStringList({"morvel", "-driver", name}))
             << line.toStdString();
     }
+
+    // On bytes, every byte but blank, tab, quote and backslash is just a byte:
+    // 0xA0 and 0x85 (blanks in Latin-1 and Unicode) do not separate.
+    const QList<QByteArray> bytes = {"caf\xE9.drv", "\xA0\x85\xFF.drv", "a \xA0\"\\\xC3(.drv",
+                                     "\xE9 \xE9\\"};
+    for (const QByteArray& name : bytes) {
+        const QByteArray line = "morvel -driver " + QuoteArgumentBytes(name);
+        EXPECT_EQ(SplitCommandLineBytes(line), QList<QByteArray>({"morvel", "-driver", name}))
+            << line.toHex().toStdString();
+    }
+    EXPECT_EQ(QuoteArgumentBytes("caf\xE9.drv"), "caf\xE9.drv");
 }
 
 // ---------------------------------------------------------------- starting
@@ -175,13 +188,14 @@ TEST_F(ShellTest, StartsDetachedWithoutWaitingAndLeavesNoZombie) {
 
 TEST_F(ShellTest, ArgumentsArriveExactlyAsSplit) {
     WriteFakeEmulator(own.path() + "/morvel", record());
-    const QString name = "my \"best\" game; rm -rf ~ | $(id) `id` *.drv ñ日本";
-    const ShellResult r =
-        Shell("morvel -driver " + QuoteArgument(name) + " \"\" tail\\", platform::SW_SHOWMINIMIZED);
+    // Valid UTF-8 or not, the bytes arrive as they were.
+    const QByteArray name = "my \"best\" game; rm -rf ~ | $(id) `id` *.drv ñ日本 \xE9\xC3(\xA0\x85";
+    const ShellResult r = Shell("morvel -driver " + QuoteArgumentBytes(name) + " \"\" tail\\",
+                                platform::SW_SHOWMINIMIZED);
     ASSERT_TRUE(r.ok) << r.reason.toStdString();
     const EmulatorRecord rec = WaitForRecord(record());
     ASSERT_TRUE(rec.present);
-    EXPECT_EQ(rec.args, QStringList({"-driver", name, "", "tail\\"}));
+    EXPECT_EQ(rec.rawArgs, QList<QByteArray>({"-driver", name, "", "tail\\"}));
     WaitUntilGone(r.pid);
 }
 
@@ -318,7 +332,7 @@ TEST_F(ShellTest, FailuresSayWhatWasLookedForWhereAndWhy) {
     }
 
     // Nothing to start at all.
-    for (const QString& line : {QString(""), QString("   "), QString("\"\" -x")}) {
+    for (const QByteArray& line : {QByteArray(""), QByteArray("   "), QByteArray("\"\" -x")}) {
         r = Shell(line, platform::SW_SHOWMINIMIZED);
         EXPECT_FALSE(r.ok);
         EXPECT_FALSE(r.reason.isEmpty());

@@ -44,9 +44,9 @@ QPixmap fail(QString* error, const QString& reason) {
 
 } // namespace
 
-QPixmap LoadPicture(const QString& path, QString* error) {
+QPixmap LoadPicture(const QByteArray& path, QString* error) {
     // Non-blocking, so that a pipe in place of a picture cannot hang the window.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
     }

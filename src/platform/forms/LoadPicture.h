@@ -3,14 +3,16 @@
 // and icons and cursors (ICO, CUR).
 #pragma once
 
+#include <QByteArray>
 #include <QPixmap>
 #include <QString>
 
 namespace platform::forms {
 
-// A null pixmap when the file cannot be opened (the system's reason goes to
-// *error) or is not one of those formats or cannot be decoded ("not a
-// readable picture").
-QPixmap LoadPicture(const QString& path, QString* error = nullptr);
+// The path is the file's name as the system has it, byte for byte. A null
+// pixmap when the file cannot be opened (the system's reason goes to *error)
+// or is not one of those formats or cannot be decoded ("not a readable
+// picture").
+QPixmap LoadPicture(const QByteArray& path, QString* error = nullptr);
 
 } // namespace platform::forms
