@@ -242,7 +242,8 @@ QString StartFailure(const QString& path, int err) {
     if (err == ENOENT) {
         const QByteArray interpreter = ScriptInterpreter(QFile::encodeName(path));
         struct stat st {};
-        if (!interpreter.isEmpty() && ::stat(interpreter.constData(), &st) != 0)
+        if (!interpreter.isEmpty() && ::stat(interpreter.constData(), &st) != 0 &&
+            (errno == ENOENT || errno == ENOTDIR))
             return QStringLiteral("%1 could not be started: its interpreter %2 was not found.")
                 .arg(path, QFile::decodeName(interpreter));
     }
