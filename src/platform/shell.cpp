@@ -4,9 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <bit>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
+#include <elf.h>
 #include <exception>
 #include <fcntl.h>
 #include <spawn.h>
@@ -214,18 +217,9 @@ void ReapLater(pid_t pid) {
 }
 
 // The interpreter a script names on its "#!" line, as the system reads it:
-// after the "#!" and any blanks, up to the next blank or line end. Empty for
-// a file that is not such a script.
-QByteArray ScriptInterpreter(const QByteArray& path) {
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return {};
-    char head[256];
-    const ssize_t got = ::read(fd, head, sizeof head);
-    ::close(fd);
-    if (got < 2 || head[0] != '#' || head[1] != '!')
-        return {};
-    const QByteArrayView line(head + 2, got - 2);
+// after the "#!" and any blanks, up to the next blank or line end.
+QByteArray ScriptInterpreter(QByteArrayView head) {
+    const QByteArrayView line = head.sliced(2);
     qsizetype start = 0;
     while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
         ++start;
@@ -236,11 +230,59 @@ QByteArray ScriptInterpreter(const QByteArray& path) {
     return line.sliced(start, end - start).toByteArray();
 }
 
+// The program interpreter (the dynamic loader) an ELF executable of this
+// machine's byte order names, such as a 32-bit loader that is not installed.
+template <typename Ehdr, typename Phdr> QByteArray ElfInterpreter(int fd) {
+    Ehdr header;
+    if (::pread(fd, &header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
+        header.e_phentsize != sizeof(Phdr))
+        return {};
+    for (unsigned i = 0; i < header.e_phnum; ++i) {
+        Phdr entry;
+        const off_t at = static_cast<off_t>(header.e_phoff + i * sizeof(Phdr));
+        if (::pread(fd, &entry, sizeof entry, at) != static_cast<ssize_t>(sizeof entry))
+            return {};
+        if (entry.p_type != PT_INTERP)
+            continue;
+        if (entry.p_filesz < 2 || entry.p_filesz > PATH_MAX)
+            return {};
+        QByteArray name(static_cast<qsizetype>(entry.p_filesz), '\0');
+        if (::pread(fd, name.data(), static_cast<size_t>(name.size()),
+                    static_cast<off_t>(entry.p_offset)) != name.size())
+            return {};
+        return name.left(name.indexOf('\0'));
+    }
+    return {};
+}
+
+// The interpreter the system must start to run a file: a script's "#!"
+// interpreter or an executable's loader. Empty when it names none.
+QByteArray Interpreter(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    char head[256];
+    const ssize_t got = ::read(fd, head, sizeof head);
+    QByteArray interpreter;
+    if (got >= 2 && head[0] == '#' && head[1] == '!') {
+        interpreter = ScriptInterpreter(QByteArrayView(head, got));
+    } else if (got >= EI_NIDENT && std::memcmp(head, ELFMAG, SELFMAG) == 0 &&
+               head[EI_DATA] ==
+                   (std::endian::native == std::endian::little ? ELFDATA2LSB : ELFDATA2MSB)) {
+        if (head[EI_CLASS] == ELFCLASS64)
+            interpreter = ElfInterpreter<Elf64_Ehdr, Elf64_Phdr>(fd);
+        else if (head[EI_CLASS] == ELFCLASS32)
+            interpreter = ElfInterpreter<Elf32_Ehdr, Elf32_Phdr>(fd);
+    }
+    ::close(fd);
+    return interpreter;
+}
+
 // Why a program that was found could not be started. The exec's "No such
 // file or directory" for a file that is there means its interpreter is not.
 QString StartFailure(const QString& path, int err) {
     if (err == ENOENT) {
-        const QByteArray interpreter = ScriptInterpreter(QFile::encodeName(path));
+        const QByteArray interpreter = Interpreter(QFile::encodeName(path));
         struct stat st {};
         if (!interpreter.isEmpty() && ::stat(interpreter.constData(), &st) != 0 &&
             (errno == ENOENT || errno == ENOTDIR))

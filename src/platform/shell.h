@@ -48,11 +48,14 @@ QStringList ProgramSearchDirectories();
 
 // Starts the program named by the first argument of commandLine, with the
 // remaining arguments (their exact bytes), detached, in the current
-// directory, and returns at once. The program is looked for in ProgramSearchDirectories();
-// "name.exe" also finds a native "name", and a name without an extension also finds "name.exe". A
-// name containing '/' is a path. The window style (SW_*) is accepted for the caller's sake; X11 and
-// Wayland give no portable way to ask another program for a minimized first window, so it has no
-// effect. A program that is there but whose script interpreter is missing is reported as such.
+// directory, and returns at once. The program is looked for in
+// ProgramSearchDirectories(); "name.exe" also finds a native "name", and a
+// name without an extension also finds "name.exe". A name containing '/' is
+// a path. The window style (SW_*) is accepted for the caller's sake; X11 and
+// Wayland give no portable way to ask another program for a minimized first
+// window, so it has no effect. A program that is there but whose interpreter
+// (a script's "#!" program, an executable's loader) is missing is reported
+// as such.
 ShellResult Shell(const QByteArray& commandLine, int windowStyle);
 
 } // namespace platform

@@ -14,6 +14,7 @@
 #include <QThread>
 #include <cerrno>
 #include <csignal>
+#include <elf.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -328,6 +329,36 @@ TEST_F(ShellTest, FailuresSayWhatWasLookedForWhereAndWhy) {
         EXPECT_EQ(r.error, ENOENT);
         EXPECT_EQ(r.reason, cwd.path() + "/morvel could not be started: its interpreter "
                                          "/nonexistent/tavro-sh was not found.")
+            << r.reason.toStdString();
+    }
+
+    // An executable whose loader is missing (a 32-bit program without the
+    // 32-bit libraries, say) fails the same way. Made for this machine from
+    // the test's own header.
+    QFile self("/proc/self/exe");
+    ASSERT_TRUE(self.open(QIODevice::ReadOnly));
+    Elf64_Ehdr header{};
+    ASSERT_EQ(self.read(reinterpret_cast<char*>(&header), sizeof header), qint64(sizeof header));
+    if (header.e_ident[EI_CLASS] == ELFCLASS64) {
+        const QByteArray loader = "/nonexistent/ld-tavro.so";
+        header.e_type = ET_EXEC;
+        header.e_phoff = sizeof header;
+        header.e_phentsize = sizeof(Elf64_Phdr);
+        header.e_phnum = 1;
+        header.e_shoff = header.e_shnum = header.e_shstrndx = 0;
+        Elf64_Phdr interp{};
+        interp.p_type = PT_INTERP;
+        interp.p_offset = sizeof header + sizeof interp;
+        interp.p_filesz = static_cast<Elf64_Xword>(loader.size() + 1);
+        ASSERT_TRUE(plain.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        plain.write(reinterpret_cast<const char*>(&header), sizeof header);
+        plain.write(reinterpret_cast<const char*>(&interp), sizeof interp);
+        plain.write(loader + '\0');
+        plain.close();
+        r = Shell("morvel", platform::SW_SHOWMINIMIZED);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.reason, cwd.path() + "/morvel could not be started: its interpreter "
+                                         "/nonexistent/ld-tavro.so was not found.")
             << r.reason.toStdString();
     }
 
