@@ -159,7 +159,7 @@ void BM_SaveDriver10MB(benchmark::State& state) {
     QTextCursor(form.editor->document()).insertText(QStringLiteral(" "));
     for (auto _ : state) {
         QString error;
-        if (!form.editor->SaveFile(d.path(), RichTextBox::rtfText, &error)) {
+        if (!form.editor->SaveFile(QFile::encodeName(d.path()), RichTextBox::rtfText, &error)) {
             state.SkipWithError(error.toUtf8().constData());
             break;
         }

@@ -7,6 +7,7 @@
 #include "platform/forms/Twips.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QPointer>
 #include <algorithm>
 
@@ -102,17 +103,17 @@ void edit::Form_Load() {
     }
     QString error;
     if (!editor->LoadFile(DriverPath, &error)) {
-        MsgBox(
-            QStringLiteral("The driver file could not be opened:\n%1\n(%2)").arg(DriverPath, error),
-            platform::MB_ICONHAND, EditorTitle);
+        MsgBox(QStringLiteral("The driver file could not be opened:\n%1\n(%2)")
+                   .arg(QFile::decodeName(DriverPath), error),
+               platform::MB_ICONHAND, EditorTitle);
         loadFailed_ = true;
         return;
     }
     loadedPath_ = DriverPath;
-    setCaption("Tavro Driver Editor - [" + DriverFile + "]");
+    setCaption("Tavro Driver Editor - [" + QFile::decodeName(DriverFile) + "]");
     if (!editor->ReadOnlyReason().isEmpty()) {
         MsgBox(QStringLiteral("The driver file\n%1\nis shown read-only: %2.")
-                   .arg(DriverPath, editor->ReadOnlyReason()),
+                   .arg(QFile::decodeName(DriverPath), editor->ReadOnlyReason()),
                platform::MB_ICONEXCLAMATION, EditorTitle);
     }
 }
@@ -190,7 +191,7 @@ bool edit::saveDriver() {
     if (editor->FileChangedOnDisk() &&
         MsgBox(QStringLiteral("The driver file\n%1\nhas been changed on disk since the editor "
                               "last read or saved it.\n\nReplace it with the text in the editor?")
-                   .arg(loadedPath_),
+                   .arg(QFile::decodeName(loadedPath_)),
                platform::MB_YESNO | platform::MB_ICONEXCLAMATION | platform::MB_DEFBUTTON2,
                EditorTitle) != platform::IDYES) {
         return false;
@@ -199,7 +200,7 @@ bool edit::saveDriver() {
     if (!editor->SaveFile(loadedPath_, RichTextBox::rtfText, &error)) {
         MsgBox(QStringLiteral("The driver could not be saved:\n%1\n(%2)\n\nThe file keeps its old "
                               "content, and your text is still in the editor.")
-                   .arg(loadedPath_, error),
+                   .arg(QFile::decodeName(loadedPath_), error),
                platform::MB_ICONHAND, EditorTitle);
         return false;
     }

@@ -38,8 +38,9 @@ public:
     // window, unless the save failed.
     void AskSaveDriver();
 
-    // The file the editor shows and saves to, as its load found it.
-    const QString& LoadedPath() const { return loadedPath_; }
+    // The file the editor shows and saves to, as its load found it: the
+    // exact bytes of its path.
+    const QByteArray& LoadedPath() const { return loadedPath_; }
 
 protected:
     void Form_Load() override;
@@ -55,7 +56,7 @@ private:
     // The text differs from the file as last loaded or saved.
     bool textChanged() const;
 
-    QString loadedPath_;
+    QByteArray loadedPath_;
     bool loadFailed_ = false;
     // Typed since the last load or successful save (the flag in Tag never
     // goes back while the window is loaded).

@@ -3,13 +3,16 @@
 #include "launcher/Form1.h"
 #include "platform/forms/App.h"
 
+#include <QFile>
+
 namespace tavro {
 
 void RefreshDriverPaths() {
     using platform::forms::App;
     DriverFile = Form1::Instance().File1->FileName();
-    DriverPath = App::Path() + "/drv/" + DriverFile;
-    PreviewPath = App::Path() + "/preview/" + DriverFile + ".jpg";
+    const QByteArray directory = QFile::encodeName(App::Path());
+    DriverPath = directory + "/drv/" + DriverFile;
+    PreviewPath = directory + "/preview/" + DriverFile + ".jpg";
 }
 
 } // namespace tavro

@@ -2,18 +2,21 @@
 // the settings read at start.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace tavro {
 
 // The selected driver: its file name as the list gives it, its full path, and
-// the path of its preview picture.
-inline QString DriverFile;
-inline QString DriverPath;
-inline QString PreviewPath;
+// the path of its preview picture. All three are the exact bytes of the names
+// on disk, which need not be valid UTF-8; decode them only to show them.
+inline QByteArray DriverFile;
+inline QByteArray DriverPath;
+inline QByteArray PreviewPath;
 
-// The emulator's command line under construction.
-inline QString CommandLine;
+// The emulator's command line under construction, as bytes for the same
+// reason: the driver's name goes in exactly.
+inline QByteArray CommandLine;
 
 // The seven settings as tavro.cfg held them when the launcher started.
 inline QString SavedResolution;

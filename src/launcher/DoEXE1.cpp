@@ -78,18 +78,18 @@ QString FailureMessage(const platform::ShellResult& result) {
 
 void BuildCommandLine() {
     Form1& form = Form1::Instance();
-    CommandLine = QStringLiteral("morvel ");
+    CommandLine = QByteArrayLiteral("morvel ");
     for (const OptionRow& row : optionRows) {
         if ((form.*row.control)->Value()) {
             WriteIniValue(row.section, row.key, row.value);
-            CommandLine += QLatin1String(row.flag);
+            CommandLine += row.flag;
         }
     }
     for (const SwitchRow& row : switchRows) {
         const int value = (form.*row.control)->Value();
         if (value == CheckBox::Checked) {
             WriteIniValue(QStringLiteral("General"), row.key, QStringLiteral("1"));
-            CommandLine += QLatin1String(row.flag);
+            CommandLine += row.flag;
         } else if (value == CheckBox::Unchecked) {
             WriteIniValue(QStringLiteral("General"), row.key, QStringLiteral("0"));
         }
@@ -99,11 +99,11 @@ void BuildCommandLine() {
 void AppendDriverToCommandLine() {
     // No driver selected: the line ends in "-driver " as it always has, not
     // in an empty quoted argument.
-    CommandLine += QStringLiteral("-driver ") +
-                   (DriverFile.isEmpty() ? QString() : platform::QuoteArgument(DriverFile));
+    CommandLine += "-driver " +
+                   (DriverFile.isEmpty() ? QByteArray() : platform::QuoteArgumentBytes(DriverFile));
 }
 
-bool StartEmulator(const QString& commandLine) {
+bool StartEmulator(const QByteArray& commandLine) {
     const platform::ShellResult result = platform::Shell(commandLine, platform::SW_SHOWMINIMIZED);
     if (!result.ok)
         platform::forms::MsgBox(FailureMessage(result), platform::MB_ICONHAND,

@@ -2,7 +2,7 @@
 // starting it.
 #pragma once
 
-#include <QString>
+#include <QByteArray>
 
 namespace tavro {
 
@@ -13,12 +13,13 @@ void BuildCommandLine();
 
 // Appends "-driver " and DriverFile to CommandLine. A file name holding a
 // blank, a tab or a double quote is quoted so that the emulator receives it
-// as one argument; other names go in unchanged.
+// as one argument; other names go in unchanged. Either way the emulator gets
+// the name's exact bytes.
 void AppendDriverToCommandLine();
 
 // Starts a command line with the window minimized and returns at once. When
 // the program cannot be started, a message box says which program was looked
 // for, where and why; the launcher carries on. Returns whether it started.
-bool StartEmulator(const QString& commandLine);
+bool StartEmulator(const QByteArray& commandLine);
 
 } // namespace tavro

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QPointer>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tavro {
 
@@ -235,7 +236,7 @@ void Form1::Form_Unload() {
 
 void Form1::File1_Click() {
     DriverFile = File1->FileName();
-    PreviewPath = App::Path() + "/preview/" + DriverFile + ".jpg";
+    PreviewPath = QFile::encodeName(App::Path()) + "/preview/" + DriverFile + ".jpg";
     showPreview();
 }
 
@@ -243,9 +244,8 @@ void Form1::File1_Click() {
 // none. The probe only looks at the file: a read-only or missing preview
 // directory must not stop the launcher.
 void Form1::showPreview() {
-    const QByteArray path = QFile::encodeName(PreviewPath);
     struct stat info {};
-    const bool exists = ::stat(path.constData(), &info) == 0;
+    const bool exists = ::stat(PreviewPath.constData(), &info) == 0;
     if (exists && info.st_size > 0) {
         const QPixmap picture = LoadPicture(PreviewPath);
         if (!picture.isNull()) {
@@ -254,9 +254,9 @@ void Form1::showPreview() {
         }
     } else if (exists && S_ISREG(info.st_mode)) {
         // An empty preview counts as none, and is removed.
-        QFile::remove(PreviewPath);
+        ::unlink(PreviewPath.constData());
     }
-    PreviewPath = App::Path() + "/preview/404.jpg";
+    PreviewPath = QFile::encodeName(App::Path()) + "/preview/404.jpg";
     Image1->setPicture(LoadPicture(PreviewPath));
 }
 
@@ -268,7 +268,7 @@ void Form1::Command1_Click() {
 
 void Form1::Command2_Click() {
     // A fixed command: nothing is built, stored or kept in CommandLine.
-    StartEmulator(QStringLiteral("morvel.exe -gamelist"));
+    StartEmulator(QByteArrayLiteral("morvel.exe -gamelist"));
 }
 
 void Form1::Command3_Click() {

@@ -4,10 +4,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <bit>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
+#include <elf.h>
 #include <exception>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -104,6 +108,19 @@ QString QuoteArgument(const QString& argument) {
     out.append(QString(backslashes * 2, u'\\'));
     out.append(u'"');
     return out;
+}
+
+// Latin-1 gives every byte a character of its own and back, so the rules
+// above, which look at ASCII characters only, split and quote bytes exactly.
+QList<QByteArray> SplitCommandLineBytes(const QByteArray& commandLine) {
+    QList<QByteArray> args;
+    for (const QString& arg : SplitCommandLine(QString::fromLatin1(commandLine)))
+        args.append(arg.toLatin1());
+    return args;
+}
+
+QByteArray QuoteArgumentBytes(const QByteArray& argument) {
+    return QuoteArgument(QString::fromLatin1(argument)).toLatin1();
 }
 
 QStringList ProgramSearchDirectories() {
@@ -212,6 +229,83 @@ void ReapLater(pid_t pid) {
     }
 }
 
+// The interpreter a script names on its "#!" line, as the system reads it:
+// after the "#!" and any blanks, up to the next blank or line end.
+QByteArray ScriptInterpreter(QByteArrayView head) {
+    const QByteArrayView line = head.sliced(2);
+    qsizetype start = 0;
+    while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
+        ++start;
+    qsizetype end = start;
+    while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '\n' &&
+           line[end] != '\0')
+        ++end;
+    return line.sliced(start, end - start).toByteArray();
+}
+
+// The program interpreter (the dynamic loader) an ELF executable of this
+// machine's byte order names, such as a 32-bit loader that is not installed.
+template <typename Ehdr, typename Phdr> QByteArray ElfInterpreter(int fd) {
+    Ehdr header;
+    if (::pread(fd, &header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
+        header.e_phentsize != sizeof(Phdr))
+        return {};
+    for (unsigned i = 0; i < header.e_phnum; ++i) {
+        Phdr entry;
+        const off_t at = static_cast<off_t>(header.e_phoff + i * sizeof(Phdr));
+        if (::pread(fd, &entry, sizeof entry, at) != static_cast<ssize_t>(sizeof entry))
+            return {};
+        if (entry.p_type != PT_INTERP)
+            continue;
+        if (entry.p_filesz < 2 || entry.p_filesz > PATH_MAX)
+            return {};
+        QByteArray name(static_cast<qsizetype>(entry.p_filesz), '\0');
+        if (::pread(fd, name.data(), static_cast<size_t>(name.size()),
+                    static_cast<off_t>(entry.p_offset)) != name.size())
+            return {};
+        return name.left(name.indexOf('\0'));
+    }
+    return {};
+}
+
+// The interpreter the system must start to run a file: a script's "#!"
+// interpreter or an executable's loader. Empty when it names none.
+QByteArray Interpreter(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    char head[256];
+    const ssize_t got = ::read(fd, head, sizeof head);
+    QByteArray interpreter;
+    if (got >= 2 && head[0] == '#' && head[1] == '!') {
+        interpreter = ScriptInterpreter(QByteArrayView(head, got));
+    } else if (got >= EI_NIDENT && std::memcmp(head, ELFMAG, SELFMAG) == 0 &&
+               head[EI_DATA] ==
+                   (std::endian::native == std::endian::little ? ELFDATA2LSB : ELFDATA2MSB)) {
+        if (head[EI_CLASS] == ELFCLASS64)
+            interpreter = ElfInterpreter<Elf64_Ehdr, Elf64_Phdr>(fd);
+        else if (head[EI_CLASS] == ELFCLASS32)
+            interpreter = ElfInterpreter<Elf32_Ehdr, Elf32_Phdr>(fd);
+    }
+    ::close(fd);
+    return interpreter;
+}
+
+// Why a program that was found could not be started. The exec's "No such
+// file or directory" for a file that is there means its interpreter is not.
+QString StartFailure(const QString& path, int err) {
+    if (err == ENOENT) {
+        const QByteArray interpreter = Interpreter(QFile::encodeName(path));
+        struct stat st {};
+        if (!interpreter.isEmpty() && ::stat(interpreter.constData(), &st) != 0 &&
+            (errno == ENOENT || errno == ENOTDIR))
+            return QStringLiteral("%1 could not be started: its interpreter %2 was not found.")
+                .arg(path, QFile::decodeName(interpreter));
+    }
+    return QStringLiteral("%1 could not be started: %2.")
+        .arg(path, QString::fromLocal8Bit(std::strerror(err)));
+}
+
 // Starts path with args, detached from the launcher's session, with stdio
 // kept, every other descriptor closed and the signal state reset. Returns 0
 // or the errno of the failure, the exec's included.
@@ -262,19 +356,19 @@ int Spawn(const QByteArray& path, const std::vector<QByteArray>& args, pid_t& pi
 
 } // namespace
 
-ShellResult Shell(const QString& commandLine, int windowStyle) {
+ShellResult Shell(const QByteArray& commandLine, int windowStyle) {
     // Nothing on X11 or Wayland lets us ask an arbitrary program to open its
     // first window minimized, so the style is accepted and not acted on.
     static_cast<void>(windowStyle);
     ShellResult result;
     try {
-        const QStringList args = SplitCommandLine(commandLine);
+        const QList<QByteArray> args = SplitCommandLineBytes(commandLine);
         if (args.isEmpty() || args.first().isEmpty()) {
             result.error = ENOENT;
             result.reason = QStringLiteral("The command line names no program.");
             return result;
         }
-        result.program = args.first();
+        result.program = QFile::decodeName(args.first());
         if (!FindProgram(result))
             return result;
 
@@ -284,13 +378,12 @@ ShellResult Shell(const QString& commandLine, int windowStyle) {
         argv.push_back(QFile::encodeName(
             result.program.contains(u'/') ? result.path : result.path.section(u'/', -1)));
         for (qsizetype i = 1; i < args.size(); ++i)
-            argv.push_back(QFile::encodeName(args[i]));
+            argv.push_back(args[i]);
 
         pid_t pid = -1;
         if (int err = Spawn(QFile::encodeName(result.path), argv, pid); err != 0) {
             result.error = err;
-            result.reason = QStringLiteral("%1 could not be started: %2.")
-                                .arg(result.path, QString::fromLocal8Bit(std::strerror(err)));
+            result.reason = StartFailure(result.path, err);
             return result;
         }
         ReapLater(pid);

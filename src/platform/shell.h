@@ -2,6 +2,8 @@
 // it: our stand-in for the Windows shell operation the launcher relies on.
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <sys/types.h>
@@ -43,17 +45,26 @@ QStringList SplitCommandLine(const QString& commandLine);
 // unchanged, "" included. Other arguments are returned as they are.
 QString QuoteArgument(const QString& argument);
 
+// The same two on a command line of bytes, as the system takes it. Only
+// blanks, tabs, double quotes and backslashes mean anything to the rules, so
+// every other byte, valid UTF-8 or not, goes through exactly.
+QList<QByteArray> SplitCommandLineBytes(const QByteArray& commandLine);
+QByteArray QuoteArgumentBytes(const QByteArray& argument);
+
 // The places a program named without a directory is looked for, in order:
 // the launcher's own directory, the current directory, then PATH.
 QStringList ProgramSearchDirectories();
 
 // Starts the program named by the first argument of commandLine, with the
-// remaining arguments, detached, in the current directory, and returns at
-// once. The program is looked for in ProgramSearchDirectories(); "name.exe"
-// also finds a native "name", and a name without an extension also finds
-// "name.exe". A name containing '/' is a path. The window style (SW_*) is
-// accepted for the caller's sake; X11 and Wayland give no portable way to
-// ask another program for a minimized first window, so it has no effect.
-ShellResult Shell(const QString& commandLine, int windowStyle);
+// remaining arguments (their exact bytes), detached, in the current
+// directory, and returns at once. The program is looked for in
+// ProgramSearchDirectories(); "name.exe" also finds a native "name", and a
+// name without an extension also finds "name.exe". A name containing '/' is
+// a path. The window style (SW_*) is accepted for the caller's sake; X11 and
+// Wayland give no portable way to ask another program for a minimized first
+// window, so it has no effect. A program that is there but whose interpreter
+// (a script's "#!" program, an executable's loader) is missing is reported
+// as such.
+ShellResult Shell(const QByteArray& commandLine, int windowStyle);
 
 } // namespace platform

@@ -79,7 +79,7 @@ protected:
     void select(const QString& name) {
         Form1& form = Form1::Instance();
         for (int i = 0; i < form.File1->ListCount(); ++i) {
-            if (form.File1->List(i) == name) {
+            if (form.File1->List(i) == QFile::encodeName(name)) {
                 form.File1->setListIndex(i);
                 return;
             }
@@ -143,7 +143,7 @@ TEST_F(EditTest, OpenLoadsTheSelectedDriverWithThePainter) {
     EXPECT_EQ(form.Caption(), "Tavro Driver Editor - [game.drv]");
     EXPECT_EQ(form.editor->Text(), "ROM_START\nROM_END\n");
     EXPECT_EQ(form.Tag, "");
-    EXPECT_EQ(DriverPath, dir.file("drv/game.drv"));
+    EXPECT_EQ(DriverPath, dir.rawFile("drv/game.drv"));
     EXPECT_TRUE(painterInstalled(form));
     EXPECT_TRUE(messages.empty());
 

@@ -21,6 +21,7 @@ namespace {
 class RichTextBoxTest : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return dir.path() + "/" + name; }
+    QByteArray bytePath(const QString& name) const { return QFile::encodeName(path(name)); }
     void write(const QString& name, const QByteArray& bytes) const {
         QFile f(path(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -38,8 +39,8 @@ protected:
     QByteArray roundTrip(const QByteArray& bytes) {
         write("driver.drv", bytes);
         QString error;
-        EXPECT_TRUE(box.LoadFile(path("driver.drv"), &error)) << error.toStdString();
-        EXPECT_TRUE(box.SaveFile(path("driver.drv"), RichTextBox::rtfText, &error))
+        EXPECT_TRUE(box.LoadFile(bytePath("driver.drv"), &error)) << error.toStdString();
+        EXPECT_TRUE(box.SaveFile(bytePath("driver.drv"), RichTextBox::rtfText, &error))
             << error.toStdString();
         return read("driver.drv");
     }
@@ -79,7 +80,7 @@ TEST_F(RichTextBoxTest, UnchangedTextSavesTheIdenticalFile) {
 
 TEST_F(RichTextBoxTest, TextShowsCharactersAndOneKindOfLineBreak) {
     write("a.drv", "caf\xE9\r\nsecond\r\n");
-    ASSERT_TRUE(box.LoadFile(path("a.drv")));
+    ASSERT_TRUE(box.LoadFile(bytePath("a.drv")));
     EXPECT_EQ(box.Text(), QString::fromUtf8("café\nsecond\n"));
     EXPECT_EQ(box.Format().encoding, RichTextBox::Encoding::Latin1);
     EXPECT_EQ(box.Format().lineBreak, RichTextBox::LineBreak::CRLF);
@@ -87,7 +88,7 @@ TEST_F(RichTextBoxTest, TextShowsCharactersAndOneKindOfLineBreak) {
 
     write("b.drv", "\xEF\xBB\xBF"
                    "caf\xC3\xA9\n");
-    ASSERT_TRUE(box.LoadFile(path("b.drv")));
+    ASSERT_TRUE(box.LoadFile(bytePath("b.drv")));
     EXPECT_EQ(box.Text(), QString::fromUtf8("café\n"));
     EXPECT_TRUE(box.Format().byteOrderMark);
     EXPECT_EQ(box.Format().encoding, RichTextBox::Encoding::Utf8);
@@ -95,21 +96,21 @@ TEST_F(RichTextBoxTest, TextShowsCharactersAndOneKindOfLineBreak) {
 
 TEST_F(RichTextBoxTest, EditsAreSavedInTheFilesOwnFormat) {
     write("a.drv", "caf\xE9\r\nend");
-    ASSERT_TRUE(box.LoadFile(path("a.drv")));
+    ASSERT_TRUE(box.LoadFile(bytePath("a.drv")));
     QTextCursor cursor(box.document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(QString::fromUtf8("\nnaïve\n"));
-    ASSERT_TRUE(box.SaveFile(path("a.drv"), RichTextBox::rtfText));
+    ASSERT_TRUE(box.SaveFile(bytePath("a.drv"), RichTextBox::rtfText));
     EXPECT_EQ(read("a.drv"), QByteArray("caf\xE9\r\nend\r\nna\xEFve\r\n"));
 
     // Each line keeps its own break; a new line takes the file's first style.
     write("mixed.drv", "a\nb\r\nc\rd");
-    ASSERT_TRUE(box.LoadFile(path("mixed.drv")));
+    ASSERT_TRUE(box.LoadFile(bytePath("mixed.drv")));
     cursor = QTextCursor(box.document()->findBlockByNumber(1));
     cursor.insertText("B");
     cursor.movePosition(QTextCursor::EndOfBlock);
     cursor.insertText("\nnew");
-    ASSERT_TRUE(box.SaveFile(path("mixed.drv"), RichTextBox::rtfText));
+    ASSERT_TRUE(box.SaveFile(bytePath("mixed.drv"), RichTextBox::rtfText));
     EXPECT_EQ(read("mixed.drv"), QByteArray("a\nBb\nnew\r\nc\rd"));
 }
 
@@ -117,37 +118,37 @@ TEST_F(RichTextBoxTest, EditsAreSavedInTheFilesOwnFormat) {
 TEST_F(RichTextBoxTest, SeparatorCharactersSurviveAnEdit) {
     const QByteArray file("one\xE2\x80\xA9two\xEF\xB7\x90three\xEF\xB7\x91\r\n");
     write("a.drv", file);
-    ASSERT_TRUE(box.LoadFile(path("a.drv")));
+    ASSERT_TRUE(box.LoadFile(bytePath("a.drv")));
     EXPECT_EQ(box.document()->blockCount(), 2);
     EXPECT_EQ(box.Text(), QString::fromUtf8(file).replace("\r\n", "\n"));
     EXPECT_FALSE(box.isReadOnly());
     QTextCursor(box.document()).insertText("0 ");
-    ASSERT_TRUE(box.SaveFile(path("a.drv"), RichTextBox::rtfText));
+    ASSERT_TRUE(box.SaveFile(bytePath("a.drv"), RichTextBox::rtfText));
     EXPECT_EQ(read("a.drv"), "0 " + file);
 
     // A file that also holds the stand-ins cannot be carried through: read-only.
     write("b.drv", "two\xE2\x80\xA9\xEE\x80\x80\n");
-    ASSERT_TRUE(box.LoadFile(path("b.drv")));
+    ASSERT_TRUE(box.LoadFile(bytePath("b.drv")));
     EXPECT_TRUE(box.isReadOnly());
     EXPECT_TRUE(box.ReadOnlyReason().contains("U+2029")) << box.ReadOnlyReason().toStdString();
     write("c.drv", "plain\n");
-    ASSERT_TRUE(box.LoadFile(path("c.drv")));
+    ASSERT_TRUE(box.LoadFile(bytePath("c.drv")));
     EXPECT_FALSE(box.isReadOnly());
     EXPECT_TRUE(box.ReadOnlyReason().isEmpty());
 }
 
 TEST_F(RichTextBoxTest, CharacterTheSingleByteFileCannotHoldIsRefused) {
     write("a.drv", "caf\xE9\n");
-    ASSERT_TRUE(box.LoadFile(path("a.drv")));
+    ASSERT_TRUE(box.LoadFile(bytePath("a.drv")));
     QTextCursor cursor(box.document());
     cursor.insertText(QString::fromUtf8("€ "));
     QString error;
-    EXPECT_FALSE(box.SaveFile(path("a.drv"), RichTextBox::rtfText, &error));
+    EXPECT_FALSE(box.SaveFile(bytePath("a.drv"), RichTextBox::rtfText, &error));
     EXPECT_TRUE(error.contains("U+20AC")) << error.toStdString();
     EXPECT_EQ(read("a.drv"), QByteArray("caf\xE9\n"));
 
     box.setText(QString::fromUtf8("x 😀"));
-    EXPECT_FALSE(box.SaveFile(path("a.drv"), RichTextBox::rtfText, &error));
+    EXPECT_FALSE(box.SaveFile(bytePath("a.drv"), RichTextBox::rtfText, &error));
     EXPECT_TRUE(error.contains("U+1F600")) << error.toStdString();
     EXPECT_EQ(entries(), QStringList({"a.drv"})); // no temporary file left
 }
@@ -166,13 +167,13 @@ TEST_F(RichTextBoxTest, LongLinesAndLargeFilesComeBackWhole) {
                  (i % 3 ? "\r\n" : "\n");
     }
     write("large.drv", large);
-    ASSERT_TRUE(box.LoadFile(path("large.drv")));
+    ASSERT_TRUE(box.LoadFile(bytePath("large.drv")));
     EXPECT_TRUE(box.Filling());
-    ASSERT_TRUE(box.SaveFile(path("copy.drv"), RichTextBox::rtfText));
+    ASSERT_TRUE(box.SaveFile(bytePath("copy.drv"), RichTextBox::rtfText));
     EXPECT_FALSE(box.Filling());
     EXPECT_EQ(read("copy.drv"), large);
     QTextCursor(box.document()).insertText("x");
-    ASSERT_TRUE(box.SaveFile(path("copy.drv"), RichTextBox::rtfText));
+    ASSERT_TRUE(box.SaveFile(bytePath("copy.drv"), RichTextBox::rtfText));
     EXPECT_EQ(read("copy.drv"), "x" + large);
 }
 
@@ -218,13 +219,13 @@ TEST_F(RichTextBoxTest, LargeTextFillsInWithoutEnteringTheUndoList) {
 TEST_F(RichTextBoxTest, LoadFailuresGiveAReasonAndKeepTheText) {
     box.setText("kept");
     QString error;
-    EXPECT_FALSE(box.LoadFile(path("missing.drv"), &error));
+    EXPECT_FALSE(box.LoadFile(bytePath("missing.drv"), &error));
     EXPECT_EQ(error, "No such file or directory");
     QDir(dir.path()).mkdir("folder.drv");
-    EXPECT_FALSE(box.LoadFile(path("folder.drv"), &error));
+    EXPECT_FALSE(box.LoadFile(bytePath("folder.drv"), &error));
     EXPECT_TRUE(error.contains("directory"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.drv")).constData(), 0600), 0);
-    EXPECT_FALSE(box.LoadFile(path("pipe.drv"), &error)); // would block for ever if opened
+    EXPECT_FALSE(box.LoadFile(bytePath("pipe.drv"), &error)); // would block for ever if opened
     EXPECT_EQ(box.Text(), "kept");
 }
 
@@ -232,9 +233,9 @@ TEST_F(RichTextBoxTest, SaveKeepsPermissionsAndSymbolicLinks) {
     write("real.drv", "old\n");
     ::chmod(QFile::encodeName(path("real.drv")).constData(), 0751);
     ASSERT_TRUE(QFile::link(path("real.drv"), path("link.drv")));
-    ASSERT_TRUE(box.LoadFile(path("link.drv")));
+    ASSERT_TRUE(box.LoadFile(bytePath("link.drv")));
     box.setText("new\n");
-    ASSERT_TRUE(box.SaveFile(path("link.drv"), RichTextBox::rtfText));
+    ASSERT_TRUE(box.SaveFile(bytePath("link.drv"), RichTextBox::rtfText));
     EXPECT_EQ(read("real.drv"), "new\n");
     EXPECT_TRUE(QFileInfo(path("link.drv")).isSymLink());
     struct stat info {};
@@ -246,7 +247,7 @@ TEST_F(RichTextBoxTest, SaveKeepsPermissionsAndSymbolicLinks) {
     QFile::remove(path("real.drv"));
     QFile::remove(path("link.drv"));
     const mode_t mask = ::umask(022);
-    ASSERT_TRUE(box.SaveFile(path("fresh.drv"), RichTextBox::rtfText));
+    ASSERT_TRUE(box.SaveFile(bytePath("fresh.drv"), RichTextBox::rtfText));
     ::umask(mask);
     ASSERT_EQ(::stat(QFile::encodeName(path("fresh.drv")).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0644u);
@@ -254,7 +255,7 @@ TEST_F(RichTextBoxTest, SaveKeepsPermissionsAndSymbolicLinks) {
 
 TEST_F(RichTextBoxTest, FailedWriteLeavesTheOldFileWholeAndNoTemporary) {
     write("a.drv", "old content\n");
-    ASSERT_TRUE(box.LoadFile(path("a.drv")));
+    ASSERT_TRUE(box.LoadFile(bytePath("a.drv")));
     box.setText(QString(100000, u'x'));
 
     // A file-size limit makes the write fail part-way, as a full disk would.
@@ -265,7 +266,7 @@ TEST_F(RichTextBoxTest, FailedWriteLeavesTheOldFileWholeAndNoTemporary) {
     small.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     QString error;
-    const bool saved = box.SaveFile(path("a.drv"), RichTextBox::rtfText, &error);
+    const bool saved = box.SaveFile(bytePath("a.drv"), RichTextBox::rtfText, &error);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previous);
 
@@ -277,19 +278,20 @@ TEST_F(RichTextBoxTest, FailedWriteLeavesTheOldFileWholeAndNoTemporary) {
     // The longest name a file may have can be saved, and nothing is left beside it.
     const QString longest = QString(251, u'n') + ".drv";
     write(longest, "old\n");
-    ASSERT_TRUE(box.LoadFile(path(longest)));
+    ASSERT_TRUE(box.LoadFile(bytePath(longest)));
     box.setText("new\n");
-    EXPECT_TRUE(box.SaveFile(path(longest), RichTextBox::rtfText, &error)) << error.toStdString();
+    EXPECT_TRUE(box.SaveFile(bytePath(longest), RichTextBox::rtfText, &error))
+        << error.toStdString();
     EXPECT_EQ(read(longest), "new\n");
     ASSERT_TRUE(QFile::remove(path(longest)));
 
     // Neither a directory nor a missing directory is ever written to.
     QDir(dir.path()).mkdir("folder.drv");
-    EXPECT_FALSE(box.SaveFile(path("folder.drv"), RichTextBox::rtfText, &error));
+    EXPECT_FALSE(box.SaveFile(bytePath("folder.drv"), RichTextBox::rtfText, &error));
     EXPECT_TRUE(error.contains("directory"));
-    EXPECT_FALSE(box.SaveFile(path("nowhere/a.drv"), RichTextBox::rtfText, &error));
+    EXPECT_FALSE(box.SaveFile(bytePath("nowhere/a.drv"), RichTextBox::rtfText, &error));
     EXPECT_TRUE(error.contains("No such file or directory")) << error.toStdString();
-    EXPECT_FALSE(box.SaveFile(path("a.drv"), RichTextBox::rtfRTF, &error));
+    EXPECT_FALSE(box.SaveFile(bytePath("a.drv"), RichTextBox::rtfRTF, &error));
     EXPECT_EQ(read("a.drv"), "old content\n");
     EXPECT_EQ(entries(), QStringList({"a.drv", "folder.drv"}));
 }

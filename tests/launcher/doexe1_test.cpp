@@ -160,18 +160,30 @@ TEST_F(DoEXE1Test, GrayedSwitchWritesNothingAndAddsNoFlag) {
 
 TEST_F(DoEXE1Test, DriverNamesReachTheEmulatorAsOneArgument) {
     form();
-    const QStringList names = {
-        "game.drv",   "my game.drv",     "tab\tgame.drv",    "say \"hi\".drv",
-        "x;y|z.drv",  "$(rm -rf ~).drv", "`id` * ~.drv",     "árvíztűrő tükörfúrógép.drv",
-        "end\\ .drv", "quote\\\" x.drv", "trailing slash\\", "日本語.drv",
+    const QList<QByteArray> names = {
+        "game.drv",
+        "my game.drv",
+        "tab\tgame.drv",
+        "say \"hi\".drv",
+        "x;y|z.drv",
+        "$(rm -rf ~).drv",
+        "`id` * ~.drv",
+        "árvíztűrő tükörfúrógép.drv",
+        "end\\ .drv",
+        "quote\\\" x.drv",
+        "trailing slash\\",
+        "日本語.drv",
+        // Not UTF-8: a Latin-1 name, and a broken sequence with blanks around it.
+        "caf\xE9.drv",
+        "a \xC3(\xA0\x85 \"\xFF\".drv",
     };
-    for (const QString& name : names) {
+    for (const QByteArray& name : names) {
         DriverFile = name;
         BuildCommandLine();
         AppendDriverToCommandLine();
-        const QStringList args = platform::SplitCommandLine(CommandLine);
+        const QList<QByteArray> args = platform::SplitCommandLineBytes(CommandLine);
         ASSERT_GE(args.size(), 2);
-        EXPECT_EQ(args.mid(args.size() - 2), QStringList({"-driver", name}))
+        EXPECT_EQ(args.mid(args.size() - 2), QList<QByteArray>({"-driver", name}))
             << CommandLine.toStdString();
     }
     // Names that need no quoting are appended as they are.

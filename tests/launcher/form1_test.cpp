@@ -161,8 +161,8 @@ TEST_F(Form1Test, LoadLeavesNothingSelected) {
     dir.write("drv/game.drv", "x");
     Form1& form = load();
     EXPECT_EQ(DriverFile, "");
-    EXPECT_EQ(DriverPath, dir.path() + "/drv/");
-    EXPECT_EQ(PreviewPath, dir.path() + "/preview/.jpg");
+    EXPECT_EQ(DriverPath, dir.rawFile("drv/"));
+    EXPECT_EQ(PreviewPath, dir.rawFile("preview/.jpg"));
     EXPECT_TRUE(form.Image1->Picture().isNull());
     EXPECT_EQ(form.File1->ListIndex(), -1);
     EXPECT_TRUE(messages.empty());
@@ -187,7 +187,7 @@ TEST_F(Form1Test, ListShowsDriversCaseInsensitivelySortedWithExactNames) {
                                    "Café Racer.drv", "zeta.drv"}));
     form.File1->setListIndex(3);
     EXPECT_EQ(DriverFile, "Café Racer.drv");
-    EXPECT_EQ(PreviewPath, dir.path() + "/preview/404.jpg");
+    EXPECT_EQ(PreviewPath, dir.rawFile("preview/404.jpg"));
 }
 
 TEST_F(Form1Test, MissingDriverDirectoryIsReportedAndTheWindowStillOpens) {
@@ -207,7 +207,7 @@ TEST_F(Form1Test, ClickShowsTheWholeNamePreviewAtItsNaturalSize) {
     Form1& form = load();
     form.File1->setListIndex(0);
     EXPECT_EQ(DriverFile, "game.drv");
-    EXPECT_EQ(PreviewPath, dir.path() + "/preview/game.drv.jpg");
+    EXPECT_EQ(PreviewPath, dir.rawFile("preview/game.drv.jpg"));
     EXPECT_EQ(form.Image1->Picture().size(), QSize(300, 200));
     // Larger than the design box, anchored at its Left and Top.
     EXPECT_EQ(form.Image1->geometry(), QRect(192, 72, 300, 200));
@@ -219,7 +219,7 @@ TEST_F(Form1Test, MissingPreviewShowsFallbackWithoutCreatingAFile) {
     Form1& form = load();
     form.File1->setListIndex(0);
     EXPECT_FALSE(dir.exists("preview/game.drv.jpg"));
-    EXPECT_EQ(PreviewPath, dir.path() + "/preview/404.jpg");
+    EXPECT_EQ(PreviewPath, dir.rawFile("preview/404.jpg"));
     EXPECT_EQ(form.Image1->Picture().size(), QSize(40, 30));
     EXPECT_EQ(QDir(dir.file("preview")).entryList(QDir::Files), QStringList({"404.jpg"}));
 }
@@ -265,13 +265,13 @@ TEST_F(Form1Test, ClickChangesFileAndPreviewButNotDriverPath) {
     dir.write("drv/b.drv", "x");
     Form1& form = load();
     form.File1->setListIndex(0);
-    EXPECT_EQ(DriverPath, dir.path() + "/drv/");
+    EXPECT_EQ(DriverPath, dir.rawFile("drv/"));
     RefreshDriverPaths();
-    EXPECT_EQ(DriverPath, dir.path() + "/drv/a.drv");
+    EXPECT_EQ(DriverPath, dir.rawFile("drv/a.drv"));
     form.File1->setListIndex(1);
     EXPECT_EQ(DriverFile, "b.drv");
-    EXPECT_EQ(PreviewPath, dir.path() + "/preview/404.jpg");
-    EXPECT_EQ(DriverPath, dir.path() + "/drv/a.drv");
+    EXPECT_EQ(PreviewPath, dir.rawFile("preview/404.jpg"));
+    EXPECT_EQ(DriverPath, dir.rawFile("drv/a.drv"));
 }
 
 TEST_F(Form1Test, KeyboardSelectionRaisesTheClickButFocusAloneDoesNot) {

@@ -1,6 +1,7 @@
 // The two launch buttons end to end: a click on the main window starts a
 // stand-in emulator from the emulator directory, stores the choices, reports
 // a program that cannot be started, and the choices come back after a restart.
+#include "editor/edit.h"
 #include "launcher/Declarations.h"
 #include "launcher/Form1.h"
 #include "platform/forms/Form.h"
@@ -13,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -73,11 +75,11 @@ protected:
         dir.write("drv/" + name, "; driver\n");
         ASSERT_TRUE(form.File1->Refresh());
         for (int i = 0; i < form.File1->ListCount(); ++i) {
-            if (form.File1->List(i) == name)
+            if (form.File1->List(i) == QFile::encodeName(name))
                 form.File1->setListIndex(i);
         }
         form.File1_Click();
-        ASSERT_EQ(DriverFile, name);
+        ASSERT_EQ(DriverFile, QFile::encodeName(name));
     }
 
     EmulatorDir dir;
@@ -129,6 +131,63 @@ TEST_F(LaunchTest, DriverNamesArriveAsExactlyOneArgument) {
         EXPECT_EQ(rec.args, QStringList({"-driver", name})) << CommandLine.toStdString();
     }
     EXPECT_TRUE(messages.empty());
+}
+
+// A name that is not valid UTF-8 (a Latin-1 e-acute; a broken sequence with
+// bytes that are blanks elsewhere) is shown decoded but used by its exact
+// bytes: for the preview, by the editor and as the emulator's argument.
+TEST_F(LaunchTest, NamesThatAreNotUtf8AreUsedByTheirExactBytes) {
+    installEmulator();
+    dir.writePicture("preview/404.jpg", 40, 30);
+    platform::forms::SetMsgBoxHook([this](const QString& text, int style, const QString& t) {
+        messages.push_back({text, style, t});
+        return style == 36 ? platform::IDYES : platform::IDOK;
+    });
+    Form1& form = Form1::Instance();
+    // In byte order, as the directory check at the end lists them.
+    const QList<QByteArray> names = {"bad \xC3\x28\xA0\x85\xFF \"seq\".drv", "caf\xE9.drv"};
+    int width = 100;
+    for (const QByteArray& name : names) {
+        ++width;
+        dir.writeRaw("drv/" + name, "; driver\n");
+        dir.writeRaw("preview/" + name + ".jpg", tavro::test::Picture(width, 50));
+        ASSERT_TRUE(form.File1->Refresh());
+        int row = -1;
+        for (int i = 0; i < form.File1->ListCount(); ++i) {
+            if (form.File1->List(i) == name)
+                row = i;
+        }
+        ASSERT_GE(row, 0) << name.toStdString();
+        const QString shown = form.File1->model()->index(row, 0).data().toString();
+        EXPECT_TRUE(shown.contains(QChar::ReplacementCharacter)) << shown.toStdString();
+        form.File1->setListIndex(row);
+        EXPECT_EQ(DriverFile, name);
+        EXPECT_EQ(PreviewPath, dir.rawFile("preview/" + name + ".jpg"));
+        EXPECT_EQ(form.Image1->Picture().size(), QSize(width, 50)) << "the preview was not shown";
+
+        form.Command3->click();
+        edit* editor = edit::Existing();
+        ASSERT_NE(editor, nullptr) << messages.back().text.toStdString();
+        EXPECT_EQ(editor->Caption(), "Tavro Driver Editor - [" + shown + "]");
+        EXPECT_EQ(editor->editor->Text(), "; driver\n");
+        QTest::keyClicks(editor->editor, "x");
+        editor->mnu_sair_Click();
+        EXPECT_EQ(dir.readRaw("drv/" + name), "x; driver\n");
+        delete editor;
+
+        QFile::remove(record());
+        form.Command1->click();
+        const EmulatorRecord rec = WaitForRecord(record());
+        ASSERT_TRUE(rec.present);
+        EXPECT_EQ(rec.rawArgs, QList<QByteArray>({"-driver", name}));
+    }
+    // Nothing was made under a decoded name, and no error was shown.
+    EXPECT_EQ(dir.rawEntries("drv"), names);
+    QStringList texts;
+    for (const Message& m : messages)
+        texts << m.text;
+    const QStringList saved = {"This Driver has Changed, Want to save it?", "Driver Saved!"};
+    EXPECT_EQ(texts, saved + saved);
 }
 
 TEST_F(LaunchTest, WriteGameListStartsTheFixedCommandAndStoresNothing) {
@@ -191,6 +250,20 @@ TEST_F(LaunchTest, EmulatorThatMayNotRunIsReported) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages.front().text.contains(dir.file("morvel") + " is not an executable"))
         << messages.front().text.toStdString();
+    EXPECT_FALSE(platform::forms::EndRequested());
+
+    // There and executable, but its interpreter is missing.
+    dir.write("morvel", "#!/nonexistent/morvel-runtime\n");
+    ASSERT_TRUE(QFile::setPermissions(dir.file("morvel"), QFile::ReadOwner | QFile::ExeOwner));
+    form.Command2->click();
+    ASSERT_EQ(messages.size(), 2u);
+    const QString& text = messages.back().text;
+    EXPECT_TRUE(text.contains("Program: morvel.exe")) << text.toStdString();
+    EXPECT_TRUE(text.contains(dir.path()) && text.contains(work.path())) << text.toStdString();
+    EXPECT_TRUE(text.endsWith("Reason: " + dir.file("morvel") +
+                              " could not be started: its interpreter "
+                              "/nonexistent/morvel-runtime was not found."))
+        << text.toStdString();
     EXPECT_FALSE(platform::forms::EndRequested());
 }
 

@@ -146,6 +146,34 @@ TEST_F(FileListBoxTest, SortsWithoutRegardToCaseAndKeepsExactNames) {
 // Enough names for the quick path a big directory takes, built to share long
 // prefixes and differ only in case or beyond ASCII, against a plain
 // reference: ASCII folded to lower case, then the exact bytes.
+TEST_F(FileListBoxTest, NamesThatAreNotUtf8KeepTheirBytesAndShowDecoded) {
+    const QByteArray latin1 = "caf\xE9.drv";
+    const QByteArray broken = "X\xC3\x28\xA0\xFF.drv";
+    for (const QByteArray& name : {latin1, broken}) {
+        const int fd =
+            ::open((QFile::encodeName(path("")) + name).constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    FileListBox box(&parent);
+    box.setPattern("*.drv");
+    ASSERT_TRUE(box.setPath(dir.path()));
+    ASSERT_EQ(box.ListCount(), 2);
+    const QByteArray first = box.List(0);
+    const QByteArray second = box.List(1);
+    EXPECT_EQ(first, latin1);
+    EXPECT_EQ(second, broken);
+    const auto shown = [&box](int row) { return box.model()->index(row, 0).data().toString(); };
+    EXPECT_EQ(shown(0), QString::fromUtf8("caf\uFFFD.drv"));
+    EXPECT_TRUE(shown(1).startsWith("X\uFFFD(")) << shown(1).toStdString();
+    box.setListIndex(1);
+    const QByteArray selected = box.FileName();
+    EXPECT_EQ(selected, broken);
+    for (const QByteArray& name : {latin1, broken}) { // Qt cannot remove them
+        ::unlink((QFile::encodeName(path("")) + name).constData());
+    }
+}
+
 TEST_F(FileListBoxTest, BigDirectorySortsLikeTheReference) {
     const char* const pieces[] = {"a", "A", "b", "B", "_", "z", "Z", "0", " ", "é", "É", "~"};
     const char* const prefixes[] = {"", "Long shared prefix of names ", "LONG SHARED PREFIX ",
@@ -246,7 +274,7 @@ TEST_F(FileListBoxTest, AccessorsRightAfterSetPathSeeTheWholeList) {
         QSignalSpy clicks(&box, &FileListBox::Click);
         ASSERT_TRUE(box.setPath(path("drv")));
         // Nothing is selected while the names come in, nor once they are in.
-        EXPECT_EQ(box.FileName(), QString());
+        EXPECT_EQ(box.FileName(), QByteArray());
         EXPECT_EQ(box.ListIndex(), -1);
         box.setListIndex(2);
         EXPECT_EQ(box.ListIndex(), 2);
@@ -256,7 +284,7 @@ TEST_F(FileListBoxTest, AccessorsRightAfterSetPathSeeTheWholeList) {
         // Reading again drops the selection without a click.
         ASSERT_TRUE(box.Refresh());
         EXPECT_EQ(box.ListIndex(), -1);
-        EXPECT_EQ(box.FileName(), QString());
+        EXPECT_EQ(box.FileName(), QByteArray());
         EXPECT_EQ(box.ListCount(), 3000);
         EXPECT_EQ(box.ListIndex(), -1);
         EXPECT_EQ(clicks.count(), 1);

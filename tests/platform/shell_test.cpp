@@ -14,14 +14,17 @@
 #include <QThread>
 #include <cerrno>
 #include <csignal>
+#include <elf.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 using platform::QuoteArgument;
+using platform::QuoteArgumentBytes;
 using platform::Shell;
 using platform::ShellResult;
 using platform::SplitCommandLine;
+using platform::SplitCommandLineBytes;
 using tavro::test::EmulatorRecord;
 using tavro::test::WaitForRecord;
 using tavro::test::WriteFakeEmulator;
@@ -123,6 +126,17 @@ TEST(QuoteArgument, QuotedNamesSplitBackToThemselves) {
         EXPECT_EQ(SplitCommandLine(line), QStringList({"morvel", "-driver", name}))
             << line.toStdString();
     }
+
+    // On bytes, every byte but blank, tab, quote and backslash is just a byte:
+    // 0xA0 and 0x85 (blanks in Latin-1 and Unicode) do not separate.
+    const QList<QByteArray> bytes = {"caf\xE9.drv", "\xA0\x85\xFF.drv", "a \xA0\"\\\xC3(.drv",
+                                     "\xE9 \xE9\\"};
+    for (const QByteArray& name : bytes) {
+        const QByteArray line = "morvel -driver " + QuoteArgumentBytes(name);
+        EXPECT_EQ(SplitCommandLineBytes(line), QList<QByteArray>({"morvel", "-driver", name}))
+            << line.toHex().toStdString();
+    }
+    EXPECT_EQ(QuoteArgumentBytes("caf\xE9.drv"), "caf\xE9.drv");
 }
 
 TEST(QuoteArgument, EveryShortStringRoundTrips) {
@@ -232,13 +246,14 @@ TEST_F(ShellTest, StartsDetachedWithoutWaitingAndLeavesNoZombie) {
 
 TEST_F(ShellTest, ArgumentsArriveExactlyAsSplit) {
     WriteFakeEmulator(own.path() + "/morvel", record());
-    const QString name = "my \"best\" game; rm -rf ~ | $(id) `id` *.drv ñ日本";
-    const ShellResult r =
-        Shell("morvel -driver " + QuoteArgument(name) + " \"\" tail\\", platform::SW_SHOWMINIMIZED);
+    // Valid UTF-8 or not, the bytes arrive as they were.
+    const QByteArray name = "my \"best\" game; rm -rf ~ | $(id) `id` *.drv ñ日本 \xE9\xC3(\xA0\x85";
+    const ShellResult r = Shell("morvel -driver " + QuoteArgumentBytes(name) + " \"\" tail\\",
+                                platform::SW_SHOWMINIMIZED);
     ASSERT_TRUE(r.ok) << r.reason.toStdString();
     const EmulatorRecord rec = WaitForRecord(record());
     ASSERT_TRUE(rec.present);
-    EXPECT_EQ(rec.args, QStringList({"-driver", name, "", "tail\\"}));
+    EXPECT_EQ(rec.rawArgs, QList<QByteArray>({"-driver", name, "", "tail\\"}));
     WaitUntilGone(r.pid);
 }
 
@@ -358,8 +373,54 @@ TEST_F(ShellTest, FailuresSayWhatWasLookedForWhereAndWhy) {
     EXPECT_TRUE(r.reason.contains(QString::fromLocal8Bit(strerror(ENOEXEC))))
         << r.reason.toStdString();
 
+    // A script whose interpreter is missing: the exec says "No such file",
+    // but the file is there; the interpreter is what was not found.
+    for (const QByteArray& firstLine :
+         {QByteArray("#!/nonexistent/tavro-sh\n"), QByteArray("#! \t/nonexistent/tavro-sh -e\n"),
+          QByteArray("#!/nonexistent/tavro-sh")}) {
+        ASSERT_TRUE(plain.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        plain.write(firstLine.endsWith('\n') ? firstLine + "echo hi\n" : firstLine);
+        plain.close();
+        r = Shell("morvel", platform::SW_SHOWMINIMIZED);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.error, ENOENT);
+        EXPECT_EQ(r.reason, cwd.path() + "/morvel could not be started: its interpreter "
+                                         "/nonexistent/tavro-sh was not found.")
+            << r.reason.toStdString();
+    }
+
+    // An executable whose loader is missing (a 32-bit program without the
+    // 32-bit libraries, say) fails the same way. Made for this machine from
+    // the test's own header.
+    QFile self("/proc/self/exe");
+    ASSERT_TRUE(self.open(QIODevice::ReadOnly));
+    Elf64_Ehdr header{};
+    ASSERT_EQ(self.read(reinterpret_cast<char*>(&header), sizeof header), qint64(sizeof header));
+    if (header.e_ident[EI_CLASS] == ELFCLASS64) {
+        const QByteArray loader = "/nonexistent/ld-tavro.so";
+        header.e_type = ET_EXEC;
+        header.e_phoff = sizeof header;
+        header.e_phentsize = sizeof(Elf64_Phdr);
+        header.e_phnum = 1;
+        header.e_shoff = header.e_shnum = header.e_shstrndx = 0;
+        Elf64_Phdr interp{};
+        interp.p_type = PT_INTERP;
+        interp.p_offset = sizeof header + sizeof interp;
+        interp.p_filesz = static_cast<Elf64_Xword>(loader.size() + 1);
+        ASSERT_TRUE(plain.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        plain.write(reinterpret_cast<const char*>(&header), sizeof header);
+        plain.write(reinterpret_cast<const char*>(&interp), sizeof interp);
+        plain.write(loader + '\0');
+        plain.close();
+        r = Shell("morvel", platform::SW_SHOWMINIMIZED);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.reason, cwd.path() + "/morvel could not be started: its interpreter "
+                                         "/nonexistent/ld-tavro.so was not found.")
+            << r.reason.toStdString();
+    }
+
     // Nothing to start at all.
-    for (const QString& line : {QString(""), QString("   "), QString("\"\" -x")}) {
+    for (const QByteArray& line : {QByteArray(""), QByteArray("   "), QByteArray("\"\" -x")}) {
         r = Shell(line, platform::SW_SHOWMINIMIZED);
         EXPECT_FALSE(r.ok);
         EXPECT_FALSE(r.reason.isEmpty());

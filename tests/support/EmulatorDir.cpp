@@ -7,9 +7,15 @@
 #include "platform/forms/Form.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace tavro::test {
 
@@ -21,6 +27,9 @@ EmulatorDir::EmulatorDir() {
 
 EmulatorDir::~EmulatorDir() {
     DestroyForms();
+    for (const QByteArray& name : rawFiles_) {
+        ::unlink(rawFile(name).constData());
+    }
     platform::forms::App::SetPathForTesting(QString());
 }
 
@@ -32,14 +41,59 @@ void EmulatorDir::write(const QString& relative, const QByteArray& content) cons
 }
 
 void EmulatorDir::writePicture(const QString& relative, int width, int height) const {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(40, 90, 160));
-    image.save(file(relative), "JPG");
+    write(relative, Picture(width, height));
 }
 
 QByteArray EmulatorDir::read(const QString& relative) const {
     QFile f(file(relative));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray EmulatorDir::rawFile(const QByteArray& relative) const {
+    return QFile::encodeName(dir_.path()) + "/" + relative;
+}
+
+void EmulatorDir::writeRaw(const QByteArray& relative, const QByteArray& content) {
+    rawFiles_.append(relative);
+    const int fd =
+        ::open(rawFile(relative).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0) << relative.toStdString();
+    ASSERT_EQ(::write(fd, content.constData(), static_cast<size_t>(content.size())),
+              content.size());
+    ::close(fd);
+}
+
+QByteArray EmulatorDir::readRaw(const QByteArray& relative) const {
+    QFile f;
+    const int fd = ::open(rawFile(relative).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        return "<missing>";
+    }
+    return f.readAll();
+}
+
+QList<QByteArray> EmulatorDir::rawEntries(const QByteArray& relative) const {
+    QList<QByteArray> names;
+    if (DIR* d = ::opendir(rawFile(relative).constData())) {
+        while (const dirent* entry = ::readdir(d)) {
+            if (entry->d_name[0] != '.') {
+                names.append(entry->d_name);
+            }
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+QByteArray Picture(int width, int height, const char* format) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(40, 90, 160));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
 }
 
 bool EmulatorDir::exists(const QString& relative) const {

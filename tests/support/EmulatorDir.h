@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -20,6 +21,15 @@ public:
     // A small valid JPEG picture of the given size.
     void writePicture(const QString& relative, int width, int height) const;
     QByteArray read(const QString& relative) const;
+
+    // The same by a path of bytes, for names that are not valid UTF-8.
+    QByteArray rawFile(const QByteArray& relative) const;
+    // Files written so are removed with the directory (Qt's own removal
+    // cannot see names that are not UTF-8).
+    void writeRaw(const QByteArray& relative, const QByteArray& content);
+    QByteArray readRaw(const QByteArray& relative) const;
+    // A directory's entries as bytes, sorted, without dot files.
+    QList<QByteArray> rawEntries(const QByteArray& relative) const;
     bool exists(const QString& relative) const;
     void makeDir(const QString& relative) const;
     // Copies the built program in, as a user installs it; its path, or empty.
@@ -32,7 +42,11 @@ public:
 
 private:
     QTemporaryDir dir_;
+    QList<QByteArray> rawFiles_;
 };
+
+// A small picture of the given size in a format Qt writes ("JPG", "PNG", ...).
+QByteArray Picture(int width, int height, const char* format = "JPG");
 
 // Forgets the main window of an earlier test, so the next one starts fresh.
 void DestroyForms();

@@ -48,9 +48,13 @@ EmulatorRecord WaitForRecord(const QString& record) {
         return r;
     }
     r.present = true;
-    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
-        const QString key = line.section('=', 0, 0);
-        const QString value = line.section('=', 1);
+    for (const QByteArray& raw : f.readAll().split('\n')) {
+        const qsizetype equals = raw.indexOf('=');
+        if (equals < 0) {
+            continue;
+        }
+        const QString key = QString::fromUtf8(raw.left(equals));
+        const QString value = QString::fromUtf8(raw.mid(equals + 1));
         if (key == "pid") {
             r.pid = value.toLongLong();
         } else if (key == "ppid") {
@@ -63,6 +67,7 @@ EmulatorRecord WaitForRecord(const QString& record) {
             r.fds = value.split(' ', Qt::SkipEmptyParts);
         } else if (key == "arg") {
             r.args.append(value);
+            r.rawArgs.append(raw.mid(equals + 1));
         }
     }
     return r;

@@ -2,6 +2,8 @@
 // so tests can see the arguments, working directory and process it got.
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +16,7 @@ struct EmulatorRecord {
     QString cwd;
     QStringList fds;
     QStringList args;
+    QList<QByteArray> rawArgs; // the same, as the exact bytes received
 };
 
 // Writes the stand-in at `path`. It records its pid, parent, session, working

@@ -20,7 +20,12 @@
 
 namespace platform::forms {
 
-QString FileNames::at(int index) const {
+QByteArray FileNames::at(int index) const {
+    const Span& span = spans_.at(static_cast<std::size_t>(index));
+    return QByteArray(bytes_.data() + span.offset, static_cast<qsizetype>(span.length));
+}
+
+QString FileNames::text(int index) const {
     const Span& span = spans_.at(static_cast<std::size_t>(index));
     const char* name = bytes_.data() + span.offset;
     const auto length = static_cast<qsizetype>(span.length);
@@ -39,7 +44,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
-        return names_.at(index.row());
+        return names_.text(index.row());
     }
     return {};
 }
@@ -355,7 +360,7 @@ bool ListMatchingFiles(const QString& directory, const QString& pattern, QString
     ::closedir(handle);
     names->reserve(found.size());
     for (int i = 0; i < found.size(); ++i) {
-        names->append(found.at(i));
+        names->append(found.text(i));
     }
     return true;
 }
@@ -485,9 +490,9 @@ void FileListBox::listingDone(std::uint64_t generation) {
 // The selection needs no waiting: while the directory is being read the list
 // is empty, and putting the names in resets it, so nothing is selected either
 // way.
-QString FileListBox::FileName() const {
+QByteArray FileListBox::FileName() const {
     const QModelIndexList selected = selectionModel()->selectedIndexes();
-    return selected.isEmpty() ? QString() : model_.names().at(selected.first().row());
+    return selected.isEmpty() ? QByteArray() : model_.names().at(selected.first().row());
 }
 
 int FileListBox::ListCount() const {
@@ -495,9 +500,9 @@ int FileListBox::ListCount() const {
     return static_cast<int>(model_.names().size());
 }
 
-QString FileListBox::List(int index) const {
+QByteArray FileListBox::List(int index) const {
     settle();
-    return index >= 0 && index < ListCount() ? model_.names().at(index) : QString();
+    return index >= 0 && index < ListCount() ? model_.names().at(index) : QByteArray();
 }
 
 int FileListBox::ListIndex() const {

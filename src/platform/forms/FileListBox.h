@@ -17,13 +17,18 @@
 
 namespace platform::forms {
 
-// File names in order, kept as the bytes the directory gave; each becomes a
-// QString only when it is shown or asked for, so a long list costs little.
+// File names in order, kept as the bytes the directory gave. A name is used
+// by those exact bytes; it is decoded only to be shown (a byte that is not
+// UTF-8 shows as a replacement character), so a long list costs little and a
+// name from a Latin-1 system still opens its file.
 class FileNames {
 public:
     int size() const { return static_cast<int>(spans_.size()); }
     bool isEmpty() const { return spans_.empty(); }
-    QString at(int index) const;
+    // The name as the file system has it.
+    QByteArray at(int index) const;
+    // The name as the list shows it.
+    QString text(int index) const;
 
     // Where one name lies in the bytes.
     struct Span {
@@ -71,10 +76,12 @@ public:
     // Reads the directory again.
     bool Refresh(QString* error = nullptr);
 
-    // The selected file's name without directory; empty when none is selected.
-    QString FileName() const;
+    // The selected file's name without directory, as the file system has it
+    // (what the list shows may differ where the name is not UTF-8); empty
+    // when none is selected.
+    QByteArray FileName() const;
     int ListCount() const;
-    QString List(int index) const;
+    QByteArray List(int index) const;
     int ListIndex() const;
     void setListIndex(int index);
 
@@ -106,8 +113,8 @@ private:
 };
 
 // The names of the regular files in a directory that match a wildcard pattern
-// (* and ?, case-insensitive), sorted case-insensitively. Hidden files are
-// left out. Reads the directory on the calling thread.
+// (* and ?, case-insensitive), sorted case-insensitively, as the list shows
+// them. Hidden files are left out. Reads the directory on the calling thread.
 bool ListMatchingFiles(const QString& directory, const QString& pattern, QStringList* names,
                        QString* error);
 

@@ -1,13 +1,18 @@
-// Loading a picture file (JPEG, GIF, ...) by its content, whatever its name says.
+// Loading a picture file by its content, whatever its name says. Only the
+// formats the forms runtime's picture loader reads are taken: JPEG, GIF, BMP,
+// and icons and cursors (ICO, CUR).
 #pragma once
 
+#include <QByteArray>
 #include <QPixmap>
 #include <QString>
 
 namespace platform::forms {
 
-// A null pixmap when the file cannot be read as a picture; the reason goes to
-// *error.
-QPixmap LoadPicture(const QString& path, QString* error = nullptr);
+// The path is the file's name as the system has it, byte for byte. A null
+// pixmap when the file cannot be opened (the system's reason goes to *error)
+// or is not one of those formats or cannot be decoded ("not a readable
+// picture").
+QPixmap LoadPicture(const QByteArray& path, QString* error = nullptr);
 
 } // namespace platform::forms

@@ -292,10 +292,10 @@ private:
     qsizetype used_ = 0;
 };
 
-bool readWholeFile(const QString& path, QByteArray* bytes, struct stat* identity, QString* error) {
-    const QByteArray name = QFile::encodeName(path);
+bool readWholeFile(const QByteArray& path, QByteArray* bytes, struct stat* identity,
+                   QString* error) {
     // Non-blocking, so that opening a pipe does not wait for a writer.
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         setError(error, systemError(errno));
         return false;
@@ -401,10 +401,10 @@ int characterOf(const QKeyEvent* event) {
 
 // Replaces the file at path with what `produce` writes into the sink it is
 // given, through the program's one safe save.
-bool replaceFile(const QString& path,
+bool replaceFile(const QByteArray& path,
                  const std::function<bool(const ByteSink& sink, QString* error)>& produce,
                  QString* error) {
-    platform::AtomicFile file(QFile::encodeName(path).toStdString());
+    platform::AtomicFile file(path.toStdString());
     const auto reason = [&file] { return QString::fromStdString(file.Reason()); };
     if (!file.Open()) {
         setError(error, reason());
@@ -486,7 +486,7 @@ RichTextBox::RichTextBox(QWidget* parent) : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
-bool RichTextBox::LoadFile(const QString& path, QString* error) {
+bool RichTextBox::LoadFile(const QByteArray& path, QString* error) {
     QByteArray bytes;
     struct stat info {};
     if (!readWholeFile(path, &bytes, &info, error)) {
@@ -499,13 +499,13 @@ bool RichTextBox::LoadFile(const QString& path, QString* error) {
     standIns_ = decoded.standIns;
     readOnlyReason_ = std::move(decoded.readOnlyReason);
     loadedBytes_ = std::move(bytes);
-    rememberFile(QFile::encodeName(path), info);
+    rememberFile(path, info);
     applyLineBreaks();
     setReadOnly(Filling() || !readOnlyReason_.isEmpty());
     return true;
 }
 
-bool RichTextBox::SaveFile(const QString& path, int fileType, QString* error) {
+bool RichTextBox::SaveFile(const QByteArray& path, int fileType, QString* error) {
     if (fileType != rtfText) {
         setError(error, QStringLiteral("only plain text can be saved"));
         return false;
@@ -552,11 +552,10 @@ bool RichTextBox::SaveFile(const QString& path, int fileType, QString* error) {
         loadedBytes_.clear();
     }
     document()->setModified(false);
-    const QByteArray name = QFile::encodeName(path);
     bool found = false;
-    const struct stat info = statOf(name, &found);
+    const struct stat info = statOf(path, &found);
     if (found) {
-        rememberFile(name, info);
+        rememberFile(path, info);
     } else {
         identity_.reset();
     }

@@ -36,6 +36,8 @@ public:
 
     explicit RichTextBox(QWidget* parent);
 
+    // Paths are the exact bytes of the file's name, which need not be UTF-8.
+
     // Shows the file's content as the control's text. A file with valid UTF-8
     // is read as UTF-8, any other as single-byte text (Latin-1). CR LF and CR
     // breaks are shown as LF, and U+2029, U+FDD0 and U+FDD1, which the control
@@ -43,14 +45,14 @@ public:
     // A file that holds both is shown read-only (ReadOnlyReason says why).
     // On failure the text is left as it was, the reason goes to *error and
     // false comes back.
-    bool LoadFile(const QString& path, QString* error = nullptr);
+    bool LoadFile(const QByteArray& path, QString* error = nullptr);
 
     // Replaces the file with the control's text, in the loaded file's format,
     // through the program's safe save (platform/atomic_file.h): a read-only
     // file is refused, and a failure leaves the old file whole and no
     // temporary file behind, puts the reason in *error and returns false.
     // Only fileType rtfText is supported.
-    bool SaveFile(const QString& path, int fileType, QString* error = nullptr);
+    bool SaveFile(const QByteArray& path, int fileType, QString* error = nullptr);
 
     // Whether the file last loaded or saved has been replaced or rewritten
     // since (its device, inode, size or modification time differ). A file
