@@ -105,9 +105,6 @@ CheckBox* check(QWidget* parent, const QString& caption, int top, int tabIndex) 
 } // namespace
 
 Form1::Form1() : Form(design()) {
-    // The background picture is decoded on a worker while the window is
-    // built and loaded; the load puts it in.
-    art::PrepareBackground();
     setIcon(art::WindowIcon());
     setMousePointer(art::CustomPointer());
     createControls();

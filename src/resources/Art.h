@@ -1,4 +1,4 @@
-// Our own art, compiled into the program.
+// Our own art, compiled into the program as ready pixels.
 #pragma once
 
 #include <QCursor>
@@ -7,10 +7,6 @@
 
 namespace tavro::art {
 
-// Starts decoding the main window's background picture on a worker thread,
-// so that Background() later finds it ready. Optional; calling it again
-// before Background() has taken the picture does nothing.
-void PrepareBackground();
 QPixmap Background(); // the main window's background picture
 
 QImage WindowIcon();     // the window icon shared by the main and About windows

@@ -280,4 +280,51 @@ TEST_F(Form2Test, CloseBoxClosesAndTheNextAboutLoadsAgain) {
     expectActiveGradient(second.hWnd());
 }
 
+// The art compiled in as ready pixels is what the picture files decode to, so
+// the windows look exactly as if the program decoded them itself.
+TEST(Art, ReadyPixelsAreThePictureFiles) {
+    const QString dir = QStringLiteral(TAVRO_SOURCE_DIR "/src/resources/");
+    const auto argb = [](const QImage& image) {
+        return image.convertToFormat(QImage::Format_ARGB32);
+    };
+    const struct {
+        const char* file;
+        QImage compiled;
+    } pictures[] = {
+        {"background.gif", art::Background().toImage()},
+        {"tavro.cur", art::WindowIcon()},
+        {"about_big.gif", art::AboutPicture1().toImage()},
+        {"about_small.gif", art::AboutPicture2().toImage()},
+    };
+    for (const auto& picture : pictures) {
+        const QImage decoded(dir + picture.file);
+        ASSERT_FALSE(decoded.isNull()) << picture.file;
+        EXPECT_EQ(argb(picture.compiled), argb(decoded)) << picture.file;
+    }
+
+    // The black-and-white pointer: the same pixels, the hot spot at the
+    // arrow's tip, the picture's centre.
+    const QImage arrow = argb(QImage(dir + "pointer.ico"));
+    const QCursor pointer = art::CustomPointer();
+    ASSERT_EQ(pointer.shape(), Qt::BitmapCursor);
+    EXPECT_EQ(pointer.hotSpot(), QPoint(arrow.width() / 2, arrow.height() / 2));
+    const QImage black = pointer.bitmap().toImage();
+    const QImage drawn = pointer.mask().toImage();
+    ASSERT_EQ(black.size(), arrow.size());
+    ASSERT_EQ(drawn.size(), arrow.size());
+    int opaque = 0;
+    for (int y = 0; y < arrow.height(); ++y) {
+        for (int x = 0; x < arrow.width(); ++x) {
+            const QRgb want = arrow.pixel(x, y);
+            const bool isDrawn = drawn.pixelIndex(x, y) == 1;
+            ASSERT_EQ(isDrawn, qAlpha(want) != 0) << x << "," << y;
+            if (isDrawn) {
+                ++opaque;
+                EXPECT_EQ(black.pixelIndex(x, y) == 1, (want & 0xffffff) == 0) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(opaque, 30);
+}
+
 } // namespace
