@@ -408,4 +408,33 @@ TEST_F(FileListBoxTest, UserCanMoveButNeverEmptyTheSelection) {
     }
 }
 
+// With nothing chosen yet, End goes to the last name at once, as it does once
+// a name is chosen (not first to the first name), whether the box took the
+// focus before or after its names came in.
+TEST_F(FileListBoxTest, EndReachesTheLastNameBeforeAnyWasChosen) {
+    makeDrivers("drv", 1000);
+    parent.resize(200, 220);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    for (const bool focusFirst : {true, false}) {
+        FileListBox box(&parent);
+        box.setGeometry(10, 10, 161, 188);
+        box.show();
+        box.setPattern("*.drv");
+        if (focusFirst) {
+            box.setFocus();
+        }
+        ASSERT_TRUE(box.setPath(path("drv")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return box.model()->rowCount() == 1000; }, 10000));
+        if (!focusFirst) {
+            box.setFocus();
+        }
+        QSignalSpy clicks(&box, &FileListBox::Click);
+        QTest::keyClick(&box, Qt::Key_End);
+        EXPECT_EQ(box.ListIndex(), 999) << "focus first: " << focusFirst;
+        EXPECT_EQ(box.FileName(), box.List(999)) << "focus first: " << focusFirst;
+        EXPECT_EQ(clicks.count(), 1) << "focus first: " << focusFirst;
+    }
+}
+
 } // namespace

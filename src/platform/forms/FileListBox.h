@@ -95,6 +95,9 @@ protected:
     // click or Space selects like the plain key or click.
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
+    // With no current name yet, End goes to the last name at once (the
+    // list view would first go to the first name, whatever the key).
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     struct Listing;
