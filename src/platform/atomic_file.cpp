@@ -41,7 +41,8 @@ bool OwnerIsGone(std::string_view name) {
     name.remove_prefix(kTempPrefix.size());
     pid_t pid = 0;
     std::size_t digits = 0;
-    while (digits < name.size() && digits < 10 && name[digits] >= '0' && name[digits] <= '9')
+    // Nine digits hold every pid Linux hands out and cannot overflow.
+    while (digits < name.size() && digits < 9 && name[digits] >= '0' && name[digits] <= '9')
         pid = pid * 10 + (name[digits++] - '0');
     if (digits == 0 || pid <= 0 || digits == name.size() || name[digits] != '-')
         return false; // not one of ours: leave it alone
