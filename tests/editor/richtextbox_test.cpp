@@ -114,6 +114,50 @@ TEST_F(RichTextBoxTest, EditsAreSavedInTheFilesOwnFormat) {
     EXPECT_EQ(read("mixed.drv"), QByteArray("a\nBb\nnew\r\nc\rd"));
 }
 
+// Joining lines or deleting whole lines takes away the deleted break; every
+// other line keeps its own.
+TEST_F(RichTextBoxTest, JoinsAndDeletionsKeepTheOtherLinesBreaks) {
+    struct Case {
+        const char* what;
+        const char* file;
+        void (*edit)(QTextDocument*);
+        const char* saved;
+    };
+    const Case cases[] = {
+        {"Backspace at a line's start", "l0\r\nl1\nl2\r\n",
+         [](QTextDocument* doc) { QTextCursor(doc->findBlockByNumber(2)).deletePreviousChar(); },
+         "l0\r\nl1l2\r\n"},
+        {"Delete at a line's end", "l0\r\nl1\nl2\r\nl3\n",
+         [](QTextDocument* doc) {
+             QTextCursor cursor(doc->findBlockByNumber(2));
+             cursor.movePosition(QTextCursor::EndOfBlock);
+             cursor.deleteChar();
+         },
+         "l0\r\nl1\nl2l3\n"},
+        {"a whole line selected and deleted", "l0\r\nl1\nl2\r\n",
+         [](QTextDocument* doc) {
+             QTextCursor cursor(doc->findBlockByNumber(1));
+             cursor.setPosition(doc->findBlockByNumber(2).position(), QTextCursor::KeepAnchor);
+             cursor.removeSelectedText();
+         },
+         "l0\r\nl2\r\n"},
+        {"lines typed over", "l0\r\nl1\nl2\rl3\r\n",
+         [](QTextDocument* doc) {
+             QTextCursor cursor(doc->findBlockByNumber(1));
+             cursor.setPosition(doc->findBlockByNumber(2).position() + 1, QTextCursor::KeepAnchor);
+             cursor.insertText("x\ny");
+         },
+         "l0\r\nx\r\ny2\rl3\r\n"},
+    };
+    for (const Case& c : cases) {
+        write("mixed.drv", c.file);
+        ASSERT_TRUE(box.LoadFile(bytePath("mixed.drv"))) << c.what;
+        c.edit(box.document());
+        ASSERT_TRUE(box.SaveFile(bytePath("mixed.drv"), RichTextBox::rtfText)) << c.what;
+        EXPECT_EQ(read("mixed.drv"), QByteArray(c.saved)) << c.what;
+    }
+}
+
 // Characters the text control would turn into line breaks come back as they were.
 TEST_F(RichTextBoxTest, SeparatorCharactersSurviveAnEdit) {
     const QByteArray file("one\xE2\x80\xA9two\xEF\xB7\x90three\xEF\xB7\x91\r\n");

@@ -500,7 +500,6 @@ bool RichTextBox::LoadFile(const QByteArray& path, QString* error) {
     readOnlyReason_ = std::move(decoded.readOnlyReason);
     loadedBytes_ = std::move(bytes);
     rememberFile(path, info);
-    applyLineBreaks();
     setReadOnly(Filling() || !readOnlyReason_.isEmpty());
     return true;
 }
@@ -528,11 +527,13 @@ bool RichTextBox::SaveFile(const QByteArray& path, int fileType, QString* error)
                 return true;
             }
             FileWriter writer(format_, standIns_, sink);
+            // A line read from the file keeps its own break; a new one takes
+            // the file's first style.
+            const bool ownBreaks = lineBreaks_.size() == doc->blockCount() - 1;
             for (QTextBlock block = doc->begin(); block.isValid();) {
                 const QTextBlock next = block.next();
-                // A line read from the file keeps its own break; a new one
-                // takes the file's first style.
-                const int style = next.isValid() ? next.userState() : -1;
+                const int style =
+                    ownBreaks && next.isValid() ? lineBreaks_.at(block.blockNumber()) : -1;
                 const LineBreak lineBreak =
                     style >= 0 && style <= 2 ? static_cast<LineBreak>(style) : format_.lineBreak;
                 if (!writer.addLine(block.text(),
@@ -611,7 +612,6 @@ void RichTextBox::showText(const QString& text) {
     pending_.clear();
     pendingFrom_ = 0;
     pendingInput_.clear();
-    linesNoted_ = 0;
     // A fresh document filled before it is shown is far quicker for a large
     // text than filling the one on screen, and starts with an empty undo list.
     auto* doc = new QTextDocument(this);
@@ -627,6 +627,8 @@ void RichTextBox::showText(const QString& text) {
     if (ours) {
         delete old;
     }
+    connect(doc, &QTextDocument::contentsChange, this, &RichTextBox::noteContentsChange);
+    blocksKnown_ = doc->blockCount();
     if (first == text.size()) {
         doc->setUndoRedoEnabled(true);
         doc->setModified(false);
@@ -639,19 +641,31 @@ void RichTextBox::showText(const QString& text) {
     queueNextSlice();
 }
 
-// Gives each line read so far the line break it had in the file. A block
-// holds the break before it: when a line is split, the first part keeps the
-// block and the line's old break stays at the line's end.
-void RichTextBox::applyLineBreaks() {
-    if (lineBreaks_.isEmpty()) {
+// Keeps the list of line breaks in step with the lines: the breaks an edit
+// took away go, and the ones it made take the file's first style, so every
+// other line keeps the break it had in the file. The fill only adds lines
+// that the list already holds.
+void RichTextBox::noteContentsChange(int position, int removed, int added) {
+    Q_UNUSED(removed);
+    QTextDocument* doc = document();
+    if (sender() != doc) {
         return;
     }
-    QTextDocument* doc = document();
-    const qsizetype present = std::min<qsizetype>(doc->blockCount() - 1, lineBreaks_.size());
-    QTextBlock block = doc->findBlockByNumber(static_cast<int>(linesNoted_ + 1));
-    for (; linesNoted_ < present && block.isValid(); ++linesNoted_, block = block.next()) {
-        block.setUserState(lineBreaks_.at(linesNoted_));
+    const int blocks = doc->blockCount();
+    if (Filling() || lineBreaks_.isEmpty()) {
+        blocksKnown_ = blocks;
+        return;
     }
+    const int line = doc->findBlock(position).blockNumber();
+    const int made = doc->findBlock(position + added).blockNumber() - line;
+    const int taken = blocksKnown_ - blocks + made;
+    blocksKnown_ = blocks;
+    if (line < 0 || made < 0 || taken < 0 || line + taken > lineBreaks_.size()) {
+        lineBreaks_.clear(); // lost step: every line takes the file's first style
+        return;
+    }
+    lineBreaks_.remove(line, taken);
+    lineBreaks_.insert(line, QByteArray(made, static_cast<char>(format_.lineBreak)));
 }
 
 void RichTextBox::queueNextSlice() {
@@ -675,7 +689,6 @@ void RichTextBox::fillSlice(qsizetype size) {
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(pending_.mid(pendingFrom_, end - pendingFrom_));
     pendingFrom_ = end;
-    applyLineBreaks();
     if (pendingFrom_ < pending_.size()) {
         queueNextSlice();
         return;

@@ -96,16 +96,16 @@ private:
     };
 
     void showText(const QString& text);
-    void applyLineBreaks();
+    void noteContentsChange(int position, int removed, int added);
     void rememberFile(const QByteArray& path, const struct stat& info);
     void queueNextSlice();
     void fillNextSlice();
     void fillSlice(qsizetype size);
 
     FileFormat format_;
-    QByteArray lineBreaks_;    // each line's break, when the file mixes them
-    qsizetype linesNoted_ = 0; // breaks noted on their blocks
-    bool standIns_ = false;    // separators are shown as stand-ins
+    QByteArray lineBreaks_; // the break after each line, when the file mixes them
+    int blocksKnown_ = 0;   // the document's lines when lineBreaks_ last matched it
+    bool standIns_ = false; // separators are shown as stand-ins
     QString readOnlyReason_;
     QByteArray loadedBytes_; // the file as loaded, while the text is as loaded
     QByteArray identityPath_;
