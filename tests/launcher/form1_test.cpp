@@ -46,6 +46,20 @@ protected:
         return form;
     }
 
+    // The main window shown with "game.drv" open in the editor and an "x"
+    // typed at its start.
+    Form1& withTypedEditorText() {
+        dir.write("drv/game.drv", "name=Game\n");
+        Form1& form = load();
+        form.Show();
+        form.File1->setListIndex(0);
+        form.Command3->click();
+        if (edit::Existing()) {
+            QTest::keyClicks(edit::Existing()->editor, "x");
+        }
+        return form;
+    }
+
     EmulatorDir dir;
     std::vector<QString> messages;
 };
@@ -300,13 +314,8 @@ TEST_F(Form1Test, ButtonsOpenTheEditorAndAboutWindows) {
 }
 
 TEST_F(Form1Test, ClosingWithUnsavedEditorTextAsksFirstThenEnds) {
-    dir.write("drv/game.drv", "name=Game\n");
-    Form1& form = load();
-    form.Show();
-    form.File1->setListIndex(0);
-    form.Command3->click();
+    Form1& form = withTypedEditorText();
     ASSERT_NE(edit::Existing(), nullptr);
-    QTest::keyClicks(edit::Existing()->editor, "x");
     std::vector<QString> asked;
     platform::forms::SetMsgBoxHook([&](const QString& text, int style, const QString&) {
         asked.push_back(text);
@@ -320,13 +329,8 @@ TEST_F(Form1Test, ClosingWithUnsavedEditorTextAsksFirstThenEnds) {
 }
 
 TEST_F(Form1Test, ClosingWhileTheEditorCannotSaveKeepsTheProgram) {
-    dir.write("drv/game.drv", "name=Game\n");
-    Form1& form = load();
-    form.Show();
-    form.File1->setListIndex(0);
-    form.Command3->click();
+    Form1& form = withTypedEditorText();
     ASSERT_NE(edit::Existing(), nullptr);
-    QTest::keyClicks(edit::Existing()->editor, "x");
     ASSERT_TRUE(QDir(dir.path()).rename("drv", "drv.moved"));
     dir.write("drv", "not a directory");
     int answer = platform::IDYES;

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
+#include <string>
 
 using tavro::test::EmulatorDir;
 using tavro::test::X11Options;
@@ -20,6 +22,51 @@ namespace {
 constexpr int kMainFrame = 3;
 constexpr int kCaption = 19;
 
+// Tavro started on its own X server in an emulator directory whose one
+// driver, "alpha.drv", it has opened in the editor from the main window.
+struct EditorOpen {
+    EmulatorDir dir;
+    std::unique_ptr<X11Session> session;
+    X11Program* tavro = nullptr;
+    QRect main;         // the main window
+    quint64 editor = 0; // the editor's window
+
+    // Empty when all went well, otherwise what did not.
+    std::string start(bool windowManager, const QByteArray& driver) {
+        dir.write("drv/alpha.drv", driver);
+        const QString program = dir.installProgram();
+        if (program.isEmpty()) {
+            return "the program could not be installed";
+        }
+        X11Options options;
+        options.windowManager = windowManager;
+        session = std::make_unique<X11Session>(options);
+        if (!session->ok()) {
+            return session->error().toStdString();
+        }
+        tavro = session->start(program, {}, dir.path());
+        if (!tavro) {
+            return session->error().toStdString();
+        }
+        const auto window = session->waitForWindow("Tavro 0.1.5", 20000);
+        const auto rect = window ? session->geometry(*window) : std::nullopt;
+        if (!rect) {
+            return "no main window; program output:\n" + tavro->log().toStdString();
+        }
+        main = *rect;
+        // The first driver in the list, then "Edit This Driver".
+        const QPoint client = main.topLeft() + QPoint(kMainFrame, kMainFrame + kCaption);
+        session->click(client + QPoint(40, 79));
+        session->click(client + QPoint(104, 364));
+        const auto opened = session->waitForWindow("Tavro Driver Editor - [alpha.drv]", 10000);
+        if (!opened) {
+            return "no editor; program output:\n" + tavro->log().toStdString();
+        }
+        editor = *opened;
+        return {};
+    }
+};
+
 class EditorSizingX11 : public ::testing::TestWithParam<bool> {};
 
 TEST_P(EditorSizingX11, SizableBorderResizesAndCaptionDoubleClickMaximizes) {
@@ -27,27 +74,12 @@ TEST_P(EditorSizingX11, SizableBorderResizesAndCaptionDoubleClickMaximizes) {
     if (!missing.isEmpty()) {
         GTEST_SKIP() << "needs " << missing.join(", ").toStdString();
     }
-    EmulatorDir dir;
-    dir.write("drv/alpha.drv", "[driver]\nname=Alpha\n");
-    const QString program = dir.installProgram();
-    ASSERT_FALSE(program.isEmpty());
-    X11Options options;
-    options.windowManager = GetParam();
-    X11Session session(options);
-    ASSERT_TRUE(session.ok()) << session.error().toStdString();
-    X11Program* tavro = session.start(program, {}, dir.path());
-    ASSERT_NE(tavro, nullptr);
-    const auto main = session.waitForWindow("Tavro 0.1.5", 20000);
-    ASSERT_TRUE(main.has_value()) << tavro->log().toStdString();
-    const auto mainRect = session.geometry(*main);
-    ASSERT_TRUE(mainRect.has_value());
-    const QPoint client = mainRect->topLeft() + QPoint(kMainFrame, kMainFrame + kCaption);
-
-    // The first driver in the list, then "Edit This Driver".
-    session.click(client + QPoint(40, 79));
-    session.click(client + QPoint(104, 364));
-    const auto editor = session.waitForWindow("Tavro Driver Editor - [alpha.drv]", 10000);
-    ASSERT_TRUE(editor.has_value()) << tavro->log().toStdString();
+    EditorOpen run;
+    const std::string failed = run.start(GetParam(), "[driver]\nname=Alpha\n");
+    ASSERT_TRUE(failed.empty()) << failed;
+    X11Session& session = *run.session;
+    X11Program* tavro = run.tavro;
+    const std::optional<quint64> editor = run.editor;
     const auto before = session.geometry(*editor);
     ASSERT_TRUE(before.has_value());
 
@@ -110,25 +142,15 @@ TEST(EditorFrameX11, ClosingTheMainWindowWithAFailingSaveKeepsTheText) {
     if (!missing.isEmpty()) {
         GTEST_SKIP() << "needs " << missing.join(", ").toStdString();
     }
-    EmulatorDir dir;
-    dir.write("drv/alpha.drv", "name=Alpha\n");
-    const QString program = dir.installProgram();
-    ASSERT_FALSE(program.isEmpty());
-    X11Session session;
-    ASSERT_TRUE(session.ok()) << session.error().toStdString();
-    X11Program* tavro = session.start(program, {}, dir.path());
-    ASSERT_NE(tavro, nullptr);
-    const auto main = session.waitForWindow("Tavro 0.1.5", 20000);
-    ASSERT_TRUE(main.has_value()) << tavro->log().toStdString();
-    const auto mainRect = session.geometry(*main);
-    ASSERT_TRUE(mainRect.has_value());
-    const QPoint client = mainRect->topLeft() + QPoint(kMainFrame, kMainFrame + kCaption);
-    const QPoint closeBox = mainRect->topLeft() + QPoint(mainRect->width() - kMainFrame - 10, 12);
+    EditorOpen run;
+    const std::string failed = run.start(false, "name=Alpha\n");
+    ASSERT_TRUE(failed.empty()) << failed;
+    X11Session& session = *run.session;
+    X11Program* tavro = run.tavro;
+    EmulatorDir& dir = run.dir;
+    const std::optional<quint64> editor = run.editor;
+    const QPoint closeBox = run.main.topLeft() + QPoint(run.main.width() - kMainFrame - 10, 12);
 
-    session.click(client + QPoint(40, 79));
-    session.click(client + QPoint(104, 364));
-    const auto editor = session.waitForWindow("Tavro Driver Editor - [alpha.drv]", 10000);
-    ASSERT_TRUE(editor.has_value()) << tavro->log().toStdString();
     ASSERT_TRUE(keysTo(session, *editor, {"o", "k", "space"}));
 
     // drv/ becomes a plain file: the save must fail.
