@@ -185,11 +185,16 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return static_cast<LRESULT>(WindowTextRecord(hwnd).size());
     case WM_GETICON:
         return wParam == ICON_SMALL ? reinterpret_cast<LRESULT>(WindowSmallIconRecord(hwnd)) : 0;
+    // A hidden window has no frame on screen to paint.
     case WM_NCPAINT:
-        frame::PaintStandardFrame(hwnd, wParam, isActive(hwnd));
+        if (IsWindowVisible(hwnd)) {
+            frame::PaintStandardFrame(hwnd, wParam, isActive(hwnd));
+        }
         return 0;
     case WM_NCACTIVATE:
-        frame::PaintStandardFrame(hwnd, 1, wParam != 0);
+        if (IsWindowVisible(hwnd)) {
+            frame::PaintStandardFrame(hwnd, 1, wParam != 0);
+        }
         return TRUE;
     case WM_NCHITTEST:
         return hitTest(hwnd, lParam);

@@ -244,6 +244,8 @@ TEST_F(Form2Test, EveryShowingHasThePaintedCaption) {
     EXPECT_EQ(procOf(firstWindow),
               reinterpret_cast<platform::LONG_PTR>(&platform::forms::FormWndProc));
     EXPECT_EQ(platform::GetPropA(firstWindow, "OldMeProc"), 0);
+    // Painted as it would be if it were shown (a hidden window paints no frame).
+    platform::SetWindowVisibleRecord(firstWindow, true);
     platform::SendMessageA(firstWindow, platform::WM_NCACTIVATE, 1, 0);
     const std::vector<QColor> plain = captionRow(firstWindow);
     ASSERT_FALSE(plain.empty());

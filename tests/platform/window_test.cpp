@@ -187,8 +187,15 @@ TEST_F(WindowTest, MenuBarPressChoosesTheItem) {
 
 TEST_F(WindowTest, DefaultFramePaintsBordersAndCaption) {
     HWND w = make(WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
-    SendMessageA(w, WM_NCACTIVATE, 1, 0);
     const QImage* surface = WindowSurface(w);
+    // A hidden window has no frame on screen to paint.
+    SendMessageA(w, WM_NCACTIVATE, 1, 0);
+    SendMessageA(w, WM_NCPAINT, 1, 0);
+    EXPECT_EQ(QColor(surface->pixel(150, 10)), QColor(192, 192, 192));
+    EXPECT_EQ(host.repaints, 0);
+
+    SetWindowVisibleRecord(w, true);
+    SendMessageA(w, WM_NCACTIVATE, 1, 0);
     EXPECT_EQ(QColor(surface->pixel(150, 10)), QColor(0, 0, 128));
     // A raised edge: light outside on the left, dark outside on the right.
     EXPECT_GT(QColor(surface->pixel(0, 100)).lightness(), 200);
@@ -242,6 +249,7 @@ TEST_F(WindowTest, SurfaceHoldsDevicePixelsAtTheScreensRatio) {
     const QImage* surface = WindowSurface(w);
     EXPECT_EQ(surface->size(), QSize(600, 400));
     EXPECT_EQ(surface->devicePixelRatio(), 2.0);
+    SetWindowVisibleRecord(w, true);
     SendMessageA(w, WM_NCACTIVATE, 1, 0);
     // The 1-pixel outer edge is 2 device pixels wide; the caption is where it was.
     EXPECT_GT(QColor(surface->pixel(1, 200)).lightness(), 200);

@@ -25,7 +25,10 @@ bool endRequested = false;
 // The client area: paints the form's background colour and picture.
 class ClientArea : public QWidget {
 public:
-    explicit ClientArea(QWidget* parent) : QWidget(parent) {}
+    // Every pixel is painted, so Qt need not clear the area first.
+    explicit ClientArea(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
     QPixmap picture;
     QColor backColor{192, 192, 192};
 
@@ -96,6 +99,9 @@ Form::Form(const Design& design)
       design_(design) {
     setFont(DefaultDialogFont());
     setMouseTracking(true);
+    // The frame is painted from the window surface and the client area
+    // paints itself: nothing is left for Qt to clear first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     client_ = new ClientArea(this);
 
     const platform::LONG_PTR style = styleFor(design);
@@ -379,7 +385,10 @@ void Form::resizeEvent(QResizeEvent* event) {
     layoutClient();
     platform::SendMessageA(hwnd_, platform::WM_SIZE, sizeKind(this, platform::IsZoomed(hwnd_)),
                            platform::MAKELPARAM(client_->width(), client_->height()));
-    platform::SendMessageA(hwnd_, platform::WM_NCPAINT, 1, 0);
+    // A hidden window's frame is painted when it shows.
+    if (isVisible()) {
+        platform::SendMessageA(hwnd_, platform::WM_NCPAINT, 1, 0);
+    }
 }
 
 void Form::moveEvent(QMoveEvent* event) {
@@ -437,15 +446,25 @@ void Form::changeEvent(QEvent* event) {
     }
 }
 
-void Form::paintEvent(QPaintEvent*) {
+void Form::paintEvent(QPaintEvent* event) {
     if (platform::WindowPixelRatioRecord(hwnd_) != devicePixelRatioF()) {
         // Moved to a screen of another pixel ratio: paint the frame afresh at it.
         syncWindowRect();
         platform::SendMessageA(hwnd_, platform::WM_NCPAINT, 1, 0);
     }
+    const QImage* surface = platform::WindowSurface(hwnd_);
+    if (!surface) {
+        return;
+    }
+    // Only the frame comes from the surface; the client area covers the rest.
+    // Each strip is copied as it is, without a clip over the whole window.
+    const QRegion frame = event->region() - client_->geometry();
+    const qreal ratio = surface->devicePixelRatio();
     QPainter painter(this);
-    if (const QImage* surface = platform::WindowSurface(hwnd_)) {
-        painter.drawImage(0, 0, *surface);
+    for (const QRect& strip : frame) {
+        painter.drawImage(strip, *surface,
+                          QRectF(strip.x() * ratio, strip.y() * ratio, strip.width() * ratio,
+                                 strip.height() * ratio));
     }
 }
 
