@@ -15,12 +15,37 @@
 #include <QStyleHints>
 #include <QWindow>
 #include <algorithm>
+#include <type_traits>
 
 namespace platform::forms {
 
 namespace {
 
 bool endRequested = false;
+
+// Copies the parts of a picture under `region` (in the picture's own logical
+// coordinates, which are the widget's) rectangle by rectangle, in bands of a
+// few rows. Inside an irregular paint region Qt blends span by span and hands
+// a blend of many spans to a thread pool it starts for the purpose; a band
+// within one rectangle is a few spans, which it blends at once.
+template <typename Picture>
+void drawInBands(QPainter& painter, const QRegion& region, const Picture& picture) {
+    constexpr int bandRows = 32;
+    const qreal ratio = picture.devicePixelRatio();
+    for (const QRect& part : region) {
+        for (int top = part.top(); top <= part.bottom(); top += bandRows) {
+            const QRect band(part.left(), top, part.width(),
+                             std::min(bandRows, part.bottom() + 1 - top));
+            const QRect source(qRound(band.x() * ratio), qRound(band.y() * ratio),
+                               qRound(band.width() * ratio), qRound(band.height() * ratio));
+            if constexpr (std::is_same_v<Picture, QPixmap>) {
+                painter.drawPixmap(band.topLeft(), picture, source);
+            } else {
+                painter.drawImage(band.topLeft(), picture, source);
+            }
+        }
+    }
+}
 
 // The client area: paints the form's background colour and picture.
 class ClientArea : public QWidget {
@@ -33,11 +58,15 @@ public:
     QColor backColor{192, 192, 192};
 
 protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
-        painter.fillRect(rect(), backColor);
+        // The colour shows only where the picture does not reach.
+        const QRect covered = QRect(QPoint(0, 0), picture.deviceIndependentSize().toSize());
+        for (const QRect& part : event->region() - covered) {
+            painter.fillRect(part, backColor);
+        }
         if (!picture.isNull()) {
-            painter.drawPixmap(0, 0, picture);
+            drawInBands(painter, event->region() & covered, picture);
         }
     }
 };
@@ -457,15 +486,8 @@ void Form::paintEvent(QPaintEvent* event) {
         return;
     }
     // Only the frame comes from the surface; the client area covers the rest.
-    // Each strip is copied as it is, without a clip over the whole window.
-    const QRegion frame = event->region() - client_->geometry();
-    const qreal ratio = surface->devicePixelRatio();
     QPainter painter(this);
-    for (const QRect& strip : frame) {
-        painter.drawImage(strip, *surface,
-                          QRectF(strip.x() * ratio, strip.y() * ratio, strip.width() * ratio,
-                                 strip.height() * ratio));
-    }
+    drawInBands(painter, event->region() - client_->geometry(), *surface);
 }
 
 platform::LPARAM Form::screenPoint(const QMouseEvent* event) const {
