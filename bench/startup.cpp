@@ -273,6 +273,10 @@ int runChild(int argc, char* argv[]) {
     const std::string kind = argv[2];
     const long long startNs = std::atoll(argv[3]);
 
+    // As main.cpp does, before the application exists.
+    if (kind == "form1") {
+        tavro::Form1::ReadDriversAhead(QString::fromLocal8Bit(argv[4]));
+    }
     int appArgc = 1;
     QApplication app(appArgc, argv);
     platform::forms::UseClassicLook();

@@ -1,11 +1,14 @@
 // Tavro starts by loading and showing its main window; closing it ends the program.
 #include "launcher/Form1.h"
+#include "platform/forms/App.h"
 #include "platform/forms/ClassicStyle.h"
 #include "platform/forms/Termination.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    // A big driver directory takes a while to read: start before Qt does.
+    tavro::Form1::ReadDriversAhead(platform::forms::App::PathBeforeStart(argc > 0 ? argv[0] : ""));
     QApplication app(argc, argv);
     platform::forms::UseClassicLook();
     QApplication::setQuitOnLastWindowClosed(false);

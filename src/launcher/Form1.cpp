@@ -29,6 +29,12 @@ QPointer<Form1>& instance() {
     return form;
 }
 
+// The drivers: the files of this pattern in this directory of the program's.
+const QString DriverPattern = QStringLiteral("*.drv");
+QString driverDirectory(const QString& programDirectory) {
+    return programDirectory + "/drv/";
+}
+
 const QColor LightGreen(192, 255, 192);
 const QColor LightYellow(255, 255, 192);
 const QColor Cyan(0, 255, 255);
@@ -126,6 +132,10 @@ Form1& Form1::Instance() {
     return *instance();
 }
 
+void Form1::ReadDriversAhead(const QString& programDirectory) {
+    FileListBox::ReadAhead(driverDirectory(programDirectory), DriverPattern);
+}
+
 Form1* Form1::Existing() {
     return instance().data();
 }
@@ -153,7 +163,7 @@ void Form1::createControls() {
 
     File1 = new FileListBox(client);
     Place(File1, 360, 1080, 2415, 2820);
-    File1->setPattern("*.drv");
+    File1->setPattern(DriverPattern);
     SetBackColor(File1, LightYellow);
     SetMousePointer(File1, art::CustomPointer());
     SetMousePointer(File1->viewport(), art::CustomPointer());
@@ -194,7 +204,7 @@ void Form1::createControls() {
 void Form1::Form_Load() {
     SubclassForm(*this);
 
-    const QString drv = App::Path() + "/drv/";
+    const QString drv = driverDirectory(App::Path());
     QString error;
     if (!File1->setPath(drv, &error)) {
         // Without drivers the launcher still opens, and says what it looked for.

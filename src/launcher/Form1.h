@@ -19,6 +19,10 @@ public:
     static Form1& Instance();
     // The instance if there is one, without creating it.
     static Form1* Existing();
+    // Starts reading the driver directory of the program in the given
+    // directory while the rest of the program loads. If that is not the
+    // directory Form_Load lists after all, the list reads its own.
+    static void ReadDriversAhead(const QString& programDirectory);
 
     platform::forms::Label* Label1;
     platform::forms::Label* Label2;

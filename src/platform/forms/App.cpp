@@ -90,6 +90,12 @@ QString App::Path() {
     return path;
 }
 
+QString App::PathBeforeStart(const char* argv0) {
+    // What QCoreApplication reads for arguments() and applicationFilePath().
+    return ProgramDirectory(QString::fromLocal8Bit(argv0), QDir::currentPath(), qgetenv("PATH"),
+                            QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
+}
+
 void App::SetPathForTesting(const QString& path) {
     testPath() = path;
 }

@@ -12,6 +12,9 @@ public:
     // trailing separator (see ProgramDirectory). Worked out once, at the
     // first call.
     static QString Path();
+    // What Path() will be, worked out from the program's argv[0] before the
+    // application exists.
+    static QString PathBeforeStart(const char* argv0);
     // Tests point the program at a temporary emulator directory.
     static void SetPathForTesting(const QString& path);
 };

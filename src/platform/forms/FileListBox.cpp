@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
@@ -366,13 +367,79 @@ bool ListMatchingFiles(const QString& directory, const QString& pattern, QString
 }
 
 // A directory being read on a worker thread. The worker writes only `names`;
-// the GUI thread reads them after join(), so they need no lock.
+// the GUI thread reads them after join(), so they need no lock. Which box to
+// tell when the names are ready may be settled after the worker started (a
+// directory read ahead), so that and `done` go under the lock.
 struct FileListBox::Listing {
-    std::uint64_t generation = 0;
     std::atomic<bool> stop{false};
     FileNames names;
     std::thread worker;
+    std::mutex lock;
+    bool done = false;
+    FileListBox* owner = nullptr;
+    std::uint64_t generation = 0;
+
+    // Reads the open directory on a new thread; throws std::system_error
+    // when no thread can be had.
+    void start(DIR* handle, const QString& pattern) {
+        worker = std::thread([this, handle, pattern] {
+            names = readMatchingNames(handle, pattern, &stop);
+            ::closedir(handle);
+            const std::lock_guard<std::mutex> guard(lock);
+            done = true;
+            if (owner && !stop.load()) {
+                // The names go into the list on the GUI thread. Posted to the
+                // box, the call is dropped if the box is gone by then.
+                FileListBox* box = owner;
+                const std::uint64_t of = generation;
+                QMetaObject::invokeMethod(
+                    box, [box, of] { box->listingDone(of); }, Qt::QueuedConnection);
+            }
+        });
+    }
+
+    // Stops the worker, dropping what it found.
+    ~Listing() {
+        if (worker.joinable()) {
+            stop.store(true);
+            worker.join();
+        }
+    }
 };
+
+namespace {
+
+// The directory read ahead of its list box, until a box takes it or drops it.
+// Stopped at the latest when the program ends.
+struct ReadAheadListing {
+    QString path;
+    QString pattern;
+    std::unique_ptr<FileListBox::Listing> listing;
+};
+
+ReadAheadListing& readAhead() {
+    static ReadAheadListing ahead;
+    return ahead;
+}
+
+} // namespace
+
+void FileListBox::ReadAhead(const QString& path, const QString& pattern) {
+    ReadAheadListing& ahead = readAhead();
+    ahead.listing.reset();
+    DIR* handle = ::opendir(QFile::encodeName(path).constData());
+    if (!handle) {
+        return;
+    }
+    auto listing = std::make_unique<Listing>();
+    try {
+        listing->start(handle, pattern);
+    } catch (const std::system_error&) {
+        ::closedir(handle);
+        return;
+    }
+    ahead = ReadAheadListing{path, pattern, std::move(listing)};
+}
 
 FileListBox::FileListBox(QWidget* parent) : QListView(parent) {
     setModel(&model_);
@@ -438,6 +505,28 @@ bool FileListBox::Refresh(QString* error) {
     if (!model_.names().isEmpty()) {
         model_.setNames({});
     }
+    // Names read ahead for just this directory and pattern are taken over;
+    // any others are of no more use.
+    ReadAheadListing& ahead = readAhead();
+    std::unique_ptr<Listing> listing = std::move(ahead.listing);
+    if (listing && (ahead.path != path_ || ahead.pattern != pattern_)) {
+        listing.reset();
+    }
+    if (listing) {
+        std::unique_lock<std::mutex> guard(listing->lock);
+        listing->generation = ++generation_;
+        const bool done = listing->done;
+        if (!done) {
+            listing->owner = this;
+        }
+        guard.unlock();
+        pending_ = std::move(listing);
+        if (done) {
+            settle();
+        }
+        return true;
+    }
+
     // Opening is what fails for a missing or unreadable directory, so it is
     // done here, where the caller can be told.
     DIR* handle = ::opendir(QFile::encodeName(path_).constData());
@@ -448,25 +537,14 @@ bool FileListBox::Refresh(QString* error) {
         return false;
     }
 
-    auto listing = std::make_unique<Listing>();
+    listing = std::make_unique<Listing>();
     listing->generation = ++generation_;
-    Listing* state = listing.get();
-    const QString pattern = pattern_;
-    const std::uint64_t generation = listing->generation;
+    listing->owner = this;
     try {
-        listing->worker = std::thread([this, state, handle, pattern, generation] {
-            state->names = readMatchingNames(handle, pattern, &state->stop);
-            ::closedir(handle);
-            if (!state->stop.load()) {
-                // The names go into the list on the GUI thread. Posted to this
-                // box, the call is dropped if the box is gone by then.
-                QMetaObject::invokeMethod(
-                    this, [this, generation] { listingDone(generation); }, Qt::QueuedConnection);
-            }
-        });
+        listing->start(handle, pattern_);
     } catch (const std::system_error&) {
         // No thread to be had: read the directory here instead.
-        model_.setNames(readMatchingNames(handle, pattern, nullptr));
+        model_.setNames(readMatchingNames(handle, pattern_, nullptr));
         ::closedir(handle);
         return true;
     }
@@ -484,12 +562,7 @@ void FileListBox::settle() const {
 }
 
 void FileListBox::abandonListing() {
-    if (!pending_) {
-        return;
-    }
-    const std::unique_ptr<Listing> listing = std::move(pending_);
-    listing->stop.store(true);
-    listing->worker.join();
+    pending_.reset(); // stops the worker
 }
 
 void FileListBox::listingDone(std::uint64_t generation) {

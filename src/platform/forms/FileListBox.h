@@ -76,6 +76,15 @@ public:
     // Reads the directory again.
     bool Refresh(QString* error = nullptr);
 
+    // Starts reading a directory before any list box exists (as the program
+    // starts, while the rest of it loads). The first list box then set to
+    // exactly this directory and pattern takes the names over instead of
+    // reading again; any other setting drops them. A directory that cannot be
+    // opened now is left for the list box to open and report.
+    static void ReadAhead(const QString& path, const QString& pattern);
+    // A directory being read in the background (FileListBox.cpp's own).
+    struct Listing;
+
     // The selected file's name without directory, as the file system has it
     // (what the list shows may differ where the name is not UTF-8); empty
     // when none is selected.
@@ -100,8 +109,6 @@ protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
-    struct Listing;
-
     // Waits for a directory still being read and puts its names in the list.
     void settle() const;
     // Stops a directory still being read, dropping what it found.
