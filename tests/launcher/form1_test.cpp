@@ -6,9 +6,9 @@
 #include "launcher/Declarations.h"
 #include "launcher/Form1.h"
 #include "platform/forms/Design.h"
-#include "platform/forms/MsgBox.h"
 #include "platform/forms/Twips.h"
 #include "support/EmulatorDir.h"
+#include "support/MsgBoxRecorder.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -23,20 +23,12 @@ using platform::forms::CommandButton;
 using platform::forms::OptionButton;
 using platform::forms::TabIndex;
 using tavro::test::EmulatorDir;
+using tavro::test::MsgBoxRecorder;
 
 namespace {
 
 class Form1Test : public ::testing::Test {
 protected:
-    void SetUp() override {
-        platform::forms::SetMsgBoxHook([this](const QString& text, int style, const QString&) {
-            messages.push_back(text);
-            (void)style;
-            return platform::IDOK;
-        });
-    }
-    void TearDown() override { platform::forms::SetMsgBoxHook({}); }
-
     Form1& load() { return Form1::Instance(); }
     // Shown and active, so that keys move the focus as they do for a user.
     Form1& shown() {
@@ -60,8 +52,8 @@ protected:
         return form;
     }
 
+    MsgBoxRecorder messages;
     EmulatorDir dir;
-    std::vector<QString> messages;
 };
 
 QRect twips(int left, int top, int width, int height) {
@@ -208,7 +200,7 @@ TEST_F(Form1Test, MissingDriverDirectoryIsReportedAndTheWindowStillOpens) {
     QDir(dir.file("drv")).removeRecursively();
     Form1& form = load();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].contains(dir.path() + "/drv/"));
+    EXPECT_TRUE(messages[0].text.contains(dir.path() + "/drv/"));
     EXPECT_EQ(form.File1->ListCount(), 0);
     EXPECT_EQ(DriverFile, "");
 }
@@ -316,14 +308,11 @@ TEST_F(Form1Test, ButtonsOpenTheEditorAndAboutWindows) {
 TEST_F(Form1Test, ClosingWithUnsavedEditorTextAsksFirstThenEnds) {
     Form1& form = withTypedEditorText();
     ASSERT_NE(edit::Existing(), nullptr);
-    std::vector<QString> asked;
-    platform::forms::SetMsgBoxHook([&](const QString& text, int style, const QString&) {
-        asked.push_back(text);
-        return style == 36 ? platform::IDYES : platform::IDOK;
-    });
+    messages.clear();
+    messages.otherwise = platform::IDYES;
     form.close();
-    ASSERT_FALSE(asked.empty());
-    EXPECT_EQ(asked[0], "This Driver has Changed, Want to save it?");
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages[0].text, "This Driver has Changed, Want to save it?");
     EXPECT_TRUE(dir.read("drv/game.drv").startsWith("x"));
     EXPECT_TRUE(platform::forms::EndRequested());
 }
@@ -333,16 +322,12 @@ TEST_F(Form1Test, ClosingWhileTheEditorCannotSaveKeepsTheProgram) {
     ASSERT_NE(edit::Existing(), nullptr);
     ASSERT_TRUE(QDir(dir.path()).rename("drv", "drv.moved"));
     dir.write("drv", "not a directory");
-    int answer = platform::IDYES;
-    std::vector<QString> asked;
-    platform::forms::SetMsgBoxHook([&](const QString& text, int style, const QString&) {
-        asked.push_back(text);
-        return style == 36 ? answer : platform::IDOK;
-    });
+    messages.clear();
+    messages.otherwise = platform::IDYES;
 
     form.close(); // Yes, and the save fails
-    ASSERT_EQ(asked.size(), 2u);
-    EXPECT_TRUE(asked[1].contains("your text is still in the editor"));
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[1].text.contains("your text is still in the editor"));
     EXPECT_FALSE(platform::forms::EndRequested());
     EXPECT_EQ(Form1::Existing(), &form);
     EXPECT_TRUE(form.isVisible());
@@ -351,7 +336,7 @@ TEST_F(Form1Test, ClosingWhileTheEditorCannotSaveKeepsTheProgram) {
     ASSERT_NE(edit::Existing(), nullptr);
     EXPECT_EQ(edit::Existing()->editor->Text(), "xname=Game\n");
 
-    answer = platform::IDNO; // No ends the program as designed
+    messages.otherwise = platform::IDNO; // No ends the program as designed
     form.close();
     EXPECT_TRUE(platform::forms::EndRequested());
 }
