@@ -15,6 +15,7 @@
 #include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <set>
 #include <sys/stat.h>
 
@@ -382,83 +383,108 @@ TEST_F(Form1Test, ArrowKeysMoveWithinAnOptionGroupAndSelect) {
     EXPECT_TRUE(form.Option8->Value());
 }
 
-TEST_F(Form1Test, TabStopsOnceInEachOptionGroupOnItsSelectedOption) {
-    struct Row {
-        const char* selected;
-        std::vector<Option> options;
-        std::vector<const char*> stops; // Tab from File1 round to File1
-    };
-    const std::vector<Row> rows = {
-        {"frame skip 2, no screen mode",
-         {&Form1::Option7},
-         {"256x256 Linear", "2   (two)", "Run This Game", "Write Game List", "Edit This Driver",
-          "Synchronise the vbl (limit the fps to 60)", "Debug Mode", "Do NOT Check ROM's", "About",
-          "Sound Enabled", "Profile Mode", ""}},
-        {"800x600 and frame skip 9",
-         {&Form1::Option16, &Form1::Option14},
-         {"9   (nine)", "Run This Game", "Write Game List", "Edit This Driver",
-          "Synchronise the vbl (limit the fps to 60)", "Debug Mode", "Do NOT Check ROM's", "About",
-          "800x600 Vesa 2 ", "Sound Enabled", "Profile Mode", ""}},
-    };
+struct TabRow {
+    const char* name; // the test's name
+    const char* selected;
+    std::vector<Option> options;
+    std::vector<const char*> stops; // Tab from File1 round to File1
+};
+
+void PrintTo(const TabRow& row, std::ostream* os) {
+    *os << row.selected;
+}
+
+const TabRow tabRows[] = {
+    {"FrameSkipTwoNoScreenMode",
+     "frame skip 2, no screen mode",
+     {&Form1::Option7},
+     {"256x256 Linear", "2   (two)", "Run This Game", "Write Game List", "Edit This Driver",
+      "Synchronise the vbl (limit the fps to 60)", "Debug Mode", "Do NOT Check ROM's", "About",
+      "Sound Enabled", "Profile Mode", ""}},
+    {"Screen800x600AndFrameSkipNine",
+     "800x600 and frame skip 9",
+     {&Form1::Option16, &Form1::Option14},
+     {"9   (nine)", "Run This Game", "Write Game List", "Edit This Driver",
+      "Synchronise the vbl (limit the fps to 60)", "Debug Mode", "Do NOT Check ROM's", "About",
+      "800x600 Vesa 2 ", "Sound Enabled", "Profile Mode", ""}},
+};
+
+class Form1TabStops : public Form1Test, public ::testing::WithParamInterface<TabRow> {};
+
+TEST_P(Form1TabStops, OnceInEachOptionGroupOnItsSelectedOption) {
+    const TabRow& row = GetParam();
     const auto caption = [](QWidget* w) {
         auto* button = qobject_cast<QAbstractButton*>(w);
         return button ? button->text().toStdString() : std::string();
     };
-    for (const Row& row : rows) {
-        Form1& form = shown();
-        for (Option option : row.options) {
-            (form.*option)->setValue(true);
-        }
-        form.File1->setFocus();
-        std::vector<std::string> forward;
-        for (std::size_t i = 0; i < row.stops.size(); ++i) {
-            QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
-            forward.push_back(caption(form.focusWidget()));
-        }
-        EXPECT_EQ(forward, std::vector<std::string>(row.stops.begin(), row.stops.end()))
-            << row.selected;
-        EXPECT_EQ(form.focusWidget(), form.File1) << row.selected;
-        std::vector<std::string> backward;
-        for (std::size_t i = 0; i < row.stops.size(); ++i) {
-            QTest::keyClick(form.focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-            backward.push_back(caption(form.focusWidget()));
-        }
-        std::vector<std::string> expected(row.stops.rbegin() + 1, row.stops.rend());
-        expected.push_back("");
-        EXPECT_EQ(backward, expected) << row.selected;
-        // Moving the focus selected nothing.
-        for (Option option : row.options) {
-            EXPECT_TRUE((form.*option)->Value()) << row.selected;
-        }
-        tavro::test::DestroyForms();
+    Form1& form = shown();
+    for (Option option : row.options) {
+        (form.*option)->setValue(true);
+    }
+    form.File1->setFocus();
+    std::vector<std::string> forward;
+    for (std::size_t i = 0; i < row.stops.size(); ++i) {
+        QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
+        forward.push_back(caption(form.focusWidget()));
+    }
+    EXPECT_EQ(forward, std::vector<std::string>(row.stops.begin(), row.stops.end()))
+        << row.selected;
+    EXPECT_EQ(form.focusWidget(), form.File1) << row.selected;
+    std::vector<std::string> backward;
+    for (std::size_t i = 0; i < row.stops.size(); ++i) {
+        QTest::keyClick(form.focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        backward.push_back(caption(form.focusWidget()));
+    }
+    std::vector<std::string> expected(row.stops.rbegin() + 1, row.stops.rend());
+    expected.push_back("");
+    EXPECT_EQ(backward, expected) << row.selected;
+    // Moving the focus selected nothing.
+    for (Option option : row.options) {
+        EXPECT_TRUE((form.*option)->Value()) << row.selected;
     }
 }
 
-TEST_F(Form1Test, PushButtonsClickOnEnterAndOnSpaceRelease) {
-    Form1& form = shown();
-    struct Row {
-        const char* keys;
-        std::function<void(QWidget*)> press;
-        std::function<void(QWidget*)> release;
-        int clicksAfterPress;
-    };
-    const std::vector<Row> rows = {
-        {"Return", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }, [](QWidget*) {}, 1},
-        {"Enter", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier); },
-         [](QWidget*) {}, 1},
-        {"Space", [](QWidget* w) { QTest::keyPress(w, Qt::Key_Space); },
-         [](QWidget* w) { QTest::keyRelease(w, Qt::Key_Space); }, 0},
-    };
-    for (const Row& row : rows) {
-        form.Command4->setFocus();
-        QSignalSpy clicks(form.Command4, &CommandButton::Click);
-        row.press(form.Command4);
-        EXPECT_EQ(clicks.count(), row.clicksAfterPress) << row.keys;
-        row.release(form.Command4);
-        EXPECT_EQ(clicks.count(), 1) << row.keys;
-        delete Form2::Existing();
-    }
+INSTANTIATE_TEST_SUITE_P(Choices, Form1TabStops, ::testing::ValuesIn(tabRows),
+                         [](const ::testing::TestParamInfo<TabRow>& info) {
+                             return std::string(info.param.name);
+                         });
+
+struct ButtonKeyRow {
+    const char* keys; // also the test's name
+    std::function<void(QWidget*)> press;
+    std::function<void(QWidget*)> release;
+    int clicksAfterPress;
+};
+
+void PrintTo(const ButtonKeyRow& row, std::ostream* os) {
+    *os << row.keys;
 }
+
+const ButtonKeyRow buttonKeyRows[] = {
+    {"Return", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }, [](QWidget*) {}, 1},
+    {"Enter", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier); },
+     [](QWidget*) {}, 1},
+    {"Space", [](QWidget* w) { QTest::keyPress(w, Qt::Key_Space); },
+     [](QWidget* w) { QTest::keyRelease(w, Qt::Key_Space); }, 0},
+};
+
+class Form1PushButtons : public Form1Test, public ::testing::WithParamInterface<ButtonKeyRow> {};
+
+TEST_P(Form1PushButtons, ClickOnEnterAndOnSpaceRelease) {
+    const ButtonKeyRow& row = GetParam();
+    Form1& form = shown();
+    form.Command4->setFocus();
+    QSignalSpy clicks(form.Command4, &CommandButton::Click);
+    row.press(form.Command4);
+    EXPECT_EQ(clicks.count(), row.clicksAfterPress) << row.keys;
+    row.release(form.Command4);
+    EXPECT_EQ(clicks.count(), 1) << row.keys;
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, Form1PushButtons, ::testing::ValuesIn(buttonKeyRows),
+                         [](const ::testing::TestParamInfo<ButtonKeyRow>& info) {
+                             return std::string(info.param.keys);
+                         });
 
 TEST_F(Form1Test, EscapeDoesNothingOnTheMainWindow) {
     dir.write("drv/a.drv", "x");
