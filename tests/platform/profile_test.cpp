@@ -2,7 +2,7 @@
 // only, and failed writes that leave the old file whole.
 #include "platform/profile.h"
 
-#include "FileFixture.h"
+#include "support/FileFixture.h"
 
 #include <QTemporaryDir>
 #include <filesystem>
