@@ -1,5 +1,6 @@
 // Answers the program's message boxes for a test instead of a dialog, and
-// keeps each one it was shown. Installed for as long as the object lives.
+// keeps each one it was shown. Installed for as long as the object lives;
+// one at a time (its end puts the real dialog back).
 #pragma once
 
 #include <QString>
