@@ -6,10 +6,10 @@
 #include "launcher/Declarations.h"
 #include "launcher/Form1.h"
 #include "platform/forms/Design.h"
-#include "platform/forms/MsgBox.h"
 #include "platform/forms/Twips.h"
 #include "platform/window.h"
 #include "support/EmulatorDir.h"
+#include "support/MsgBoxRecorder.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QMimeData>
 #include <QTest>
-#include <deque>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -25,14 +24,9 @@
 using namespace tavro;
 using platform::forms::TwipsToPixels;
 using tavro::test::EmulatorDir;
+using tavro::test::MsgBoxRecorder;
 
 namespace {
-
-struct Message {
-    QString text;
-    int style;
-    QString title;
-};
 
 const QString Question = "This Driver has Changed, Want to save it?";
 
@@ -54,24 +48,7 @@ void dropText(QPlainTextEdit* editor, const QString& text) {
 
 class EditTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        platform::forms::SetMsgBoxHook(
-            [this](const QString& text, int style, const QString& title) {
-                messages.push_back({text, style, title});
-                if (duringMessage) {
-                    duringMessage();
-                }
-                const bool yesNo = (style & 0x0F) == platform::MB_YESNO;
-                if (yesNo && !answers.empty()) {
-                    const int answer = answers.front();
-                    answers.pop_front();
-                    return answer;
-                }
-                return yesNo ? platform::IDNO : platform::IDOK;
-            });
-    }
     void TearDown() override {
-        platform::forms::SetMsgBoxHook({});
         delete edit::Existing();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -95,18 +72,10 @@ protected:
     static void type(edit& form, const QString& keys) { QTest::keyClicks(form.editor, keys); }
     // Lets an unloaded window go, as the event loop would.
     static void settle() { QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-    QStringList texts() const {
-        QStringList list;
-        for (const Message& m : messages) {
-            list << m.text;
-        }
-        return list;
-    }
+    QStringList texts() const { return messages.texts(); }
 
+    MsgBoxRecorder messages; // outlives the directory, whose end closes the windows
     EmulatorDir dir;
-    std::vector<Message> messages;
-    std::deque<int> answers;
-    std::function<void()> duringMessage;
 };
 
 TEST_F(EditTest, WindowFollowsTheDesign) {
@@ -194,7 +163,7 @@ TEST_F(EditTest, YesSavesAndTheNextExitAsksAgain) {
     QTest::keyClick(form.editor, Qt::Key_End);
     QTest::keyClick(form.editor, Qt::Key_Return);
     type(form, "new");
-    answers = {platform::IDYES};
+    messages.answers = {platform::IDYES};
     form.mnu_sair_Click();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1].text, "Driver Saved!");
@@ -229,11 +198,11 @@ TEST_F(EditTest, EveryChangeOfTheTextIsAskedAbout) {
         change(form);
         EXPECT_NE(form.editor->Text(), "abcdef\n");
         EXPECT_EQ(form.Tag, ""); // no character key was pressed
-        answers = {platform::IDNO};
+        messages.answers = {platform::IDNO};
         form.mnu_sair_Click();
         edit::AskBeforeProgramEnds();
         EXPECT_EQ(texts(), QStringList({Question, Question}));
-        answers = {platform::IDNO};
+        messages.answers = {platform::IDNO};
         form.close();
         EXPECT_EQ(texts(), QStringList({Question, Question, Question}));
         EXPECT_EQ(dir.read("drv/game.drv"), "abcdef\n");
@@ -248,7 +217,7 @@ TEST_F(EditTest, UndoAndRedoAfterASaveAreChanges) {
     edit& form = open();
     QApplication::clipboard()->setText("new ");
     form.editor->paste();
-    answers = {platform::IDYES};
+    messages.answers = {platform::IDYES};
     form.mnu_sair_Click();
     EXPECT_EQ(dir.read("drv/game.drv"), "new old\n");
     edit::AskBeforeProgramEnds(); // saved: nothing to ask
@@ -256,7 +225,7 @@ TEST_F(EditTest, UndoAndRedoAfterASaveAreChanges) {
 
     edit::Open();
     form.editor->undo();
-    answers = {platform::IDYES};
+    messages.answers = {platform::IDYES};
     form.mnu_sair_Click();
     EXPECT_EQ(dir.read("drv/game.drv"), "old\n");
     edit::Open();
@@ -305,9 +274,9 @@ TEST_F(EditTest, CloseBoxWithNoUnloadsAndTheNextOpenLoadsAfresh) {
     edit& form = open();
     type(form, "x");
     bool painterDuringQuestion = true;
-    duringMessage = [&] { painterDuringQuestion = painterInstalled(form); };
+    messages.whileShown = [&] { painterDuringQuestion = painterInstalled(form); };
     platform::SendMessageA(form.hWnd(), platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
-    duringMessage = nullptr;
+    messages.whileShown = nullptr;
     EXPECT_EQ(texts(), QStringList({Question}));
     EXPECT_FALSE(painterDuringQuestion); // removed before the question
     EXPECT_EQ(edit::Existing(), nullptr);
@@ -325,7 +294,7 @@ TEST_F(EditTest, CloseBoxWithYesSavesAndUnloads) {
     select("game.drv");
     edit& form = open();
     type(form, "x");
-    answers = {platform::IDYES};
+    messages.answers = {platform::IDYES};
     form.close();
     EXPECT_EQ(texts(), QStringList({Question, "Driver Saved!"}));
     EXPECT_EQ(dir.read("drv/game.drv"), "xfirst\n");
@@ -344,7 +313,7 @@ TEST_F(EditTest, TheEditorKeepsItsDriverWhenAnotherIsChosen) {
     EXPECT_EQ(form.Caption(), "Tavro Driver Editor - [a.drv]");
     EXPECT_EQ(form.editor->Text(), "driver a\n");
     type(form, "A: ");
-    answers = {platform::IDYES};
+    messages.answers = {platform::IDYES};
     form.mnu_sair_Click();
     EXPECT_EQ(dir.read("drv/a.drv"), "A: driver a\n");
     EXPECT_EQ(dir.read("drv/b.drv"), "driver b\n");
@@ -418,7 +387,7 @@ TEST_F(EditTest, FailedSaveKeepsTheOldFileAndTheText) {
     ASSERT_TRUE(QDir(dir.path()).rename("drv", "drv.moved"));
     dir.write("drv", "not a directory");
 
-    answers = {platform::IDYES};
+    messages.answers = {platform::IDYES};
     form.mnu_sair_Click();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1].style, 16);
@@ -430,7 +399,7 @@ TEST_F(EditTest, FailedSaveKeepsTheOldFileAndTheText) {
     EXPECT_EQ(dir.read("drv.moved/game.drv"), "old\n");
 
     // The Close box does not throw the text away after a failed save either.
-    answers = {platform::IDYES};
+    messages.answers = {platform::IDYES};
     form.close();
     EXPECT_EQ(edit::Existing(), &form);
     EXPECT_TRUE(form.isVisible());
@@ -440,7 +409,7 @@ TEST_F(EditTest, FailedSaveKeepsTheOldFileAndTheText) {
     // With the directory back, the same text is saved.
     QFile::remove(dir.file("drv"));
     ASSERT_TRUE(QDir(dir.path()).rename("drv.moved", "drv"));
-    answers = {platform::IDYES};
+    messages.answers = {platform::IDYES};
     form.close();
     EXPECT_EQ(messages.back().text, "Driver Saved!");
     EXPECT_EQ(dir.read("drv/game.drv"), "new old\n");
@@ -454,7 +423,7 @@ TEST_F(EditTest, ReadOnlyDriverIsNotReplaced) {
     select("game.drv");
     edit& form = open();
     type(form, "new ");
-    answers = {platform::IDYES};
+    messages.answers = {platform::IDYES};
     form.mnu_sair_Click();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1].style, 16);
@@ -478,7 +447,7 @@ TEST_F(EditTest, ProgramEndAsksAboutTextTypedSinceTheLastSave) {
 
     type(form, "1");
     form.mnu_sair_Click(); // No: still unsaved in the hidden editor
-    answers = {platform::IDYES};
+    messages.answers = {platform::IDYES};
     EXPECT_TRUE(edit::AskBeforeProgramEnds());
     EXPECT_EQ(texts(), QStringList({Question, Question, "Driver Saved!"}));
     EXPECT_EQ(dir.read("drv/game.drv"), "1old\n");
@@ -494,7 +463,7 @@ TEST_F(EditTest, ProgramEndAsksAboutTextTypedSinceTheLastSave) {
     // Yes with a save that fails: the program must not end.
     ASSERT_TRUE(QDir(dir.path()).rename("drv", "drv.moved"));
     dir.write("drv", "not a directory");
-    answers = {platform::IDYES};
+    messages.answers = {platform::IDYES};
     EXPECT_FALSE(edit::AskBeforeProgramEnds());
     EXPECT_TRUE(messages.back().text.contains("your text is still in the editor"));
     EXPECT_EQ(form.editor->Text(), "12old\n");
@@ -512,7 +481,7 @@ TEST_F(EditTest, DriverChangedOnDiskIsOverwrittenOnlyOnYes) {
     ASSERT_TRUE(QFile::remove(dir.file("drv/game.drv")));
     ASSERT_TRUE(QFile::rename(dir.file("drv/other.drv"), dir.file("drv/game.drv")));
 
-    answers = {platform::IDYES, platform::IDNO};
+    messages.answers = {platform::IDYES, platform::IDNO};
     form.close();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1].text, Replaced.arg(dir.file("drv/game.drv")));
@@ -522,11 +491,11 @@ TEST_F(EditTest, DriverChangedOnDiskIsOverwrittenOnlyOnYes) {
     EXPECT_EQ(edit::Existing(), &form); // the text is kept, unsaved
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.editor->Text(), "mine old\n");
-    answers = {platform::IDYES, platform::IDNO};
+    messages.answers = {platform::IDYES, platform::IDNO};
     EXPECT_FALSE(edit::AskBeforeProgramEnds()); // asked again, No again
 
     // Yes overwrites.
-    answers = {platform::IDYES, platform::IDYES};
+    messages.answers = {platform::IDYES, platform::IDYES};
     form.mnu_sair_Click();
     EXPECT_EQ(dir.read("drv/game.drv"), "mine old\n");
     EXPECT_EQ(texts().mid(4),
@@ -536,7 +505,7 @@ TEST_F(EditTest, DriverChangedOnDiskIsOverwrittenOnlyOnYes) {
     messages.clear();
     edit::Open();
     type(form, "!");
-    answers = {platform::IDYES};
+    messages.answers = {platform::IDYES};
     form.mnu_sair_Click();
     EXPECT_EQ(texts(), QStringList({Question, "Driver Saved!"}));
 
@@ -550,7 +519,7 @@ TEST_F(EditTest, DriverChangedOnDiskIsOverwrittenOnlyOnYes) {
     messages.clear();
     edit::Open();
     type(form, "?");
-    answers = {platform::IDYES, platform::IDNO};
+    messages.answers = {platform::IDYES, platform::IDNO};
     form.mnu_sair_Click();
     EXPECT_EQ(texts(), QStringList({Question, Replaced.arg(dir.file("drv/game.drv"))}));
     EXPECT_EQ(dir.read("drv/game.drv"), rewritten);

@@ -3,11 +3,11 @@
 #include "launcher/Declarations.h"
 #include "launcher/DoEXE1.h"
 #include "launcher/Form1.h"
-#include "platform/forms/MsgBox.h"
 #include "platform/shell.h"
 #include "platform/win32.h"
 #include "settings/Ini_Declarations.h"
 #include "support/EmulatorDir.h"
+#include "support/MsgBoxRecorder.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -17,21 +17,17 @@ using namespace tavro;
 using platform::forms::CheckBox;
 using platform::forms::OptionButton;
 using tavro::test::EmulatorDir;
+using tavro::test::MsgBoxRecorder;
 
 namespace {
 
 class DoEXE1Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::forms::SetMsgBoxHook([this](const QString& text, int, const QString&) {
-            messages.push_back(text);
-            return platform::IDOK;
-        });
         DriverFile.clear();
         CommandLine.clear();
     }
     void TearDown() override {
-        platform::forms::SetMsgBoxHook({});
         DriverFile.clear();
         CommandLine.clear();
     }
@@ -40,8 +36,8 @@ protected:
     QString cfg() const { return QString::fromUtf8(dir.read("tavro.cfg")); }
     std::string line() const { return CommandLine.toStdString(); }
 
+    MsgBoxRecorder messages;
     EmulatorDir dir;
-    std::vector<QString> messages;
 };
 
 TEST_F(DoEXE1Test, NoChoicesStoresTheFiveSwitchesOnly) {

@@ -6,15 +6,16 @@
 #include "launcher/Declarations.h"
 #include "launcher/Form1.h"
 #include "platform/forms/Design.h"
-#include "platform/forms/MsgBox.h"
 #include "platform/forms/Twips.h"
 #include "support/EmulatorDir.h"
+#include "support/MsgBoxRecorder.h"
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <set>
 #include <sys/stat.h>
 
@@ -23,20 +24,12 @@ using platform::forms::CommandButton;
 using platform::forms::OptionButton;
 using platform::forms::TabIndex;
 using tavro::test::EmulatorDir;
+using tavro::test::MsgBoxRecorder;
 
 namespace {
 
 class Form1Test : public ::testing::Test {
 protected:
-    void SetUp() override {
-        platform::forms::SetMsgBoxHook([this](const QString& text, int style, const QString&) {
-            messages.push_back(text);
-            (void)style;
-            return platform::IDOK;
-        });
-    }
-    void TearDown() override { platform::forms::SetMsgBoxHook({}); }
-
     Form1& load() { return Form1::Instance(); }
     // Shown and active, so that keys move the focus as they do for a user.
     Form1& shown() {
@@ -60,8 +53,8 @@ protected:
         return form;
     }
 
+    MsgBoxRecorder messages;
     EmulatorDir dir;
-    std::vector<QString> messages;
 };
 
 QRect twips(int left, int top, int width, int height) {
@@ -208,7 +201,7 @@ TEST_F(Form1Test, MissingDriverDirectoryIsReportedAndTheWindowStillOpens) {
     QDir(dir.file("drv")).removeRecursively();
     Form1& form = load();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].contains(dir.path() + "/drv/"));
+    EXPECT_TRUE(messages[0].text.contains(dir.path() + "/drv/"));
     EXPECT_EQ(form.File1->ListCount(), 0);
     EXPECT_EQ(DriverFile, "");
 }
@@ -316,14 +309,11 @@ TEST_F(Form1Test, ButtonsOpenTheEditorAndAboutWindows) {
 TEST_F(Form1Test, ClosingWithUnsavedEditorTextAsksFirstThenEnds) {
     Form1& form = withTypedEditorText();
     ASSERT_NE(edit::Existing(), nullptr);
-    std::vector<QString> asked;
-    platform::forms::SetMsgBoxHook([&](const QString& text, int style, const QString&) {
-        asked.push_back(text);
-        return style == 36 ? platform::IDYES : platform::IDOK;
-    });
+    messages.clear();
+    messages.otherwise = platform::IDYES;
     form.close();
-    ASSERT_FALSE(asked.empty());
-    EXPECT_EQ(asked[0], "This Driver has Changed, Want to save it?");
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages[0].text, "This Driver has Changed, Want to save it?");
     EXPECT_TRUE(dir.read("drv/game.drv").startsWith("x"));
     EXPECT_TRUE(platform::forms::EndRequested());
 }
@@ -333,16 +323,12 @@ TEST_F(Form1Test, ClosingWhileTheEditorCannotSaveKeepsTheProgram) {
     ASSERT_NE(edit::Existing(), nullptr);
     ASSERT_TRUE(QDir(dir.path()).rename("drv", "drv.moved"));
     dir.write("drv", "not a directory");
-    int answer = platform::IDYES;
-    std::vector<QString> asked;
-    platform::forms::SetMsgBoxHook([&](const QString& text, int style, const QString&) {
-        asked.push_back(text);
-        return style == 36 ? answer : platform::IDOK;
-    });
+    messages.clear();
+    messages.otherwise = platform::IDYES;
 
     form.close(); // Yes, and the save fails
-    ASSERT_EQ(asked.size(), 2u);
-    EXPECT_TRUE(asked[1].contains("your text is still in the editor"));
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[1].text.contains("your text is still in the editor"));
     EXPECT_FALSE(platform::forms::EndRequested());
     EXPECT_EQ(Form1::Existing(), &form);
     EXPECT_TRUE(form.isVisible());
@@ -351,7 +337,7 @@ TEST_F(Form1Test, ClosingWhileTheEditorCannotSaveKeepsTheProgram) {
     ASSERT_NE(edit::Existing(), nullptr);
     EXPECT_EQ(edit::Existing()->editor->Text(), "xname=Game\n");
 
-    answer = platform::IDNO; // No ends the program as designed
+    messages.otherwise = platform::IDNO; // No ends the program as designed
     form.close();
     EXPECT_TRUE(platform::forms::EndRequested());
 }
@@ -397,83 +383,108 @@ TEST_F(Form1Test, ArrowKeysMoveWithinAnOptionGroupAndSelect) {
     EXPECT_TRUE(form.Option8->Value());
 }
 
-TEST_F(Form1Test, TabStopsOnceInEachOptionGroupOnItsSelectedOption) {
-    struct Row {
-        const char* selected;
-        std::vector<Option> options;
-        std::vector<const char*> stops; // Tab from File1 round to File1
-    };
-    const std::vector<Row> rows = {
-        {"frame skip 2, no screen mode",
-         {&Form1::Option7},
-         {"256x256 Linear", "2   (two)", "Run This Game", "Write Game List", "Edit This Driver",
-          "Synchronise the vbl (limit the fps to 60)", "Debug Mode", "Do NOT Check ROM's", "About",
-          "Sound Enabled", "Profile Mode", ""}},
-        {"800x600 and frame skip 9",
-         {&Form1::Option16, &Form1::Option14},
-         {"9   (nine)", "Run This Game", "Write Game List", "Edit This Driver",
-          "Synchronise the vbl (limit the fps to 60)", "Debug Mode", "Do NOT Check ROM's", "About",
-          "800x600 Vesa 2 ", "Sound Enabled", "Profile Mode", ""}},
-    };
+struct TabRow {
+    const char* name; // the test's name
+    const char* selected;
+    std::vector<Option> options;
+    std::vector<const char*> stops; // Tab from File1 round to File1
+};
+
+void PrintTo(const TabRow& row, std::ostream* os) {
+    *os << row.selected;
+}
+
+const TabRow tabRows[] = {
+    {"FrameSkipTwoNoScreenMode",
+     "frame skip 2, no screen mode",
+     {&Form1::Option7},
+     {"256x256 Linear", "2   (two)", "Run This Game", "Write Game List", "Edit This Driver",
+      "Synchronise the vbl (limit the fps to 60)", "Debug Mode", "Do NOT Check ROM's", "About",
+      "Sound Enabled", "Profile Mode", ""}},
+    {"Screen800x600AndFrameSkipNine",
+     "800x600 and frame skip 9",
+     {&Form1::Option16, &Form1::Option14},
+     {"9   (nine)", "Run This Game", "Write Game List", "Edit This Driver",
+      "Synchronise the vbl (limit the fps to 60)", "Debug Mode", "Do NOT Check ROM's", "About",
+      "800x600 Vesa 2 ", "Sound Enabled", "Profile Mode", ""}},
+};
+
+class Form1TabStops : public Form1Test, public ::testing::WithParamInterface<TabRow> {};
+
+TEST_P(Form1TabStops, OnceInEachOptionGroupOnItsSelectedOption) {
+    const TabRow& row = GetParam();
     const auto caption = [](QWidget* w) {
         auto* button = qobject_cast<QAbstractButton*>(w);
         return button ? button->text().toStdString() : std::string();
     };
-    for (const Row& row : rows) {
-        Form1& form = shown();
-        for (Option option : row.options) {
-            (form.*option)->setValue(true);
-        }
-        form.File1->setFocus();
-        std::vector<std::string> forward;
-        for (std::size_t i = 0; i < row.stops.size(); ++i) {
-            QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
-            forward.push_back(caption(form.focusWidget()));
-        }
-        EXPECT_EQ(forward, std::vector<std::string>(row.stops.begin(), row.stops.end()))
-            << row.selected;
-        EXPECT_EQ(form.focusWidget(), form.File1) << row.selected;
-        std::vector<std::string> backward;
-        for (std::size_t i = 0; i < row.stops.size(); ++i) {
-            QTest::keyClick(form.focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-            backward.push_back(caption(form.focusWidget()));
-        }
-        std::vector<std::string> expected(row.stops.rbegin() + 1, row.stops.rend());
-        expected.push_back("");
-        EXPECT_EQ(backward, expected) << row.selected;
-        // Moving the focus selected nothing.
-        for (Option option : row.options) {
-            EXPECT_TRUE((form.*option)->Value()) << row.selected;
-        }
-        tavro::test::DestroyForms();
+    Form1& form = shown();
+    for (Option option : row.options) {
+        (form.*option)->setValue(true);
+    }
+    form.File1->setFocus();
+    std::vector<std::string> forward;
+    for (std::size_t i = 0; i < row.stops.size(); ++i) {
+        QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
+        forward.push_back(caption(form.focusWidget()));
+    }
+    EXPECT_EQ(forward, std::vector<std::string>(row.stops.begin(), row.stops.end()))
+        << row.selected;
+    EXPECT_EQ(form.focusWidget(), form.File1) << row.selected;
+    std::vector<std::string> backward;
+    for (std::size_t i = 0; i < row.stops.size(); ++i) {
+        QTest::keyClick(form.focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        backward.push_back(caption(form.focusWidget()));
+    }
+    std::vector<std::string> expected(row.stops.rbegin() + 1, row.stops.rend());
+    expected.push_back("");
+    EXPECT_EQ(backward, expected) << row.selected;
+    // Moving the focus selected nothing.
+    for (Option option : row.options) {
+        EXPECT_TRUE((form.*option)->Value()) << row.selected;
     }
 }
 
-TEST_F(Form1Test, PushButtonsClickOnEnterAndOnSpaceRelease) {
-    Form1& form = shown();
-    struct Row {
-        const char* keys;
-        std::function<void(QWidget*)> press;
-        std::function<void(QWidget*)> release;
-        int clicksAfterPress;
-    };
-    const std::vector<Row> rows = {
-        {"Return", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }, [](QWidget*) {}, 1},
-        {"Enter", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier); },
-         [](QWidget*) {}, 1},
-        {"Space", [](QWidget* w) { QTest::keyPress(w, Qt::Key_Space); },
-         [](QWidget* w) { QTest::keyRelease(w, Qt::Key_Space); }, 0},
-    };
-    for (const Row& row : rows) {
-        form.Command4->setFocus();
-        QSignalSpy clicks(form.Command4, &CommandButton::Click);
-        row.press(form.Command4);
-        EXPECT_EQ(clicks.count(), row.clicksAfterPress) << row.keys;
-        row.release(form.Command4);
-        EXPECT_EQ(clicks.count(), 1) << row.keys;
-        delete Form2::Existing();
-    }
+INSTANTIATE_TEST_SUITE_P(Choices, Form1TabStops, ::testing::ValuesIn(tabRows),
+                         [](const ::testing::TestParamInfo<TabRow>& info) {
+                             return std::string(info.param.name);
+                         });
+
+struct ButtonKeyRow {
+    const char* keys; // also the test's name
+    std::function<void(QWidget*)> press;
+    std::function<void(QWidget*)> release;
+    int clicksAfterPress;
+};
+
+void PrintTo(const ButtonKeyRow& row, std::ostream* os) {
+    *os << row.keys;
 }
+
+const ButtonKeyRow buttonKeyRows[] = {
+    {"Return", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }, [](QWidget*) {}, 1},
+    {"Enter", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier); },
+     [](QWidget*) {}, 1},
+    {"Space", [](QWidget* w) { QTest::keyPress(w, Qt::Key_Space); },
+     [](QWidget* w) { QTest::keyRelease(w, Qt::Key_Space); }, 0},
+};
+
+class Form1PushButtons : public Form1Test, public ::testing::WithParamInterface<ButtonKeyRow> {};
+
+TEST_P(Form1PushButtons, ClickOnEnterAndOnSpaceRelease) {
+    const ButtonKeyRow& row = GetParam();
+    Form1& form = shown();
+    form.Command4->setFocus();
+    QSignalSpy clicks(form.Command4, &CommandButton::Click);
+    row.press(form.Command4);
+    EXPECT_EQ(clicks.count(), row.clicksAfterPress) << row.keys;
+    row.release(form.Command4);
+    EXPECT_EQ(clicks.count(), 1) << row.keys;
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, Form1PushButtons, ::testing::ValuesIn(buttonKeyRows),
+                         [](const ::testing::TestParamInfo<ButtonKeyRow>& info) {
+                             return std::string(info.param.keys);
+                         });
 
 TEST_F(Form1Test, EscapeDoesNothingOnTheMainWindow) {
     dir.write("drv/a.drv", "x");

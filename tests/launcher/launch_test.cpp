@@ -5,10 +5,10 @@
 #include "launcher/Declarations.h"
 #include "launcher/Form1.h"
 #include "platform/forms/Form.h"
-#include "platform/forms/MsgBox.h"
 #include "platform/win32.h"
 #include "support/EmulatorDir.h"
 #include "support/FakeEmulator.h"
+#include "support/MsgBoxRecorder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,16 +24,11 @@ using namespace tavro;
 using platform::forms::CheckBox;
 using tavro::test::EmulatorDir;
 using tavro::test::EmulatorRecord;
+using tavro::test::MsgBoxRecorder;
 using tavro::test::WaitForRecord;
 using tavro::test::WriteFakeEmulator;
 
 namespace {
-
-struct Message {
-    QString text;
-    int style;
-    QString title;
-};
 
 // True once the process has been reaped (gone from /proc), within a deadline.
 bool Reaped(qint64 pid) {
@@ -49,10 +44,6 @@ class LaunchTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(out.isValid() && work.isValid() && emptyPath.isValid());
-        platform::forms::SetMsgBoxHook([this](const QString& text, int style, const QString& t) {
-            messages.push_back({text, style, t});
-            return platform::IDOK;
-        });
         savedCwd = QDir::currentPath();
         savedPath = qgetenv("PATH");
         ASSERT_TRUE(QDir::setCurrent(work.path()));
@@ -60,7 +51,6 @@ protected:
         CommandLine.clear();
     }
     void TearDown() override {
-        platform::forms::SetMsgBoxHook({});
         QDir::setCurrent(savedCwd);
         qputenv("PATH", savedPath);
         DriverFile.clear();
@@ -82,11 +72,11 @@ protected:
         ASSERT_EQ(DriverFile, QFile::encodeName(name));
     }
 
+    MsgBoxRecorder messages;
     EmulatorDir dir;
     QTemporaryDir out, work, emptyPath;
     QString savedCwd;
     QByteArray savedPath;
-    std::vector<Message> messages;
 };
 
 TEST_F(LaunchTest, RunThisGameStartsTheEmulatorWithTheChosenLine) {
@@ -139,10 +129,7 @@ TEST_F(LaunchTest, DriverNamesArriveAsExactlyOneArgument) {
 TEST_F(LaunchTest, NamesThatAreNotUtf8AreUsedByTheirExactBytes) {
     installEmulator();
     dir.writePicture("preview/404.jpg", 40, 30);
-    platform::forms::SetMsgBoxHook([this](const QString& text, int style, const QString& t) {
-        messages.push_back({text, style, t});
-        return style == 36 ? platform::IDYES : platform::IDOK;
-    });
+    messages.otherwise = platform::IDYES;
     Form1& form = Form1::Instance();
     // In byte order, as the directory check at the end lists them.
     const QList<QByteArray> names = {"bad \xC3\x28\xA0\x85\xFF \"seq\".drv", "caf\xE9.drv"};
@@ -184,7 +171,7 @@ TEST_F(LaunchTest, NamesThatAreNotUtf8AreUsedByTheirExactBytes) {
     // Nothing was made under a decoded name, and no error was shown.
     EXPECT_EQ(dir.rawEntries("drv"), names);
     QStringList texts;
-    for (const Message& m : messages)
+    for (const MsgBoxRecorder::Message& m : messages)
         texts << m.text;
     const QStringList saved = {"This Driver has Changed, Want to save it?", "Driver Saved!"};
     EXPECT_EQ(texts, saved + saved);
@@ -223,7 +210,7 @@ TEST_F(LaunchTest, MissingEmulatorIsReportedAndTheLauncherStaysOpen) {
 
     form.Command1->click();
     ASSERT_EQ(messages.size(), 1u);
-    const Message& m = messages.front();
+    const MsgBoxRecorder::Message& m = messages.front();
     EXPECT_EQ(m.style, platform::MB_ICONHAND);
     EXPECT_EQ(m.title, "Tavro");
     EXPECT_TRUE(m.text.contains("morvel")) << m.text.toStdString();

@@ -3,7 +3,7 @@
 // replaced, and interrupted saves leave nothing behind.
 #include "platform/atomic_file.h"
 
-#include "FileFixture.h"
+#include "support/FileFixture.h"
 
 #include <filesystem>
 #include <functional>

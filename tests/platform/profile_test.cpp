@@ -2,7 +2,7 @@
 // only, and failed writes that leave the old file whole.
 #include "platform/profile.h"
 
-#include "FileFixture.h"
+#include "support/FileFixture.h"
 
 #include <QTemporaryDir>
 #include <filesystem>
@@ -10,6 +10,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <ostream>
 #include <random>
 #include <set>
 #include <signal.h>
@@ -68,51 +69,66 @@ TEST_F(ProfileTest, FirstSectionAndFirstKeyWin) {
 }
 
 // How Windows reads a profile file, one group of rows per rule.
-TEST_F(ProfileTest, WindowsReadingRules) {
-    struct Case {
-        const char* file;
-        const char* section;
-        const char* key;
-        const char* def;
-        const char* expected;
-    };
-    const Case cases[] = {
-        // `key=` with nothing after it is the empty string; a bare key is absent.
-        {"[S]\nempty=\n", "S", "empty", "d", ""},
-        {"[S]\nblank= \t\v\n", "S", "blank", "d", ""},
-        {"[S]\nquoted=\"\"\n", "S", "quoted", "d", ""},
-        {"[S]\nbare\n", "S", "bare", "d", "d"},
-        {"[S]\nbare\nbare=later\n", "S", "bare", "d", "d"},
-        // The default loses its trailing spaces, and only those.
-        {"", "S", "k", "default  ", "default"},
-        {"", "S", "k", "one two  ", "one two"},
-        {"", "S", "k", "  lead", "  lead"},
-        {"", "S", "k", "tab\t", "tab\t"},
-        {"", "S", "k", "   ", ""},
-        // Names passed in lose their spaces, not tabs or vertical tabs.
-        {"[S]\nk=v\n", "  S  ", " k ", "d", "v"},
-        {"[S]\nk=v\n", "\tS", "k", "d", "d"},
-        {"[S]\nk=v\n", "S", "k\t", "d", "d"},
-        {"[S]\nk=v\n", "S\v", "k", "d", "d"},
-        // In the file, spaces, tabs and vertical tabs around names and values go.
-        {" \t[ \tS\v ]\n\t k \v=\v v \t\n", "S", "k", "d", "v"},
-        {"[S]\n\tk\t=\t\"\tq\t\"\t\n", "S", "k", "d", "\tq\t"},
-        // A section line without `]` names a section to its end; the first `]`
-        // ends a name.
-        {"[General\nk=v\n", "General", "k", "d", "v"},
-        {"[ General \t\nk=v\n", "General", "k", "d", "v"},
-        {"[Top]\nk=top\n[broken\nk=b\n", "Top", "k", "d", "top"},
-        {"[Top]\nk=top\n[broken\nafter=1\n", "Top", "after", "d", "d"},
-        {"[a]b]\nk=v\n", "a", "k", "d", "v"},
-        {"[a]b]\nk=v\n", "a]b", "k", "d", "d"},
-        {"[]\nk=nameless\n", "", "k", "d", "nameless"},
-    };
-    for (const Case& c : cases) {
-        Put(Cfg(), c.file);
-        EXPECT_EQ(Read(c.section, c.key, c.def), c.expected)
-            << "file \"" << c.file << "\" [" << c.section << "] " << c.key;
-    }
+struct ReadCase {
+    const char* name; // the test's name
+    const char* file;
+    const char* section;
+    const char* key;
+    const char* def;
+    const char* expected;
+};
+
+// By name: the file and names hold control characters.
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
 }
+
+const ReadCase readCases[] = {
+    // `key=` with nothing after it is the empty string; a bare key is absent.
+    {"EmptyValueIsEmpty", "[S]\nempty=\n", "S", "empty", "d", ""},
+    {"BlankValueIsEmpty", "[S]\nblank= \t\v\n", "S", "blank", "d", ""},
+    {"EmptyQuotesAreEmpty", "[S]\nquoted=\"\"\n", "S", "quoted", "d", ""},
+    {"BareKeyIsAbsent", "[S]\nbare\n", "S", "bare", "d", "d"},
+    {"BareKeyHidesALaterOne", "[S]\nbare\nbare=later\n", "S", "bare", "d", "d"},
+    // The default loses its trailing spaces, and only those.
+    {"DefaultLosesTrailingSpaces", "", "S", "k", "default  ", "default"},
+    {"DefaultKeepsInnerSpaces", "", "S", "k", "one two  ", "one two"},
+    {"DefaultKeepsLeadingSpaces", "", "S", "k", "  lead", "  lead"},
+    {"DefaultKeepsATrailingTab", "", "S", "k", "tab\t", "tab\t"},
+    {"DefaultOfSpacesIsEmpty", "", "S", "k", "   ", ""},
+    // Names passed in lose their spaces, not tabs or vertical tabs.
+    {"PassedNamesLoseSpaces", "[S]\nk=v\n", "  S  ", " k ", "d", "v"},
+    {"PassedSectionKeepsATab", "[S]\nk=v\n", "\tS", "k", "d", "d"},
+    {"PassedKeyKeepsATab", "[S]\nk=v\n", "S", "k\t", "d", "d"},
+    {"PassedSectionKeepsAVerticalTab", "[S]\nk=v\n", "S\v", "k", "d", "d"},
+    // In the file, spaces, tabs and vertical tabs around names and values go.
+    {"BlanksAroundNamesAndValuesGo", " \t[ \tS\v ]\n\t k \v=\v v \t\n", "S", "k", "d", "v"},
+    {"QuotesKeepTheBlanksInside", "[S]\n\tk\t=\t\"\tq\t\"\t\n", "S", "k", "d", "\tq\t"},
+    // A section line without `]` names a section to its end; the first `]`
+    // ends a name.
+    {"UnclosedSectionRunsToTheLineEnd", "[General\nk=v\n", "General", "k", "d", "v"},
+    {"UnclosedSectionLosesItsBlanks", "[ General \t\nk=v\n", "General", "k", "d", "v"},
+    {"KeyBeforeAnUnclosedSection", "[Top]\nk=top\n[broken\nk=b\n", "Top", "k", "d", "top"},
+    {"UnclosedSectionEndsThePreviousOne", "[Top]\nk=top\n[broken\nafter=1\n", "Top", "after", "d",
+     "d"},
+    {"FirstBracketEndsAName", "[a]b]\nk=v\n", "a", "k", "d", "v"},
+    {"NameWithABracketIsNotFound", "[a]b]\nk=v\n", "a]b", "k", "d", "d"},
+    {"NamelessSection", "[]\nk=nameless\n", "", "k", "d", "nameless"},
+};
+
+class WindowsReadingRules : public ProfileTest, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(WindowsReadingRules, Apply) {
+    const ReadCase& c = GetParam();
+    Put(Cfg(), c.file);
+    EXPECT_EQ(Read(c.section, c.key, c.def), c.expected)
+        << "file \"" << c.file << "\" [" << c.section << "] " << c.key;
+}
+
+INSTANTIATE_TEST_SUITE_P(Profile, WindowsReadingRules, ::testing::ValuesIn(readCases),
+                         [](const ::testing::TestParamInfo<ReadCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(ProfileTest, MatchingQuotesAreRemovedOthersKept) {
     Put(Cfg(), "[S]\na=\"x y\"\nb='z'\nc=\"mixed'\nd=\"\ne= \" pad \" \nf=a\"b\"\n");

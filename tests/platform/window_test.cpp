@@ -1,14 +1,8 @@
 // The window layer: procedures, properties, frame geometry and what the
 // default procedure does with frame messages.
-#include "platform/forms/Form.h"
-#include "platform/forms/Twips.h"
 #include "platform/frame.h"
 #include "platform/window.h"
 
-#include <QApplication>
-#include <QMouseEvent>
-#include <QScreen>
-#include <QStyleHints>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -259,93 +253,6 @@ TEST_F(WindowTest, SurfaceHoldsDevicePixelsAtTheScreensRatio) {
     EXPECT_EQ(WindowSurface(w)->size(), QSize(450, 300));
     SetWindowPixelRatioRecord(w, 0.0); // refused
     EXPECT_EQ(WindowPixelRatioRecord(w), 1.5);
-}
-
-TEST(FormTest, ClientAreaSitsInsideOurFrame) {
-    forms::Form::Design design;
-    design.caption = "Sizable";
-    design.border = forms::BorderStyle::Sizable;
-    design.hasMenu = true;
-    design.clientWidth = 7215;
-    design.clientHeight = 4980;
-    forms::Form form(design);
-    EXPECT_EQ(form.Client()->geometry(), QRect(4, 4 + 19 + 19, 481, 332));
-    EXPECT_EQ(form.size(), QSize(481 + 8, 332 + 8 + 38));
-    EXPECT_TRUE(GetWindowLongA(form.hWnd(), GWL_STYLE) & WS_THICKFRAME);
-    EXPECT_FALSE(GetWindowLongA(form.hWnd(), GWL_STYLE) & DS_MODALFRAME);
-    form.setCaption("Changed");
-    EXPECT_EQ(form.windowTitle(), "Changed");
-    EXPECT_EQ(form.Caption(), "Changed");
-}
-
-TEST(FormTest, CentredWindowLargerThanTheScreenKeepsItsCaptionOnIt) {
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    forms::Form::Design design;
-    design.position = forms::StartUpPosition::CenterScreen;
-    design.clientWidth = forms::PixelsToTwips(area.width() + 200);
-    design.clientHeight = forms::PixelsToTwips(area.height() / 2);
-    forms::Form wide(design);
-    wide.Show();
-    EXPECT_EQ(wide.pos(), QPoint(area.left(), area.center().y() - wide.height() / 2));
-    design.clientWidth = forms::PixelsToTwips(100);
-    forms::Form small(design);
-    small.Show();
-    EXPECT_EQ(small.pos(), area.center() - QPoint(small.width() / 2, small.height() / 2));
-}
-
-// A press on the caption arms a move; it starts only once the pointer has
-// moved past the drag distance with the button down (offscreen, with no
-// window manager, our own loop carries it out).
-TEST(FormTest, CaptionPressMovesOnlyAfterTheDragDistance) {
-    forms::Form::Design design;
-    design.clientWidth = 3000;
-    design.clientHeight = 2000;
-    forms::Form form(design);
-    form.Show();
-    const QPoint start = form.pos();
-    const QPoint pressed = form.mapToGlobal(QPoint(100, 10)); // on the caption
-    auto send = [&](QEvent::Type type, QPoint offset, Qt::MouseButtons buttons) {
-        const QPoint global = pressed + offset;
-        QMouseEvent event(type, QPointF(form.mapFromGlobal(global)), QPointF(global),
-                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
-                          Qt::NoModifier);
-        QApplication::sendEvent(&form, &event);
-    };
-    // A click: press and release on the spot, then motion without a button.
-    send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
-    send(QEvent::MouseButtonRelease, {}, Qt::NoButton);
-    send(QEvent::MouseMove, QPoint(50, 40), Qt::NoButton);
-    EXPECT_EQ(form.pos(), start);
-    // Within the drag distance nothing moves; past it the window follows
-    // the pointer from where the button went down.
-    const int distance = QGuiApplication::styleHints()->startDragDistance();
-    send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
-    send(QEvent::MouseMove, QPoint(distance - 1, 0), Qt::LeftButton);
-    EXPECT_EQ(form.pos(), start);
-    send(QEvent::MouseMove, QPoint(30, 20), Qt::LeftButton);
-    EXPECT_EQ(form.pos(), start + QPoint(30, 20));
-    send(QEvent::MouseButtonRelease, QPoint(40, 25), Qt::NoButton);
-    EXPECT_EQ(form.pos(), start + QPoint(40, 25));
-    send(QEvent::MouseMove, QPoint(90, 90), Qt::NoButton);
-    EXPECT_EQ(form.pos(), start + QPoint(40, 25));
-}
-
-TEST(FormTest, HidingTheActiveFormActivatesTheOtherOne) {
-    forms::Form::Design design;
-    design.clientWidth = 3000;
-    design.clientHeight = 2000;
-    forms::Form main(design);
-    forms::Form about(design);
-    main.Show();
-    QApplication::processEvents();
-    about.Show();
-    QApplication::processEvents();
-    ASSERT_EQ(GetActiveWindow(), about.hWnd());
-    about.Hide();
-    EXPECT_EQ(GetActiveWindow(), main.hWnd());
-    QApplication::processEvents();
-    EXPECT_EQ(GetActiveWindow(), main.hWnd());
-    EXPECT_TRUE(main.isActiveWindow());
 }
 
 } // namespace

@@ -1,10 +1,9 @@
 // ReadIniValue and WriteIniValue against tavro.cfg in a temporary program
 // directory.
 #include "platform/forms/App.h"
-#include "platform/forms/MsgBox.h"
-#include "platform/win32.h"
 #include "settings/Ini_Declarations.h"
 #include "support/EmulatorDir.h"
+#include "support/MsgBoxRecorder.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -12,21 +11,14 @@
 
 using namespace tavro;
 using tavro::test::EmulatorDir;
+using tavro::test::MsgBoxRecorder;
 
 namespace {
 
 class IniDeclarationsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        platform::forms::SetMsgBoxHook([this](const QString&, int, const QString&) {
-            ++messages;
-            return platform::IDOK;
-        });
-    }
-    void TearDown() override { platform::forms::SetMsgBoxHook({}); }
-
+    MsgBoxRecorder messages;
     EmulatorDir dir;
-    int messages = 0;
 };
 
 TEST_F(IniDeclarationsTest, NoFileReadsEmptySilentlyAndFirstWriteCreatesIt) {
@@ -37,7 +29,7 @@ TEST_F(IniDeclarationsTest, NoFileReadsEmptySilentlyAndFirstWriteCreatesIt) {
     WriteIniValue("Resolution", "res", "640x400");
     EXPECT_EQ(dir.read("tavro.cfg"), "[Resolution]\nres=640x400\n");
     EXPECT_EQ(ReadIniValue("Resolution", "res"), "640x400");
-    EXPECT_EQ(messages, 0);
+    EXPECT_EQ(messages.size(), 0u);
 }
 
 TEST_F(IniDeclarationsTest, EmptyAndLongValues) {
@@ -90,7 +82,7 @@ TEST_F(IniDeclarationsTest, AFailedWriteIsSilentAndKeepsTheOldFile) {
     WriteIniValue("General", "sync", "0");
     EXPECT_TRUE(QFileInfo(dir.file("tavro.cfg")).isDir());
     EXPECT_EQ(ReadIniValue("General", "sync"), "");
-    EXPECT_EQ(messages, 0);
+    EXPECT_EQ(messages.size(), 0u);
 }
 
 } // namespace

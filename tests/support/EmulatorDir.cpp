@@ -40,8 +40,9 @@ void EmulatorDir::write(const QString& relative, const QByteArray& content) cons
     }
 }
 
-void EmulatorDir::writePicture(const QString& relative, int width, int height) const {
-    write(relative, Picture(width, height));
+void EmulatorDir::writePicture(const QString& relative, int width, int height,
+                               const QColor& colour) const {
+    write(relative, Picture(width, height, "JPG", colour));
 }
 
 QByteArray EmulatorDir::read(const QString& relative) const {
@@ -86,9 +87,9 @@ QList<QByteArray> EmulatorDir::rawEntries(const QByteArray& relative) const {
     return names;
 }
 
-QByteArray Picture(int width, int height, const char* format) {
+QByteArray Picture(int width, int height, const char* format, const QColor& colour) {
     QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(40, 90, 160));
+    image.fill(colour);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

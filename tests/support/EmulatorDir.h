@@ -1,13 +1,17 @@
 // A temporary emulator directory for tests: drv/, preview/ and the program
-// directory pointed at it for as long as the object lives.
+// directory pointed at it for as long as the object lives. Tests that start
+// the built program put it in with installProgram() or linkProgram().
 #pragma once
 
 #include <QByteArray>
+#include <QColor>
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
 
 namespace tavro::test {
+
+inline const QColor PictureColour(40, 90, 160);
 
 class EmulatorDir {
 public:
@@ -18,8 +22,9 @@ public:
     QString file(const QString& relative) const { return dir_.path() + "/" + relative; }
 
     void write(const QString& relative, const QByteArray& content) const;
-    // A small valid JPEG picture of the given size.
-    void writePicture(const QString& relative, int width, int height) const;
+    // A small valid JPEG picture of the given size, in one colour.
+    void writePicture(const QString& relative, int width, int height,
+                      const QColor& colour = PictureColour) const;
     QByteArray read(const QString& relative) const;
 
     // The same by a path of bytes, for names that are not valid UTF-8.
@@ -46,7 +51,8 @@ private:
 };
 
 // A small picture of the given size in a format Qt writes ("JPG", "PNG", ...).
-QByteArray Picture(int width, int height, const char* format = "JPG");
+QByteArray Picture(int width, int height, const char* format = "JPG",
+                   const QColor& colour = PictureColour);
 
 // Forgets the main window of an earlier test, so the next one starts fresh.
 void DestroyForms();

@@ -2,19 +2,18 @@
 // its main window, the frame our layer draws around it, moving it by the
 // caption (a drag moves it, a click does not) and closing it with the
 // caption's close button.
+#include "support/EmulatorDir.h"
 #include "support/FakeEmulator.h"
 #include "support/X11Session.h"
 
 #include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QPainter>
-#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
 
+using tavro::test::EmulatorDir;
 using tavro::test::X11Options;
 using tavro::test::X11Program;
 using tavro::test::X11Session;
@@ -37,45 +36,16 @@ constexpr int kCaptionH = 19; // caption bar including its bottom line
 const QSize kClient(765, 442);
 const QSize kScreen(1280, 1024);
 
-// An emulator directory with the program copied in, as a user would have it.
-class ProgramDir {
-public:
-    bool make() {
-        if (!dir_.isValid() || !QDir(dir_.path()).mkpath("drv") ||
-            !QDir(dir_.path()).mkpath("preview")) {
-            return false;
-        }
-        if (!QFile::copy(QStringLiteral(TAVRO_EXE), program()) ||
-            !QFile::setPermissions(program(),
-                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-            return false;
-        }
-        for (const char* name : {"Alpha Attack.drv", "beta.drv", "Gamma.DRV"}) {
-            QFile f(dir_.filePath(QStringLiteral("drv/") + QString::fromUtf8(name)));
-            if (!f.open(QIODevice::WriteOnly) ||
-                f.write(QByteArray("[driver]\nname=") + name + "\nyear=1984\n") < 0) {
-                return false;
-            }
-        }
-        return picture("preview/Alpha Attack.drv.jpg", QColor(200, 60, 40)) &&
-               picture("preview/beta.drv.jpg", QColor(40, 160, 90)) &&
-               picture("preview/404.jpg", QColor(90, 90, 90));
+// Three drivers, two of them with a preview, and the picture for the rest.
+void AddDrivers(const EmulatorDir& dir) {
+    for (const char* name : {"Alpha Attack.drv", "beta.drv", "Gamma.DRV"}) {
+        dir.write(QStringLiteral("drv/") + QString::fromUtf8(name),
+                  QByteArray("[driver]\nname=") + name + "\nyear=1984\n");
     }
-    QString path() const { return dir_.path(); }
-    QString program() const { return dir_.filePath(QStringLiteral("tavro")); }
-
-private:
-    bool picture(const char* relative, QColor colour) const {
-        QImage image(224, 160, QImage::Format_RGB32);
-        image.fill(colour);
-        QPainter p(&image);
-        p.fillRect(20, 20, 80, 60, Qt::white);
-        p.end();
-        return image.save(dir_.filePath(QString::fromUtf8(relative)), "JPG");
-    }
-
-    QTemporaryDir dir_;
-};
+    dir.writePicture("preview/Alpha Attack.drv.jpg", 224, 160, QColor(200, 60, 40));
+    dir.writePicture("preview/beta.drv.jpg", 224, 160, QColor(40, 160, 90));
+    dir.writePicture("preview/404.jpg", 224, 160, QColor(90, 90, 90));
+}
 
 // Where the client area lies inside a screenshot of the whole window, found
 // by looking for the program's own background picture rather than trusting
@@ -175,8 +145,10 @@ protected:
         options.windowManager = GetParam();
         session = std::make_unique<X11Session>(options);
         ASSERT_TRUE(session->ok()) << session->error().toStdString();
-        ASSERT_TRUE(dir.make()) << "cannot make the emulator directory";
-        program = session->start(dir.program(), {}, dir.path());
+        AddDrivers(dir);
+        const QString installed = dir.installProgram();
+        ASSERT_FALSE(installed.isEmpty()) << "cannot put the program in the emulator directory";
+        program = session->start(installed, {}, dir.path());
         ASSERT_NE(program, nullptr) << session->error().toStdString();
         const auto found = session->waitForWindow(kCaption, 20000);
         ASSERT_TRUE(found.has_value())
@@ -210,7 +182,7 @@ protected:
     QPoint captionPoint(int x) const { return start.topLeft() + QPoint(x, kFrame + kCaptionH / 2); }
 
     std::unique_ptr<X11Session> session;
-    ProgramDir dir;
+    EmulatorDir dir;
     X11Program* program = nullptr;
     quint64 window = 0;
     QRect start;

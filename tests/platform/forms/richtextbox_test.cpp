@@ -10,6 +10,8 @@
 #include <QTextBlock>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <ostream>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,47 +118,60 @@ TEST_F(RichTextBoxTest, EditsAreSavedInTheFilesOwnFormat) {
 
 // Joining lines or deleting whole lines takes away the deleted break; every
 // other line keeps its own.
-TEST_F(RichTextBoxTest, JoinsAndDeletionsKeepTheOtherLinesBreaks) {
-    struct Case {
-        const char* what;
-        const char* file;
-        void (*edit)(QTextDocument*);
-        const char* saved;
-    };
-    const Case cases[] = {
-        {"Backspace at a line's start", "l0\r\nl1\nl2\r\n",
-         [](QTextDocument* doc) { QTextCursor(doc->findBlockByNumber(2)).deletePreviousChar(); },
-         "l0\r\nl1l2\r\n"},
-        {"Delete at a line's end", "l0\r\nl1\nl2\r\nl3\n",
-         [](QTextDocument* doc) {
-             QTextCursor cursor(doc->findBlockByNumber(2));
-             cursor.movePosition(QTextCursor::EndOfBlock);
-             cursor.deleteChar();
-         },
-         "l0\r\nl1\nl2l3\n"},
-        {"a whole line selected and deleted", "l0\r\nl1\nl2\r\n",
-         [](QTextDocument* doc) {
-             QTextCursor cursor(doc->findBlockByNumber(1));
-             cursor.setPosition(doc->findBlockByNumber(2).position(), QTextCursor::KeepAnchor);
-             cursor.removeSelectedText();
-         },
-         "l0\r\nl2\r\n"},
-        {"lines typed over", "l0\r\nl1\nl2\rl3\r\n",
-         [](QTextDocument* doc) {
-             QTextCursor cursor(doc->findBlockByNumber(1));
-             cursor.setPosition(doc->findBlockByNumber(2).position() + 1, QTextCursor::KeepAnchor);
-             cursor.insertText("x\ny");
-         },
-         "l0\r\nx\r\ny2\rl3\r\n"},
-    };
-    for (const Case& c : cases) {
-        write("mixed.drv", c.file);
-        ASSERT_TRUE(box.LoadFile(bytePath("mixed.drv"))) << c.what;
-        c.edit(box.document());
-        ASSERT_TRUE(box.SaveFile(bytePath("mixed.drv"), RichTextBox::rtfText)) << c.what;
-        EXPECT_EQ(read("mixed.drv"), QByteArray(c.saved)) << c.what;
-    }
+struct JoinCase {
+    const char* name; // the test's name
+    const char* what;
+    const char* file;
+    void (*edit)(QTextDocument*);
+    const char* saved;
+};
+
+void PrintTo(const JoinCase& c, std::ostream* os) {
+    *os << c.what;
 }
+
+const JoinCase joinCases[] = {
+    {"BackspaceAtALinesStart", "Backspace at a line's start", "l0\r\nl1\nl2\r\n",
+     [](QTextDocument* doc) { QTextCursor(doc->findBlockByNumber(2)).deletePreviousChar(); },
+     "l0\r\nl1l2\r\n"},
+    {"DeleteAtALinesEnd", "Delete at a line's end", "l0\r\nl1\nl2\r\nl3\n",
+     [](QTextDocument* doc) {
+         QTextCursor cursor(doc->findBlockByNumber(2));
+         cursor.movePosition(QTextCursor::EndOfBlock);
+         cursor.deleteChar();
+     },
+     "l0\r\nl1\nl2l3\n"},
+    {"WholeLineSelectedAndDeleted", "a whole line selected and deleted", "l0\r\nl1\nl2\r\n",
+     [](QTextDocument* doc) {
+         QTextCursor cursor(doc->findBlockByNumber(1));
+         cursor.setPosition(doc->findBlockByNumber(2).position(), QTextCursor::KeepAnchor);
+         cursor.removeSelectedText();
+     },
+     "l0\r\nl2\r\n"},
+    {"LinesTypedOver", "lines typed over", "l0\r\nl1\nl2\rl3\r\n",
+     [](QTextDocument* doc) {
+         QTextCursor cursor(doc->findBlockByNumber(1));
+         cursor.setPosition(doc->findBlockByNumber(2).position() + 1, QTextCursor::KeepAnchor);
+         cursor.insertText("x\ny");
+     },
+     "l0\r\nx\r\ny2\rl3\r\n"},
+};
+
+class RichTextBoxJoins : public RichTextBoxTest, public ::testing::WithParamInterface<JoinCase> {};
+
+TEST_P(RichTextBoxJoins, KeepTheOtherLinesBreaks) {
+    const JoinCase& c = GetParam();
+    write("mixed.drv", c.file);
+    ASSERT_TRUE(box.LoadFile(bytePath("mixed.drv"))) << c.what;
+    c.edit(box.document());
+    ASSERT_TRUE(box.SaveFile(bytePath("mixed.drv"), RichTextBox::rtfText)) << c.what;
+    EXPECT_EQ(read("mixed.drv"), QByteArray(c.saved)) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Edits, RichTextBoxJoins, ::testing::ValuesIn(joinCases),
+                         [](const ::testing::TestParamInfo<JoinCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // Characters the text control would turn into line breaks come back as they were.
 TEST_F(RichTextBoxTest, SeparatorCharactersSurviveAnEdit) {

@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <set>
 #include <string>
@@ -353,60 +354,78 @@ TEST_F(FileListBoxTest, RefreshSeesNewAndRemovedFiles) {
 
 // Once a file is selected, nothing the user does empties the selection; the
 // keys that move it select and raise one click, as a click on a name does.
-TEST_F(FileListBoxTest, UserCanMoveButNeverEmptyTheSelection) {
+struct SelectionRow {
+    const char* name; // the test's name
+    const char* action;
+    std::function<void(FileListBox&)> act;
+    std::string selected; // after the action; beta.drv was selected before
+    int clicks;
+};
+
+void PrintTo(const SelectionRow& row, std::ostream* os) {
+    *os << row.action;
+}
+
+// A click on the name in `row`, or below the last name when `row` is -1.
+void ClickAt(FileListBox& box, int row, Qt::KeyboardModifiers modifiers) {
+    const QPoint at = row < 0 ? QPoint(20, box.viewport()->height() - 4)
+                              : box.visualRect(box.model()->index(row, 0)).center();
+    QTest::mouseClick(box.viewport(), Qt::LeftButton, modifiers, at);
+}
+
+std::function<void(FileListBox&)> Key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    return [k, m](FileListBox& box) { QTest::keyClick(&box, k, m); };
+}
+
+const SelectionRow selectionRows[] = {
+    {"ClickBelowTheLastName", "click below the last name",
+     [](FileListBox& b) { ClickAt(b, -1, {}); }, "beta.drv", 0},
+    {"CtrlClickBelowTheLastName", "Ctrl+click below the last name",
+     [](FileListBox& b) { ClickAt(b, -1, Qt::ControlModifier); }, "beta.drv", 0},
+    {"CtrlClickOnTheSelectedName", "Ctrl+click on the selected name",
+     [](FileListBox& b) { ClickAt(b, 1, Qt::ControlModifier); }, "beta.drv", 0},
+    {"CtrlClickOnAnotherName", "Ctrl+click on another name",
+     [](FileListBox& b) { ClickAt(b, 3, Qt::ControlModifier); }, "gamma.drv", 1},
+    {"ClickOnAName", "click on a name", [](FileListBox& b) { ClickAt(b, 2, {}); }, "delta.drv", 1},
+    {"CtrlSpace", "Ctrl+Space", Key(Qt::Key_Space, Qt::ControlModifier), "beta.drv", 0},
+    {"Down", "Down", Key(Qt::Key_Down), "delta.drv", 1},
+    {"Up", "Up", Key(Qt::Key_Up), "alpha.drv", 1},
+    {"Home", "Home", Key(Qt::Key_Home), "alpha.drv", 1},
+    {"End", "End", Key(Qt::Key_End), "omega.drv", 1},
+    {"PageDown", "Page Down", Key(Qt::Key_PageDown), "omega.drv", 1},
+    {"PageUp", "Page Up", Key(Qt::Key_PageUp), "alpha.drv", 1},
+    {"TypeAhead", "type-ahead", [](FileListBox& b) { QTest::keyClicks(&b, "g"); }, "gamma.drv", 1},
+};
+
+class FileListBoxSelection : public FileListBoxTest,
+                             public ::testing::WithParamInterface<SelectionRow> {};
+
+TEST_P(FileListBoxSelection, UserCanMoveButNeverEmptyTheSelection) {
+    const SelectionRow& row = GetParam();
     for (const char* name : {"alpha.drv", "beta.drv", "delta.drv", "gamma.drv", "omega.drv"}) {
         touch(name);
     }
-    struct Row {
-        const char* action;
-        std::function<void(FileListBox&)> act;
-        std::string selected; // after the action; beta.drv was selected before
-        int clicks;
-    };
-    const auto clickAt = [](FileListBox& box, int row, Qt::KeyboardModifiers modifiers) {
-        const QPoint at = row < 0 ? QPoint(20, box.viewport()->height() - 4)
-                                  : box.visualRect(box.model()->index(row, 0)).center();
-        QTest::mouseClick(box.viewport(), Qt::LeftButton, modifiers, at);
-    };
-    const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
-        return [k, m](FileListBox& box) { QTest::keyClick(&box, k, m); };
-    };
-    const std::vector<Row> rows = {
-        {"click below the last name", [&](FileListBox& b) { clickAt(b, -1, {}); }, "beta.drv", 0},
-        {"Ctrl+click below the last name",
-         [&](FileListBox& b) { clickAt(b, -1, Qt::ControlModifier); }, "beta.drv", 0},
-        {"Ctrl+click on the selected name",
-         [&](FileListBox& b) { clickAt(b, 1, Qt::ControlModifier); }, "beta.drv", 0},
-        {"Ctrl+click on another name", [&](FileListBox& b) { clickAt(b, 3, Qt::ControlModifier); },
-         "gamma.drv", 1},
-        {"click on a name", [&](FileListBox& b) { clickAt(b, 2, {}); }, "delta.drv", 1},
-        {"Ctrl+Space", key(Qt::Key_Space, Qt::ControlModifier), "beta.drv", 0},
-        {"Down", key(Qt::Key_Down), "delta.drv", 1},
-        {"Up", key(Qt::Key_Up), "alpha.drv", 1},
-        {"Home", key(Qt::Key_Home), "alpha.drv", 1},
-        {"End", key(Qt::Key_End), "omega.drv", 1},
-        {"Page Down", key(Qt::Key_PageDown), "omega.drv", 1},
-        {"Page Up", key(Qt::Key_PageUp), "alpha.drv", 1},
-        {"type-ahead", [](FileListBox& b) { QTest::keyClicks(&b, "g"); }, "gamma.drv", 1},
-    };
     parent.resize(200, 220);
     parent.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
-    for (const Row& row : rows) {
-        FileListBox box(&parent);
-        box.setGeometry(10, 10, 161, 188);
-        box.show();
-        box.setPattern("*.drv");
-        ASSERT_TRUE(box.setPath(dir.path()));
-        box.setListIndex(1);
-        box.setFocus();
-        QSignalSpy clicks(&box, &FileListBox::Click);
-        row.act(box);
-        EXPECT_EQ(box.FileName().toStdString(), row.selected) << row.action;
-        EXPECT_EQ(box.selectionModel()->selectedIndexes().size(), 1) << row.action;
-        EXPECT_EQ(clicks.count(), row.clicks) << row.action;
-    }
+    FileListBox box(&parent);
+    box.setGeometry(10, 10, 161, 188);
+    box.show();
+    box.setPattern("*.drv");
+    ASSERT_TRUE(box.setPath(dir.path()));
+    box.setListIndex(1);
+    box.setFocus();
+    QSignalSpy clicks(&box, &FileListBox::Click);
+    row.act(box);
+    EXPECT_EQ(box.FileName().toStdString(), row.selected) << row.action;
+    EXPECT_EQ(box.selectionModel()->selectedIndexes().size(), 1) << row.action;
+    EXPECT_EQ(clicks.count(), row.clicks) << row.action;
 }
+
+INSTANTIATE_TEST_SUITE_P(Actions, FileListBoxSelection, ::testing::ValuesIn(selectionRows),
+                         [](const ::testing::TestParamInfo<SelectionRow>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // With nothing chosen yet, End goes to the last name at once, as it does once
 // a name is chosen (not first to the first name), whether the box took the

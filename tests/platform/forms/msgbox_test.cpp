@@ -1,0 +1,102 @@
+// The real message box (no test hook): a window of ours with the plain frame,
+// owned by the window that asked, answering the keys of the classic one.
+#include "platform/forms/Form.h"
+#include "platform/forms/MsgBox.h"
+#include "platform/win32.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <ostream>
+#include <string>
+#include <vector>
+
+using platform::forms::Form;
+using platform::forms::MsgBox;
+
+namespace {
+
+struct Row {
+    const char* name; // the test's name
+    const char* what;
+    int style;
+    std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;
+    int answer;
+};
+
+using platform::IDCANCEL, platform::IDNO, platform::IDOK, platform::IDYES;
+const Qt::KeyboardModifiers none = Qt::NoModifier;
+
+const Row rows[] = {
+    {"EnterOnOk", "Enter on OK", platform::MB_ICONASTERISK, {{Qt::Key_Return, none}}, IDOK},
+    {"EscapeOnOkAlone", "Escape on OK alone", platform::MB_OK, {{Qt::Key_Escape, none}}, IDOK},
+    {"EnterOnTheDefaultYes", "Enter on the default Yes", 36, {{Qt::Key_Return, none}}, IDYES},
+    {"EnterOnTheSecondDefault",
+     "Enter on the second default",
+     36 | platform::MB_DEFBUTTON2,
+     {{Qt::Key_Return, none}},
+     IDNO},
+    {"TabToNoThenSpace",
+     "Tab to No, Space",
+     36,
+     {{Qt::Key_Tab, none}, {Qt::Key_Space, none}},
+     IDNO},
+    {"EscapeIsCancel",
+     "Escape is Cancel",
+     platform::MB_OKCANCEL,
+     {{Qt::Key_Escape, none}},
+     IDCANCEL},
+    {"EscapeWithoutCancelThenClosed",
+     "Escape without Cancel does nothing; closed, the last button",
+     36,
+     {{Qt::Key_Escape, none}},
+     IDNO},
+};
+
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << row.what;
+}
+
+class MsgBoxTest : public ::testing::TestWithParam<Row> {};
+
+TEST_P(MsgBoxTest, IsAnOwnedDialogOfOursAndAnswersTheKeys) {
+    const Row& row = GetParam();
+    Form::Design design;
+    design.caption = QStringLiteral("Owner");
+    design.clientWidth = 6000;
+    design.clientHeight = 4000;
+    Form owner(design);
+    owner.Show();
+
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&owner)) << "the owner is active again";
+    bool checked = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = dynamic_cast<Form*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr) << row.what;
+        checked = true;
+        EXPECT_EQ(box->Caption(), "Title") << row.what;
+        EXPECT_EQ(box->windowType(), Qt::Dialog) << row.what;
+        EXPECT_EQ(box->parentWidget(), &owner) << row.what;
+        EXPECT_EQ(platform::GetParent(box->hWnd()), owner.hWnd()) << row.what;
+        const auto style = platform::GetWindowLongA(box->hWnd(), platform::GWL_STYLE);
+        EXPECT_TRUE(style & platform::WS_SYSMENU) << row.what;
+        EXPECT_FALSE(style & (platform::WS_MINIMIZEBOX | platform::WS_MAXIMIZEBOX)) << row.what;
+        for (const auto& [key, modifiers] : row.keys) {
+            QTest::keyClick(box->focusWidget(), key, modifiers);
+        }
+        if (QApplication::activeModalWidget() == box) {
+            box->close();
+        }
+    });
+    EXPECT_EQ(MsgBox("Text of the message", row.style, "Title"), row.answer) << row.what;
+    EXPECT_TRUE(checked) << row.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, MsgBoxTest, ::testing::ValuesIn(rows),
+                         [](const ::testing::TestParamInfo<Row>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
