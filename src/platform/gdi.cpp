@@ -1,6 +1,6 @@
 #include "platform/gdi.h"
 
-#include "platform/window.h"
+#include "platform/window_host.h"
 
 #include <QFont>
 #include <QFontMetrics>

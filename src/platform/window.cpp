@@ -1,4 +1,4 @@
-#include "platform/window.h"
+#include "platform/window_host.h"
 
 #include "platform/frame.h"
 

@@ -8,7 +8,7 @@
 #include "platform/forms/Design.h"
 #include "platform/forms/MsgBox.h"
 #include "platform/forms/Twips.h"
-#include "platform/window.h"
+#include "platform/window_host.h"
 #include "support/EmulatorDir.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "platform/forms/Form.h"
 #include "platform/forms/Twips.h"
 #include "platform/frame.h"
-#include "platform/window.h"
+#include "platform/window_host.h"
 
 #include <QApplication>
 #include <QMouseEvent>
