@@ -39,7 +39,7 @@ HCURSOR LoadCursorA(void* instance, std::uintptr_t cursorId);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
 
-// System metrics and colours.
+// System metrics and colours (system_metrics.cpp).
 int GetSystemMetrics(int index);
 BOOL SystemParametersInfoA(UINT action, UINT param, void* data, UINT winIni);
 COLORREF GetSysColor(int index);
