@@ -4,7 +4,7 @@
 // screen's device pixel ratio (1, or 2 for a 200 % screen).
 #include "caption/GradForm.h"
 #include "platform/gdi.h"
-#include "platform/window.h"
+#include "platform/window_host.h"
 
 #include <QApplication>
 #include <QImage>

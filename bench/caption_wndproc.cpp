@@ -5,7 +5,7 @@
 #include "platform/forms/App.h"
 #include "platform/forms/Design.h"
 #include "platform/gdi.h"
-#include "platform/window.h"
+#include "platform/window_host.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 // turns presses on the frame into system commands and carries those out.
 #include "platform/frame.h"
 #include "platform/frame_painter.h"
-#include "platform/window.h"
+#include "platform/window_host.h"
 
 #include <algorithm>
 #include <cstring>

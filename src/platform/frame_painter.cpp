@@ -2,7 +2,7 @@
 
 #include "platform/frame.h"
 #include "platform/gdi.h"
-#include "platform/window.h"
+#include "platform/window_host.h"
 
 #include <string>
 

@@ -3,7 +3,9 @@
 // into QImages: a window DC draws on the window's non-client surface, a memory
 // DC on the bitmap selected into it. Every handle is looked up in one table, so
 // a stale, foreign or made-up handle is refused (0 / FALSE / ERROR), never
-// followed.
+// followed. The calls are split as Win32 splits them: DCs and objects
+// (gdi_objects.cpp), regions and clipping (gdi_regions.cpp), fonts and text
+// (gdi_text.cpp), and the drawing calls (gdi_drawing.cpp).
 #pragma once
 
 #include "platform/win32.h"

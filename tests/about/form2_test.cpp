@@ -4,7 +4,7 @@
 #include "caption/GradForm.h"
 #include "platform/forms/Design.h"
 #include "platform/forms/Twips.h"
-#include "platform/window.h"
+#include "platform/window_host.h"
 #include "resources/Art.h"
 
 #include <QApplication>

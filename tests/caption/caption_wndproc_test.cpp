@@ -2,7 +2,7 @@
 // itself and what it passes on, with a recording procedure behind it.
 #include "caption/GradForm.h"
 #include "platform/gdi.h"
-#include "platform/window.h"
+#include "platform/window_host.h"
 
 #include <QColor>
 #include <gtest/gtest.h>

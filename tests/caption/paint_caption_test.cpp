@@ -2,7 +2,7 @@
 // text and buttons, on the surfaces the window procedure prepares.
 #include "caption/GradForm.h"
 #include "platform/gdi.h"
-#include "platform/window.h"
+#include "platform/window_host.h"
 
 #include <QImage>
 #include <cstring>

@@ -7,7 +7,7 @@
 #include "launcher/Form1.h"
 #include "platform/forms/Design.h"
 #include "platform/forms/Twips.h"
-#include "platform/window.h"
+#include "platform/window_host.h"
 #include "support/EmulatorDir.h"
 #include "support/MsgBoxRecorder.h"
 

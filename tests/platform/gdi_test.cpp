@@ -1,7 +1,7 @@
 // The drawing layer's semantics the caption painter and the frame painting
 // rely on: handles, selection, clipping, copying, text, icons and buttons.
 #include "platform/gdi.h"
-#include "platform/window.h"
+#include "platform/window_host.h"
 
 #include <QImage>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The window layer: procedures, properties, frame geometry and what the
 // default procedure does with frame messages.
 #include "platform/frame.h"
-#include "platform/window.h"
+#include "platform/window_host.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -5,6 +5,7 @@
 #include "platform/forms/Twips.h"
 #include "platform/forms/X11MoveResize.h"
 #include "platform/frame.h"
+#include "platform/window_host.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -121,6 +122,26 @@ platform::WPARAM sizeKind(const QWidget* w, bool zoomed) {
     return zoomed ? platform::SIZE_MAXIMIZED : platform::SIZE_RESTORED;
 }
 
+// The form as its window's host: passes the window layer's requests on.
+class FormHost final : public platform::WindowHost {
+public:
+    explicit FormHost(Form& form) : form_(form) {}
+    Form& form() const { return form_; }
+
+    QWidget* hostWidget() override { return &form_; }
+    void surfaceChanged() override { form_.surfaceChanged(); }
+    void closeRequested() override { form_.closeRequested(); }
+    void textChanged() override { form_.textChanged(); }
+    void startMove() override { form_.startMove(); }
+    void startSize(int hitCode) override { form_.startSize(hitCode); }
+    void showState(int showCommand) override { form_.showState(showCommand); }
+    void menuCommand(int item) override { form_.menuCommand(item); }
+    bool activate() override { return form_.activate(); }
+
+private:
+    Form& form_;
+};
+
 } // namespace
 
 Form::Form(const Design& design)
@@ -143,7 +164,8 @@ Form::Form(const Design& design)
     create.style = style;
     create.rect = platform::RECT{0, 0, width, height};
     create.proc = &FormWndProc;
-    create.host = this;
+    host_ = std::make_unique<FormHost>(*this);
+    create.host = host_.get();
     create.hasMenu = design.hasMenu;
     if (const auto* owner = dynamic_cast<const Form*>(design.owner)) {
         create.parent = owner->hWnd();
@@ -614,8 +636,8 @@ void Form::placeFirstTime() {
 platform::LRESULT FormWndProc(platform::HWND hwnd, platform::UINT msg, platform::WPARAM wParam,
                               platform::LPARAM lParam) {
     if (msg == platform::WM_SIZE) {
-        if (auto* form = dynamic_cast<Form*>(platform::WindowHostOf(hwnd))) {
-            form->raiseResize();
+        if (auto* host = dynamic_cast<FormHost*>(platform::WindowHostOf(hwnd))) {
+            host->form().raiseResize();
         }
     }
     return platform::DefWindowProcA(hwnd, msg, wParam, lParam);

@@ -11,15 +11,20 @@
 #include <QPixmap>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
+
+namespace platform {
+class WindowHost;
+}
 
 namespace platform::forms {
 
 enum class BorderStyle { FixedSingle, Sizable };
 enum class StartUpPosition { CenterScreen, WindowsDefault };
 
-class Form : public QWidget, public platform::WindowHost {
+class Form : public QWidget {
     Q_OBJECT
 public:
     struct Design {
@@ -67,16 +72,16 @@ public:
     // A menu bar item without submenu; & marks its access key (Alt + key).
     void addMenuItem(const QString& caption, std::function<void()> action);
 
-    // platform::WindowHost
-    QWidget* hostWidget() override { return this; }
-    void surfaceChanged() override;
-    void closeRequested() override;
-    void textChanged() override;
-    void startMove() override;
-    void startSize(int hitCode) override;
-    void showState(int showCommand) override;
-    void menuCommand(int item) override;
-    bool activate() override;
+    // What the window layer asks of the form as the window's host (the
+    // platform::WindowHost calls, passed on by the form's host in Form.cpp).
+    void surfaceChanged();
+    void closeRequested();
+    void textChanged();
+    void startMove();
+    void startSize(int hitCode);
+    void showState(int showCommand);
+    void menuCommand(int item);
+    bool activate();
 
     void setVisible(bool visible) override;
 
@@ -121,6 +126,7 @@ private:
     void beginDrag(const QPoint& globalPos);
 
     Design design_;
+    std::unique_ptr<platform::WindowHost> host_;
     platform::HWND hwnd_ = nullptr;
     QWidget* client_ = nullptr;
     platform::HICON smallIcon_ = nullptr;
