@@ -335,6 +335,53 @@ TEST_F(FileListBoxTest, DestroyedWhileReadingABigDirectory) {
     EXPECT_EQ(box.ListCount(), 20000);
 }
 
+TEST_F(FileListBoxTest, NamesReadAheadGoOnlyToTheFirstBoxSetToTheirDirectoryAndPattern) {
+    makeDrivers("drv", 300);
+    touch("other.drv");
+
+    // Taken over: what was read ahead is what the box lists, even once the
+    // directory changed, and the view fills without anyone asking for it.
+    FileListBox::ReadAhead(path("drv"), "*.drv");
+    QTest::qWait(300); // long enough for 300 names
+    ASSERT_TRUE(QFile::remove(path("drv/game 00003.drv")));
+    {
+        FileListBox box(&parent);
+        box.setPattern("*.drv");
+        ASSERT_TRUE(box.setPath(path("drv")));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return box.model()->rowCount() == 300; }, 10000));
+        EXPECT_EQ(box.List(2), "game 00003.drv");
+    }
+    // Taken over while still being read.
+    for (const char* pattern : {"*.drv", "*.DRV"}) {
+        FileListBox::ReadAhead(path("drv"), pattern);
+        FileListBox box(&parent);
+        box.setPattern(pattern);
+        ASSERT_TRUE(box.setPath(path("drv")));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return box.model()->rowCount() == 299; }, 10000));
+    }
+    // Dropped by a box set to another directory or pattern, and by the next
+    // read-ahead: each box reads its own.
+    FileListBox::ReadAhead(path("drv"), "*.drv");
+    FileListBox::ReadAhead(path("drv"), "*.drv");
+    FileListBox elsewhere(&parent);
+    elsewhere.setPattern("*.drv");
+    ASSERT_TRUE(elsewhere.setPath(dir.path()));
+    EXPECT_EQ(listed(elsewhere), QStringList({"other.drv"}));
+    FileListBox::ReadAhead(path("drv"), "*.drv");
+    FileListBox otherPattern(&parent);
+    otherPattern.setPattern("game 0000?.drv");
+    ASSERT_TRUE(otherPattern.setPath(path("drv")));
+    EXPECT_EQ(otherPattern.ListCount(), 8);
+    // A directory that cannot be opened is still reported by the box.
+    FileListBox::ReadAhead(path("missing"), "*.drv");
+    FileListBox missing(&parent);
+    missing.setPattern("*.drv");
+    QString error;
+    EXPECT_FALSE(missing.setPath(path("missing"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(missing.ListCount(), 0);
+}
+
 TEST_F(FileListBoxTest, RefreshSeesNewAndRemovedFiles) {
     touch("b.drv");
     FileListBox box(&parent);
