@@ -59,6 +59,18 @@ void fillLogFont(LOGFONTA& font, const QString& family, LONG height, LONG weight
     std::memcpy(font.lfFaceName, face.constData(), static_cast<std::size_t>(face.size()));
 }
 
+// The desktop's title and general font families. Looked up once: the look-up
+// asks the desktop's theme each time, and a frame is painted often.
+struct DesktopFonts {
+    QString title = QFontDatabase::systemFont(QFontDatabase::TitleFont).family();
+    QString general = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+};
+
+const DesktopFonts& desktopFonts() {
+    static const DesktopFonts fonts;
+    return fonts;
+}
+
 } // namespace
 
 BOOL SystemParametersInfoA(UINT action, UINT param, void* data, UINT winIni) {
@@ -72,8 +84,8 @@ BOOL SystemParametersInfoA(UINT action, UINT param, void* data, UINT winIni) {
         return FALSE;
     }
     // The caption font follows the desktop's title font; sizes are the classic ones.
-    const QString title = QFontDatabase::systemFont(QFontDatabase::TitleFont).family();
-    const QString general = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    const QString& title = desktopFonts().title;
+    const QString& general = desktopFonts().general;
     metrics->iBorderWidth = 1;
     metrics->iScrollWidth = 16;
     metrics->iScrollHeight = 16;
