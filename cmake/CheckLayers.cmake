@@ -1,0 +1,38 @@
+# The test layers.platform_includes: the platform (src/platform) cannot
+# include the program.
+#   cmake -DCXX=<compiler> -DINCLUDES=<dir|dir|...> -DSOURCE_DIR=<repo> -P CheckLayers.cmake
+
+# 1. With the platform's include directories a program header is not found,
+#    while the platform's own headers are.
+string(REPLACE "|" ";" include_dirs "${INCLUDES}")
+list(TRANSFORM include_dirs PREPEND -I)
+set(probe ${SOURCE_DIR}/cmake/layers/platform_includes_program.cpp)
+execute_process(COMMAND ${CXX} -std=c++20 -fsyntax-only ${include_dirs} ${probe}
+  RESULT_VARIABLE compiled OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(compiled EQUAL 0)
+  message(FATAL_ERROR "the platform's include directories reach the program:\n${output}")
+endif()
+if(output MATCHES "platform/win32\\.h'?:? ?(No such file|file not found)")
+  message(FATAL_ERROR "the platform's include directories miss its own headers:\n${output}")
+endif()
+if(NOT output MATCHES "launcher/Form1\\.h'?:? ?(No such file|file not found)")
+  message(FATAL_ERROR "the probe failed for another reason than a missing header:\n${output}")
+endif()
+
+# 2. No include of the platform goes around its include root: every quoted
+#    include names a file under platform/, without "..".
+file(GLOB_RECURSE sources ${SOURCE_DIR}/src/platform/*.cpp ${SOURCE_DIR}/src/platform/*.h)
+set(bad)
+foreach(source IN LISTS sources)
+  file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line IN LISTS includes)
+    if(NOT line MATCHES "\"platform/" OR line MATCHES "\\.\\.")
+      file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
+      list(APPEND bad "${name}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  list(JOIN bad "\n" bad)
+  message(FATAL_ERROR "platform includes outside platform/:\n${bad}")
+endif()
