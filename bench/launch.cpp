@@ -7,6 +7,7 @@
 #include "launcher/Form1.h"
 #include "platform/forms/App.h"
 #include "platform/forms/MsgBox.h"
+#include "platform/forms/Shell.h"
 #include "platform/shell.h"
 #include "platform/win32.h"
 
@@ -120,7 +121,7 @@ void BM_ShellUntilProgramRuns(benchmark::State& state) {
         QFile::remove(s.marker);
         state.ResumeTiming();
         const platform::ShellResult r =
-            platform::Shell("morvel -driver \"game one.drv\"", platform::SW_SHOWMINIMIZED);
+            platform::forms::Shell("morvel -driver \"game one.drv\"", platform::SW_SHOWMINIMIZED);
         if (!r.ok || !WaitFor(marker)) {
             state.SkipWithError(("the program did not start: " + r.reason).toStdString().c_str());
             break;

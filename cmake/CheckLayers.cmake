@@ -1,5 +1,5 @@
 # The test layers.platform_includes: the platform (src/platform) cannot
-# include the program.
+# include the program, and its window layer cannot include the forms runtime.
 #   cmake -DCXX=<compiler> -DINCLUDES=<dir|dir|...> -DSOURCE_DIR=<repo> -P CheckLayers.cmake
 
 # 1. With the platform's include directories a program header is not found,
@@ -35,4 +35,19 @@ endforeach()
 if(bad)
   list(JOIN bad "\n" bad)
   message(FATAL_ERROR "platform includes outside platform/:\n${bad}")
+endif()
+
+# 3. The window layer (src/platform, outside forms/) stands below the forms
+#    runtime and never includes it.
+file(GLOB window_layer ${SOURCE_DIR}/src/platform/*.cpp ${SOURCE_DIR}/src/platform/*.h)
+foreach(source IN LISTS window_layer)
+  file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"platform/forms/")
+  foreach(line IN LISTS includes)
+    file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
+    list(APPEND bad "${name}: ${line}")
+  endforeach()
+endforeach()
+if(bad)
+  list(JOIN bad "\n" bad)
+  message(FATAL_ERROR "the window layer includes the forms runtime:\n${bad}")
 endif()

@@ -106,7 +106,7 @@ void Form2::createControls() {
 }
 
 void Form2::Form_Load() {
-    SubclassForm(*this);
+    SubclassWindow(hWnd());
 }
 
 void Form2::Form_Unload() {
@@ -116,7 +116,7 @@ void Form2::Form_Unload() {
 }
 
 void Form2::Command1_Click() {
-    UnsubclassForm(*this);
+    UnsubclassWindow(hWnd());
     Unload();
 }
 

@@ -3,7 +3,6 @@
 // the system would draw its own.
 #include "caption/GradForm.h"
 
-#include "platform/forms/Form.h"
 #include "platform/gdi.h"
 #include "platform/window.h"
 
@@ -159,14 +158,6 @@ void UnsubclassWindow(HWND window) {
     if (previous != 0) {
         SetWindowLongA(window, GWL_WNDPROC, previous);
     }
-}
-
-void SubclassForm(platform::forms::Form& form) {
-    SubclassWindow(form.hWnd());
-}
-
-void UnsubclassForm(platform::forms::Form& form) {
-    UnsubclassWindow(form.hWnd());
 }
 
 LRESULT CaptionWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -9,10 +9,6 @@
 #include <cstdint>
 #include <vector>
 
-namespace platform::forms {
-class Form;
-}
-
 namespace tavro {
 
 // --- Shared state -----------------------------------------------------------
@@ -71,12 +67,9 @@ void PaintCaption(platform::COLORREF colour1, platform::COLORREF colour2);
 // --- Installing the painter on a window ------------------------------------
 
 // Replaces the window's procedure with CaptionWndProc, keeping the one it
-// replaced in the window property "OldMeProc".
-void SubclassForm(platform::forms::Form& form);
-// Puts the kept procedure back and removes the property.
-void UnsubclassForm(platform::forms::Form& form);
-// The same for a bare window handle.
+// replaced in the window property "OldMeProc". A form passes its hWnd().
 void SubclassWindow(platform::HWND window);
+// Puts the kept procedure back and removes the property.
 void UnsubclassWindow(platform::HWND window);
 
 // The window procedure of every window the painter is installed on.

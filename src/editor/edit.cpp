@@ -88,7 +88,7 @@ bool edit::AskBeforeProgramEnds() {
 }
 
 void edit::Form_Load() {
-    SubclassForm(*this);
+    SubclassWindow(hWnd());
     RefreshDriverPaths();
     editor->setVisible(true);
     editor->setText(QStringLiteral(" "));
@@ -130,10 +130,10 @@ void edit::Form_Resize() {
 
 void edit::closeEvent(QCloseEvent* event) {
     if (!askedOnClose_) {
-        UnsubclassForm(*this);
+        UnsubclassWindow(hWnd());
         if (askAndSave() == SaveOutcome::Failed) {
             // Closing now would throw the text away: the window stays open.
-            SubclassForm(*this);
+            SubclassWindow(hWnd());
             event->ignore();
             return;
         }
@@ -144,7 +144,7 @@ void edit::closeEvent(QCloseEvent* event) {
 
 void edit::Form_Unload() {
     if (!askedOnClose_) {
-        UnsubclassForm(*this);
+        UnsubclassWindow(hWnd());
         AskSaveDriver();
     }
     if (instance() == this) {

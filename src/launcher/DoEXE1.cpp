@@ -3,6 +3,7 @@
 #include "launcher/Declarations.h"
 #include "launcher/Form1.h"
 #include "platform/forms/MsgBox.h"
+#include "platform/forms/Shell.h"
 #include "platform/shell.h"
 #include "platform/win32.h"
 #include "settings/Ini_Declarations.h"
@@ -104,7 +105,8 @@ void AppendDriverToCommandLine() {
 }
 
 bool StartEmulator(const QByteArray& commandLine) {
-    const platform::ShellResult result = platform::Shell(commandLine, platform::SW_SHOWMINIMIZED);
+    const platform::ShellResult result =
+        platform::forms::Shell(commandLine, platform::SW_SHOWMINIMIZED);
     if (!result.ok)
         platform::forms::MsgBox(FailureMessage(result), platform::MB_ICONHAND,
                                 QStringLiteral("Tavro"));

@@ -202,7 +202,7 @@ void Form1::createControls() {
 }
 
 void Form1::Form_Load() {
-    SubclassForm(*this);
+    SubclassWindow(hWnd());
 
     const QString drv = driverDirectory(App::Path());
     QString error;
@@ -237,7 +237,7 @@ void Form1::Form_Unload() {
     if (!askedOnClose_) {
         edit::AskBeforeProgramEnds();
     }
-    UnsubclassForm(*this);
+    UnsubclassWindow(hWnd());
     End();
 }
 

@@ -1,7 +1,5 @@
 #include "platform/shell.h"
 
-#include "platform/forms/App.h"
-
 #include <QDir>
 #include <QFile>
 #include <bit>
@@ -123,13 +121,13 @@ QByteArray QuoteArgumentBytes(const QByteArray& argument) {
     return QuoteArgument(QString::fromLatin1(argument)).toLatin1();
 }
 
-QStringList ProgramSearchDirectories() {
+QStringList ProgramSearchDirectories(const QString& ownDirectory) {
     QStringList dirs;
     const auto add = [&dirs](const QString& dir) {
         if (!dir.isEmpty() && !dirs.contains(dir))
             dirs.append(dir);
     };
-    add(forms::App::Path());
+    add(ownDirectory);
     add(QDir::currentPath());
     const QByteArray path = qgetenv("PATH");
     for (const QByteArray& entry : path.split(':'))
@@ -168,7 +166,7 @@ QString JoinPath(const QString& dir, const QString& name) {
 }
 
 // Looks for the program; fills path and searched, and on failure reason.
-bool FindProgram(ShellResult& result) {
+bool FindProgram(ShellResult& result, const QString& ownDirectory) {
     const QStringList names = CandidateNames(result.program);
     QStringList refused;
     const auto tryFile = [&](const QString& file) {
@@ -193,7 +191,7 @@ bool FindProgram(ShellResult& result) {
                 return true;
         }
     } else {
-        result.searched = ProgramSearchDirectories();
+        result.searched = ProgramSearchDirectories(ownDirectory);
         for (const QString& dir : std::as_const(result.searched)) {
             for (const QString& name : names) {
                 if (tryFile(JoinPath(dir, name)))
@@ -356,7 +354,7 @@ int Spawn(const QByteArray& path, const std::vector<QByteArray>& args, pid_t& pi
 
 } // namespace
 
-ShellResult Shell(const QByteArray& commandLine, int windowStyle) {
+ShellResult Shell(const QByteArray& commandLine, int windowStyle, const QString& ownDirectory) {
     // Nothing on X11 or Wayland lets us ask an arbitrary program to open its
     // first window minimized, so the style is accepted and not acted on.
     static_cast<void>(windowStyle);
@@ -369,7 +367,7 @@ ShellResult Shell(const QByteArray& commandLine, int windowStyle) {
             return result;
         }
         result.program = QFile::decodeName(args.first());
-        if (!FindProgram(result))
+        if (!FindProgram(result, ownDirectory))
             return result;
 
         // The program sees the name it was found under as its own.

@@ -52,19 +52,20 @@ QList<QByteArray> SplitCommandLineBytes(const QByteArray& commandLine);
 QByteArray QuoteArgumentBytes(const QByteArray& argument);
 
 // The places a program named without a directory is looked for, in order:
-// the launcher's own directory, the current directory, then PATH.
-QStringList ProgramSearchDirectories();
+// the starting program's own directory (`ownDirectory`, skipped when empty),
+// the current directory, then PATH.
+QStringList ProgramSearchDirectories(const QString& ownDirectory);
 
 // Starts the program named by the first argument of commandLine, with the
 // remaining arguments (their exact bytes), detached, in the current
 // directory, and returns at once. The program is looked for in
-// ProgramSearchDirectories(); "name.exe" also finds a native "name", and a
+// ProgramSearchDirectories(ownDirectory); "name.exe" also finds a native "name", and a
 // name without an extension also finds "name.exe". A name containing '/' is
 // a path. The window style (SW_*) is accepted for the caller's sake; X11 and
 // Wayland give no portable way to ask another program for a minimized first
 // window, so it has no effect. A program that is there but whose interpreter
 // (a script's "#!" program, an executable's loader) is missing is reported
 // as such.
-ShellResult Shell(const QByteArray& commandLine, int windowStyle);
+ShellResult Shell(const QByteArray& commandLine, int windowStyle, const QString& ownDirectory);
 
 } // namespace platform

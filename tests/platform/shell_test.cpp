@@ -4,6 +4,7 @@
 #include "platform/shell.h"
 
 #include "platform/forms/App.h"
+#include "platform/forms/Shell.h"
 #include "platform/win32.h"
 #include "support/FakeEmulator.h"
 
@@ -21,10 +22,11 @@
 
 using platform::QuoteArgument;
 using platform::QuoteArgumentBytes;
-using platform::Shell;
+// Shell as the launcher calls it, with the launcher's own directory first.
 using platform::ShellResult;
 using platform::SplitCommandLine;
 using platform::SplitCommandLineBytes;
+using platform::forms::Shell;
 using tavro::test::EmulatorRecord;
 using tavro::test::WaitForRecord;
 using tavro::test::WriteFakeEmulator;
@@ -258,8 +260,11 @@ TEST_F(ShellTest, ArgumentsArriveExactlyAsSplit) {
 }
 
 TEST_F(ShellTest, SearchOrderOwnDirectoryThenCurrentThenPath) {
-    EXPECT_EQ(platform::ProgramSearchDirectories().mid(0, 3),
+    EXPECT_EQ(platform::forms::ProgramSearchDirectories().mid(0, 3),
               QStringList({own.path(), cwd.path(), onPath.path()}));
+    // The window layer's search takes the own directory as given; none skips it.
+    EXPECT_EQ(platform::ProgramSearchDirectories(QString()).mid(0, 2),
+              QStringList({cwd.path(), onPath.path()}));
 
     WriteFakeEmulator(own.path() + "/morvel", record("own"));
     WriteFakeEmulator(cwd.path() + "/morvel", record("cwd"));
