@@ -1,49 +1,20 @@
 // The file list box: the names of the files in one directory that match a
 // pattern, sorted without regard to case. A model/view list, so that a
-// directory with a hundred thousand files stays quick; the directory is read
-// on a worker thread so that the window can go on starting meanwhile.
+// directory with a hundred thousand files stays quick; DirectoryReader reads
+// the directory on a worker thread so that the window can go on starting
+// meanwhile.
 #pragma once
+
+#include "platform/forms/DirectoryReader.h"
 
 #include <QAbstractListModel>
 #include <QListView>
-#include <QStringList>
 
-#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace platform::forms {
-
-// File names in order, kept as the bytes the directory gave. A name is used
-// by those exact bytes; it is decoded only to be shown (a byte that is not
-// UTF-8 shows as a replacement character), so a long list costs little and a
-// name from a Latin-1 system still opens its file.
-class FileNames {
-public:
-    int size() const { return static_cast<int>(spans_.size()); }
-    bool isEmpty() const { return spans_.empty(); }
-    // The name as the file system has it.
-    QByteArray at(int index) const;
-    // The name as the list shows it.
-    QString text(int index) const;
-
-    // Where one name lies in the bytes.
-    struct Span {
-        std::uint32_t offset;
-        std::uint16_t length; // a file name has at most 255 bytes
-        bool ascii;
-    };
-    FileNames() = default;
-    FileNames(std::string bytes, std::vector<Span> spans)
-        : bytes_(std::move(bytes)), spans_(std::move(spans)) {}
-
-private:
-    std::string bytes_;
-    std::vector<Span> spans_;
-};
 
 class FileListModel : public QAbstractListModel {
     Q_OBJECT
@@ -82,8 +53,6 @@ public:
     // reading again; any other setting drops them. A directory that cannot be
     // opened now is left for the list box to open and report.
     static void ReadAhead(const QString& path, const QString& pattern);
-    // A directory being read in the background (FileListBox.cpp's own).
-    struct Listing;
 
     // The selected file's name without directory, as the file system has it
     // (what the list shows may differ where the name is not UTF-8); empty
@@ -114,18 +83,14 @@ private:
     // Stops a directory still being read, dropping what it found.
     void abandonListing();
     void listingDone(std::uint64_t generation);
+    // What the reader of this generation runs when done: a notice to the list.
+    std::function<void()> noticeOf(std::uint64_t generation);
 
     mutable FileListModel model_;
     QString path_;
     QString pattern_ = QStringLiteral("*.*");
-    mutable std::unique_ptr<Listing> pending_;
+    mutable std::unique_ptr<DirectoryReader> pending_;
     std::uint64_t generation_ = 0;
 };
-
-// The names of the regular files in a directory that match a wildcard pattern
-// (* and ?, case-insensitive), sorted case-insensitively, as the list shows
-// them. Hidden files are left out. Reads the directory on the calling thread.
-bool ListMatchingFiles(const QString& directory, const QString& pattern, QStringList* names,
-                       QString* error);
 
 } // namespace platform::forms

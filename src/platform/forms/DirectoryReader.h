@@ -1,0 +1,100 @@
+// The file list box's directory reader: the names of the regular files in
+// one directory that match a pattern, kept as bytes and sorted without
+// regard to case, read on a worker thread so that the window can go on
+// starting meanwhile.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdint>
+#include <dirent.h>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace platform::forms {
+
+// File names in order, kept as the bytes the directory gave. A name is used
+// by those exact bytes; it is decoded only to be shown (a byte that is not
+// UTF-8 shows as a replacement character), so a long list costs little and a
+// name from a Latin-1 system still opens its file.
+class FileNames {
+public:
+    int size() const { return static_cast<int>(spans_.size()); }
+    bool isEmpty() const { return spans_.empty(); }
+    // The name as the file system has it.
+    QByteArray at(int index) const;
+    // The name as the list shows it.
+    QString text(int index) const;
+
+    // Where one name lies in the bytes.
+    struct Span {
+        std::uint32_t offset;
+        std::uint16_t length; // a file name has at most 255 bytes
+        bool ascii;
+    };
+    FileNames() = default;
+    FileNames(std::string bytes, std::vector<Span> spans)
+        : bytes_(std::move(bytes)), spans_(std::move(spans)) {}
+
+private:
+    std::string bytes_;
+    std::vector<Span> spans_;
+};
+
+// Opens a directory for reading; nullptr, and the reason in *error (when
+// given), when it cannot be opened.
+DIR* OpenDirectory(const QString& path, QString* error);
+
+// Reads an open directory to its end and returns the names of the regular
+// files that match a wildcard pattern (* and ?, case-insensitive), sorted
+// case-insensitively; hidden files are left out. The names stay bytes
+// throughout. Touches nothing but its arguments, so it may run on any
+// thread; gives up with no names once *stop is set.
+FileNames ReadMatchingNames(DIR* directory, const QString& pattern,
+                            const std::atomic<bool>* stop = nullptr);
+
+// One reading of a directory on a worker thread. The worker writes only the
+// names; the owner takes them after the join, so they need no lock. What to
+// run when the names are read may be settled after the worker started (a
+// directory read ahead of its list), so that and "done" go under a lock.
+class DirectoryReader {
+public:
+    // Starts reading `directory` on a new worker thread, which closes it when
+    // done, and runs `finished` (when given) on that thread once the names
+    // are read, unless the reading was stopped. Throws std::system_error when
+    // no thread can be had; the directory is then left open.
+    DirectoryReader(DIR* directory, QString pattern, std::function<void()> finished = {});
+    // Stops a reading still going, dropping what it found.
+    ~DirectoryReader();
+    DirectoryReader(const DirectoryReader&) = delete;
+    DirectoryReader& operator=(const DirectoryReader&) = delete;
+
+    // Sets what the worker runs once the names are read, for a reading
+    // started without. False, and nothing is kept, when they are read
+    // already.
+    bool notifyWhenDone(std::function<void()> finished);
+    // Waits for the worker and hands over the names.
+    FileNames take();
+
+private:
+    std::atomic<bool> stop_{false};
+    FileNames names_;
+    std::mutex lock_;
+    bool done_ = false;
+    std::function<void()> finished_;
+    std::thread worker_;
+};
+
+// The names of the regular files in a directory that match a wildcard pattern
+// (* and ?, case-insensitive), sorted case-insensitively, as the list shows
+// them. Hidden files are left out. Reads the directory on the calling thread.
+bool ListMatchingFiles(const QString& directory, const QString& pattern, QStringList* names,
+                       QString* error);
+
+} // namespace platform::forms
