@@ -2,9 +2,8 @@
 
 #include "caption/GradForm.h"
 #include "platform/forms/Design.h"
+#include "platform/forms/SingleInstance.h"
 #include "resources/Art.h"
-
-#include <QPointer>
 
 namespace tavro {
 
@@ -12,13 +11,10 @@ using namespace platform::forms;
 
 namespace {
 
-// The window while it is loaded; cleared by its unload step, so that an
+// The window while it is loaded; forgotten by its unload step, so that an
 // "About" right after a close loads a fresh window instead of showing the one
 // being torn down.
-QPointer<Form2>& instance() {
-    static QPointer<Form2> form;
-    return form;
-}
+using OneForm = SingleInstance<Form2>;
 
 const QColor Black(0, 0, 0);
 const QColor Yellow(255, 255, 0);
@@ -69,16 +65,17 @@ Form2::Form2() : Form(design()) {
 Form2::~Form2() = default;
 
 Form2& Form2::Open() {
-    if (!instance()) {
-        instance() = new Form2();
+    if (!OneForm::Existing()) {
+        OneForm::Adopt(new Form2());
     }
     // Loads when needed; a window already shown is only raised and activated.
-    instance()->Show();
-    return *instance();
+    Form2& form = *OneForm::Existing();
+    form.Show();
+    return form;
 }
 
 Form2* Form2::Existing() {
-    return instance().data();
+    return OneForm::Existing();
 }
 
 void Form2::createControls() {
@@ -110,9 +107,7 @@ void Form2::Form_Load() {
 }
 
 void Form2::Form_Unload() {
-    if (instance() == this) {
-        instance() = nullptr;
-    }
+    OneForm::Forget(this);
 }
 
 void Form2::Command1_Click() {

@@ -4,11 +4,10 @@
 #include "launcher/Declarations.h"
 #include "platform/forms/Design.h"
 #include "platform/forms/MsgBox.h"
+#include "platform/forms/SingleInstance.h"
 #include "platform/forms/Twips.h"
 
-#include <QCloseEvent>
 #include <QFile>
-#include <QPointer>
 #include <algorithm>
 
 namespace tavro {
@@ -20,10 +19,7 @@ namespace {
 const QString EditorTitle = QStringLiteral("Tavro Driver Editor");
 const QString SaveQuestion = QStringLiteral("This Driver has Changed, Want to save it?");
 
-QPointer<edit>& instance() {
-    static QPointer<edit> form;
-    return form;
-}
+using OneForm = SingleInstance<edit>;
 
 Form::Design design() {
     Form::Design d;
@@ -54,17 +50,16 @@ edit::edit() : Form(design()) {
 edit::~edit() = default;
 
 void edit::Open() {
-    if (!instance()) {
-        auto* form = new edit();
-        instance() = form;
-        form->Load();
-        if (form->loadFailed_) {
+    if (!OneForm::Existing()) {
+        edit& made = OneForm::Adopt(new edit());
+        made.Load();
+        if (made.loadFailed_) {
             // Nothing to edit: the message has said why; no window stays behind.
-            form->Unload();
+            made.Unload();
             return;
         }
     }
-    edit* form = instance();
+    edit* form = OneForm::Existing();
     if (form->isMinimized()) {
         form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
     }
@@ -72,11 +67,11 @@ void edit::Open() {
 }
 
 edit* edit::Existing() {
-    return instance().data();
+    return OneForm::Existing();
 }
 
 bool edit::AskBeforeProgramEnds() {
-    edit* form = instance();
+    edit* form = OneForm::Existing();
     if (!form || !(form->typedSinceSave_ || form->textChanged())) {
         return true;
     }
@@ -128,18 +123,18 @@ void edit::Form_Resize() {
     editor->resize(TwipsToPixels(width), TwipsToPixels(height));
 }
 
-void edit::closeEvent(QCloseEvent* event) {
-    if (!askedOnClose_) {
-        UnsubclassWindow(hWnd());
-        if (askAndSave() == SaveOutcome::Failed) {
-            // Closing now would throw the text away: the window stays open.
-            SubclassWindow(hWnd());
-            event->ignore();
-            return;
-        }
-        askedOnClose_ = true;
+void edit::Form_QueryUnload(bool& cancel) {
+    if (askedOnClose_) {
+        return;
     }
-    Form::closeEvent(event);
+    UnsubclassWindow(hWnd());
+    if (askAndSave() == SaveOutcome::Failed) {
+        // Closing now would throw the text away: the window stays open.
+        SubclassWindow(hWnd());
+        cancel = true;
+        return;
+    }
+    askedOnClose_ = true;
 }
 
 void edit::Form_Unload() {
@@ -147,9 +142,7 @@ void edit::Form_Unload() {
         UnsubclassWindow(hWnd());
         AskSaveDriver();
     }
-    if (instance() == this) {
-        instance() = nullptr;
-    }
+    OneForm::Forget(this);
 }
 
 void edit::mnu_sair_Click() {

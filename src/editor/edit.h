@@ -45,8 +45,8 @@ public:
 protected:
     void Form_Load() override;
     void Form_Resize() override;
+    void Form_QueryUnload(bool& cancel) override;
     void Form_Unload() override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     enum class SaveOutcome { NotAsked, Declined, Saved, Failed };

@@ -9,12 +9,11 @@
 #include "platform/forms/Design.h"
 #include "platform/forms/LoadPicture.h"
 #include "platform/forms/MsgBox.h"
+#include "platform/forms/SingleInstance.h"
 #include "resources/Art.h"
 #include "settings/setvar.h"
 
-#include <QCloseEvent>
 #include <QFile>
-#include <QPointer>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,10 +23,7 @@ using namespace platform::forms;
 
 namespace {
 
-QPointer<Form1>& instance() {
-    static QPointer<Form1> form;
-    return form;
-}
+using OneForm = SingleInstance<Form1>;
 
 // The drivers: the files of this pattern in this directory of the program's.
 const QString DriverPattern = QStringLiteral("*.drv");
@@ -125,11 +121,10 @@ Form1::Form1() : Form(design()) {
 Form1::~Form1() = default;
 
 Form1& Form1::Instance() {
-    if (!instance()) {
-        instance() = new Form1();
-        instance()->Load();
+    if (!OneForm::Existing()) {
+        OneForm::Adopt(new Form1()).Load();
     }
-    return *instance();
+    return *OneForm::Existing();
 }
 
 void Form1::ReadDriversAhead(const QString& programDirectory) {
@@ -137,7 +132,7 @@ void Form1::ReadDriversAhead(const QString& programDirectory) {
 }
 
 Form1* Form1::Existing() {
-    return instance().data();
+    return OneForm::Existing();
 }
 
 void Form1::createControls() {
@@ -220,17 +215,17 @@ void Form1::Form_Load() {
     setPicture(art::Background());
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
-    if (!askedOnClose_) {
-        // Nothing changed in the driver editor is lost without a question,
-        // and a save that failed keeps the program, and the text, alive.
-        if (!edit::AskBeforeProgramEnds()) {
-            event->ignore();
-            return;
-        }
-        askedOnClose_ = true;
+void Form1::Form_QueryUnload(bool& cancel) {
+    if (askedOnClose_) {
+        return;
     }
-    Form::closeEvent(event);
+    // Nothing changed in the driver editor is lost without a question, and a
+    // save that failed keeps the program, and the text, alive.
+    if (!edit::AskBeforeProgramEnds()) {
+        cancel = true;
+        return;
+    }
+    askedOnClose_ = true;
 }
 
 void Form1::Form_Unload() {

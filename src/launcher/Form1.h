@@ -68,8 +68,8 @@ public:
 
 protected:
     void Form_Load() override;
+    void Form_QueryUnload(bool& cancel) override;
     void Form_Unload() override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();

@@ -418,6 +418,12 @@ bool Form::focusNextPrevChild(bool next) {
 }
 
 void Form::closeEvent(QCloseEvent* event) {
+    bool cancel = false;
+    Form_QueryUnload(cancel);
+    if (cancel) {
+        event->ignore();
+        return;
+    }
     event->accept();
     Unload();
 }

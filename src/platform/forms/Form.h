@@ -91,11 +91,16 @@ public:
 protected:
     virtual void Form_Load() {}
     virtual void Form_Resize() {}
+    // Asked when the window is to close (its Close box, the window menu, the
+    // window manager), before the unload step; setting `cancel` keeps the
+    // window open and loaded. Unload() called by the program does not ask.
+    virtual void Form_QueryUnload(bool& /*cancel*/) {}
     virtual void Form_Unload() {}
 
     // Tab stops once on an option group, at its selected option.
     bool focusNextPrevChild(bool next) override;
-    void closeEvent(QCloseEvent* event) override;
+    // Form_QueryUnload, then the unload step unless it was cancelled.
+    void closeEvent(QCloseEvent* event) final;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;

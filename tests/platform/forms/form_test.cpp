@@ -1,14 +1,18 @@
 // The forms runtime's window: its frame around the client area, where it is
-// centred, moving by the caption, and which window is active after one hides.
+// centred, moving by the caption, which window is active after one hides, and
+// the query-unload step of a close.
 #include "platform/forms/Form.h"
 #include "platform/forms/Twips.h"
 #include "platform/window.h"
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QStyleHints>
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 using namespace platform;
 
@@ -99,6 +103,43 @@ TEST(FormTest, HidingTheActiveFormActivatesTheOtherOne) {
     QApplication::processEvents();
     EXPECT_EQ(GetActiveWindow(), main.hWnd());
     EXPECT_TRUE(main.isActiveWindow());
+}
+
+// A close (the Close box, the window manager) asks Form_QueryUnload first:
+// cancelled, the form stays loaded and shown; allowed, its unload step runs.
+// The program's own Unload() does not ask.
+TEST(FormTest, CloseAsksQueryUnloadBeforeTheUnloadStep) {
+    class Asking : public forms::Form {
+    public:
+        using Form::Form;
+        bool cancel = true;
+        std::vector<std::string> steps;
+
+    protected:
+        void Form_QueryUnload(bool& cancelled) override {
+            steps.push_back("query");
+            cancelled = cancel;
+        }
+        void Form_Unload() override { steps.push_back("unload"); }
+    };
+    forms::Form::Design design;
+    design.clientWidth = 3000;
+    design.clientHeight = 2000;
+    QPointer<Asking> closed = new Asking(design);
+    closed->Show();
+    EXPECT_FALSE(closed->close());
+    EXPECT_TRUE(closed->isVisible());
+    EXPECT_EQ(closed->steps, std::vector<std::string>{"query"});
+    closed->cancel = false;
+    EXPECT_TRUE(closed->close());
+    EXPECT_EQ(closed->steps, (std::vector<std::string>{"query", "query", "unload"}));
+
+    QPointer<Asking> unloaded = new Asking(design);
+    unloaded->Show();
+    unloaded->Unload();
+    EXPECT_EQ(unloaded->steps, std::vector<std::string>{"unload"});
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closed.isNull() && unloaded.isNull());
 }
 
 } // namespace
