@@ -2,8 +2,8 @@
 // repaint sequence, and the previous procedure painting the rest of the frame.
 // The argument is the screen's device pixel ratio (1, or 2 for a 200 % screen).
 #include "launcher/Form1.h"
-#include "platform/forms/App.h"
 #include "platform/forms/Design.h"
+#include "platform/forms/Testing.h"
 #include "platform/gdi.h"
 #include "platform/window_host.h"
 
@@ -19,7 +19,7 @@ platform::HWND mainWindow() {
     static bool made = false;
     if (!made) {
         QDir(dir.path()).mkpath("drv");
-        platform::forms::App::SetPathForTesting(dir.path());
+        platform::forms::SetAppPathForTesting(dir.path());
         tavro::Form1::Instance().Show();
         QApplication::processEvents();
         made = true;

@@ -4,8 +4,8 @@
 // 20,000 replaced texts leave behind.
 #include "editor/edit.h"
 #include "launcher/Form1.h"
-#include "platform/forms/App.h"
 #include "platform/forms/MsgBox.h"
+#include "platform/forms/Testing.h"
 
 #include <QApplication>
 #include <QDir>
@@ -46,7 +46,7 @@ public:
             f.write(text);
         }
         size_ = text.size();
-        platform::forms::App::SetPathForTesting(dir_.path());
+        platform::forms::SetAppPathForTesting(dir_.path());
         platform::forms::SetMsgBoxHook([](const QString&, int, const QString&) {
             return platform::IDNO; // never wait on a dialog
         });
@@ -57,7 +57,7 @@ public:
         delete Form1::Existing();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         platform::forms::SetMsgBoxHook({});
-        platform::forms::App::SetPathForTesting(QString());
+        platform::forms::SetAppPathForTesting(QString());
     }
     const QString& path() const { return path_; }
     qsizetype size() const { return size_; }

@@ -5,9 +5,9 @@
 #include "launcher/Declarations.h"
 #include "launcher/DoEXE1.h"
 #include "launcher/Form1.h"
-#include "platform/forms/App.h"
 #include "platform/forms/MsgBox.h"
 #include "platform/forms/Shell.h"
+#include "platform/forms/Testing.h"
 #include "platform/shell.h"
 #include "platform/win32.h"
 
@@ -41,7 +41,7 @@ struct Setup {
         fake.write(("#!/bin/sh\n: > '" + marker + "'\n").toUtf8());
         fake.close();
         fake.setPermissions(fake.permissions() | QFile::ExeOwner);
-        platform::forms::App::SetPathForTesting(dir.path());
+        platform::forms::SetAppPathForTesting(dir.path());
         platform::forms::SetMsgBoxHook([this](const QString& text, int, const QString&) {
             failure = text;
             return platform::IDOK;

@@ -20,9 +20,9 @@
 // with medians, 25th-75th percentiles and the ratios to both references
 // follows the benchmark output.
 #include "launcher/Form1.h"
-#include "platform/forms/App.h"
 #include "platform/forms/ClassicStyle.h"
 #include "platform/forms/MsgBox.h"
+#include "platform/forms/Testing.h"
 
 #include "platform/forms/Design.h"
 #include "platform/forms/Twips.h"
@@ -294,7 +294,7 @@ int runChild(int argc, char* argv[]) {
     });
 
     if (kind == "form1") {
-        platform::forms::App::SetPathForTesting(QString::fromLocal8Bit(argv[4]));
+        platform::forms::SetAppPathForTesting(QString::fromLocal8Bit(argv[4]));
         tavro::Form1& form = tavro::Form1::Instance();
         if (argc < 6) {
             return 2;

@@ -1,5 +1,6 @@
 # The test layers.platform_includes: the platform (src/platform) cannot
-# include the program, and its window layer cannot include the forms runtime.
+# include the program, its window layer cannot include the forms runtime, and
+# the program does not use the hooks for tests.
 #   cmake -DCXX=<compiler> -DINCLUDES=<dir|dir|...> -DSOURCE_DIR=<repo> -P CheckLayers.cmake
 
 # 1. With the platform's include directories a program header is not found,
@@ -50,4 +51,21 @@ endforeach()
 if(bad)
   list(JOIN bad "\n" bad)
   message(FATAL_ERROR "the window layer includes the forms runtime:\n${bad}")
+endif()
+
+# 4. The hooks for tests (platform/testing.h, platform/forms/Testing.h) are for
+#    tests and benchmarks: the program's own folders never include them.
+file(GLOB_RECURSE program ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.h)
+list(FILTER program EXCLUDE REGEX "/src/platform/")
+foreach(source IN LISTS program)
+  file(STRINGS ${source} includes
+    REGEX "^[ \t]*#[ \t]*include[ \t]*\"platform/(forms/Testing|testing)\\.h\"")
+  foreach(line IN LISTS includes)
+    file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
+    list(APPEND bad "${name}: ${line}")
+  endforeach()
+endforeach()
+if(bad)
+  list(JOIN bad "\n" bad)
+  message(FATAL_ERROR "the program includes the hooks for tests:\n${bad}")
 endif()

@@ -1,6 +1,8 @@
 // The safe save: new content beside the target, flushed, renamed over it.
 #include "platform/atomic_file.h"
 
+#include "platform/testing.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>

@@ -88,10 +88,4 @@ private:
 // and `*reason` (when given) on failure.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* reason);
 
-namespace atomic_file_testing {
-// Makes saves use named temporary files even where O_TMPFILE works, so tests
-// can reach that path on any file system.
-void ForceNamedTemporaryFiles(bool force);
-} // namespace atomic_file_testing
-
 } // namespace platform

@@ -6,6 +6,7 @@
 #include "launcher/Declarations.h"
 #include "launcher/Form1.h"
 #include "platform/forms/Design.h"
+#include "platform/forms/Testing.h"
 #include "platform/forms/Twips.h"
 #include "support/EmulatorDir.h"
 #include "support/MsgBoxRecorder.h"

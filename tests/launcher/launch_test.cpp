@@ -5,6 +5,7 @@
 #include "launcher/Declarations.h"
 #include "launcher/Form1.h"
 #include "platform/forms/Form.h"
+#include "platform/forms/Testing.h"
 #include "platform/win32.h"
 #include "support/EmulatorDir.h"
 #include "support/FakeEmulator.h"

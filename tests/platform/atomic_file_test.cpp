@@ -2,6 +2,7 @@
 // file stays whole until the new one is complete, read-only files are never
 // replaced, and interrupted saves leave nothing behind.
 #include "platform/atomic_file.h"
+#include "platform/testing.h"
 
 #include "support/FileFixture.h"
 

@@ -3,8 +3,8 @@
 // their reason.
 #include "platform/shell.h"
 
-#include "platform/forms/App.h"
 #include "platform/forms/Shell.h"
+#include "platform/forms/Testing.h"
 #include "platform/win32.h"
 #include "support/FakeEmulator.h"
 
@@ -194,14 +194,14 @@ protected:
         ASSERT_TRUE(own.isValid() && cwd.isValid() && onPath.isValid() && out.isValid());
         savedCwd = QDir::currentPath();
         savedPath = qgetenv("PATH");
-        platform::forms::App::SetPathForTesting(own.path());
+        platform::forms::SetAppPathForTesting(own.path());
         ASSERT_TRUE(QDir::setCurrent(cwd.path()));
         qputenv("PATH", QFile::encodeName(onPath.path()) + ":" + savedPath);
     }
     void TearDown() override {
         QDir::setCurrent(savedCwd);
         qputenv("PATH", savedPath);
-        platform::forms::App::SetPathForTesting({});
+        platform::forms::SetAppPathForTesting({});
     }
 
     QString record(const QString& name = "record") const { return out.path() + "/" + name; }

@@ -1,6 +1,6 @@
 // ReadIniValue and WriteIniValue against tavro.cfg in a temporary program
 // directory.
-#include "platform/forms/App.h"
+#include "platform/forms/Testing.h"
 #include "settings/Ini_Declarations.h"
 #include "support/EmulatorDir.h"
 #include "support/MsgBoxRecorder.h"
@@ -61,20 +61,20 @@ TEST_F(IniDeclarationsTest, TheProgramDirectoryIsLookedUpAtEveryCall) {
 
     QTemporaryDir other;
     ASSERT_TRUE(other.isValid());
-    platform::forms::App::SetPathForTesting(other.path());
+    platform::forms::SetAppPathForTesting(other.path());
     EXPECT_EQ(ReadIniValue("General", "sound"), "");
     WriteIniValue("General", "sound", "0");
     EXPECT_TRUE(QFile::exists(other.path() + "/tavro.cfg"));
-    platform::forms::App::SetPathForTesting(dir.path());
+    platform::forms::SetAppPathForTesting(dir.path());
     EXPECT_EQ(ReadIniValue("General", "sound"), "1");
 }
 
 TEST_F(IniDeclarationsTest, AFailedWriteIsSilentAndKeepsTheOldFile) {
     // A file where the program directory should be: nothing can be written.
     dir.write("notadir", "[General]\nsync=1\n");
-    platform::forms::App::SetPathForTesting(dir.file("notadir"));
+    platform::forms::SetAppPathForTesting(dir.file("notadir"));
     WriteIniValue("General", "sync", "0");
-    platform::forms::App::SetPathForTesting(dir.path());
+    platform::forms::SetAppPathForTesting(dir.path());
     EXPECT_EQ(dir.read("notadir"), "[General]\nsync=1\n");
 
     // tavro.cfg is a directory: it stays one, and reads give nothing.

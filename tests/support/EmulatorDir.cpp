@@ -3,8 +3,8 @@
 #include "about/Form2.h"
 #include "editor/edit.h"
 #include "launcher/Form1.h"
-#include "platform/forms/App.h"
 #include "platform/forms/Form.h"
+#include "platform/forms/Testing.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -22,7 +22,7 @@ namespace tavro::test {
 EmulatorDir::EmulatorDir() {
     makeDir("drv");
     makeDir("preview");
-    platform::forms::App::SetPathForTesting(dir_.path());
+    platform::forms::SetAppPathForTesting(dir_.path());
 }
 
 EmulatorDir::~EmulatorDir() {
@@ -30,7 +30,7 @@ EmulatorDir::~EmulatorDir() {
     for (const QByteArray& name : rawFiles_) {
         ::unlink(rawFile(name).constData());
     }
-    platform::forms::App::SetPathForTesting(QString());
+    platform::forms::SetAppPathForTesting(QString());
 }
 
 void EmulatorDir::write(const QString& relative, const QByteArray& content) const {

@@ -1,5 +1,7 @@
 #include "platform/forms/App.h"
 
+#include "platform/forms/Testing.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -96,7 +98,7 @@ QString App::PathBeforeStart(const char* argv0) {
                             QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
 }
 
-void App::SetPathForTesting(const QString& path) {
+void SetAppPathForTesting(const QString& path) {
     testPath() = path;
 }
 

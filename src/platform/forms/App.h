@@ -15,8 +15,6 @@ public:
     // What Path() will be, worked out from the program's argv[0] before the
     // application exists.
     static QString PathBeforeStart(const char* argv0);
-    // Tests point the program at a temporary emulator directory.
-    static void SetPathForTesting(const QString& path);
 };
 
 // The directory of the path a program was started by. Symbolic links are not

@@ -2,6 +2,7 @@
 
 #include "platform/forms/Controls.h"
 #include "platform/forms/Design.h"
+#include "platform/forms/Testing.h"
 #include "platform/forms/Twips.h"
 #include "platform/forms/X11MoveResize.h"
 #include "platform/frame.h"

@@ -155,8 +155,5 @@ platform::LRESULT FormWndProc(platform::HWND hwnd, platform::UINT msg, platform:
 
 // Ends the program at once: no other form runs its unload step.
 void End();
-// Tests observe End() instead of leaving.
-bool EndRequested();
-void ResetEndForTesting();
 
 } // namespace platform::forms
