@@ -1,7 +1,11 @@
 # The test layers.platform_includes: the platform (src/platform) cannot
-# include the program, its window layer cannot include the forms runtime, and
-# the program does not use the hooks for tests.
-#   cmake -DCXX=<compiler> -DINCLUDES=<dir|dir|...> -DSOURCE_DIR=<repo> -P CheckLayers.cmake
+# include the program, its window layer cannot include the forms runtime, the
+# program does not use the hooks for tests, and every source file is in the
+# library of its layer.
+#   cmake -DCXX=<compiler> -DINCLUDES=<dir|dir|...> -DSOURCE_DIR=<repo>
+#         -DPLATFORM_SOURCES=<file|file|...> -DPROGRAM_SOURCES=<file|file|...>
+#         -P CheckLayers.cmake
+cmake_minimum_required(VERSION 3.25)
 
 # 1. With the platform's include directories a program header is not found,
 #    while the platform's own headers are.
@@ -68,4 +72,26 @@ endforeach()
 if(bad)
   list(JOIN bad "\n" bad)
   message(FATAL_ERROR "the program includes the hooks for tests:\n${bad}")
+endif()
+
+# 5. The libraries list their sources by hand: a file under src/ that no list
+#    names would not be built, and a platform file listed for the program (or
+#    the other way round) would sit in the wrong layer.
+string(REPLACE "|" ";" platform_sources "${PLATFORM_SOURCES}")
+string(REPLACE "|" ";" program_sources "${PROGRAM_SOURCES}")
+file(GLOB_RECURSE all RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.h)
+list(REMOVE_ITEM all src/main.cpp)
+foreach(name IN LISTS all)
+  if(name MATCHES "^src/platform/")
+    set(own platform_sources)
+  else()
+    set(own program_sources)
+  endif()
+  if(NOT name IN_LIST ${own})
+    list(APPEND bad "${name} is not in the ${own} list of CMakeLists.txt")
+  endif()
+endforeach()
+if(bad)
+  list(JOIN bad "\n" bad)
+  message(FATAL_ERROR "source lists:\n${bad}")
 endif()
