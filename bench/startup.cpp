@@ -69,12 +69,6 @@ extern char** environ;
 
 namespace {
 
-long long monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-}
-
 // ---------------------------------------------------------------------------
 // Child side
 
@@ -97,10 +91,10 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == window_ && event->type() == QEvent::Paint && firstPaintNs_ == 0) {
-            firstPaintNs_ = monotonicNs();
+            firstPaintNs_ = MonotonicNs();
             // Runs once control is back in the event loop, after this paint pass.
             QTimer::singleShot(0, [this] {
-                frameNs_ = monotonicNs();
+                frameNs_ = MonotonicNs();
                 timespec thread{};
                 clock_gettime(CLOCK_THREAD_CPUTIME_ID, &thread);
                 threadNs_ = static_cast<long long>(thread.tv_sec) * 1000000000LL + thread.tv_nsec;
@@ -115,7 +109,7 @@ protected:
 private:
     void noteList() {
         if (filledNs_ == 0 && list_->rowCount() == expectedRows_) {
-            filledNs_ = monotonicNs();
+            filledNs_ = MonotonicNs();
             if (frameNs_ != 0) {
                 report();
             }
@@ -413,7 +407,7 @@ std::optional<Sample> spawnChild(std::vector<std::string> args, int width, int h
     // The clock starts right before the process is made; the child gets the
     // reading on its command line.
     args.insert(args.begin(), {selfExe, "--child"});
-    const long long startNs = monotonicNs();
+    const long long startNs = MonotonicNs();
     args.insert(args.begin() + 3, std::to_string(startNs));
     std::vector<char*> argv;
     for (std::string& a : args) {
@@ -448,7 +442,7 @@ std::optional<Sample> spawnChild(std::vector<std::string> args, int width, int h
             }
         }
         pollfd p[2] = {{reported ? -1 : out[0], POLLIN, 0}, {drawn ? -1 : watch->fd(), POLLIN, 0}};
-        const long long left = (deadline - monotonicNs()) / 1000000LL;
+        const long long left = (deadline - MonotonicNs()) / 1000000LL;
         const int ready = left > 0 ? ::poll(p, 2, static_cast<int>(left)) : 0;
         if (ready == 0 || (!drawn && watch->broken())) {
             break;

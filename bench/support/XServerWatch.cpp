@@ -19,12 +19,6 @@ extern char** environ;
 
 namespace {
 
-long long monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-}
-
 // The descriptor on which Xvfb writes the number of the display it chose.
 constexpr int displayFd = 9;
 
@@ -125,7 +119,7 @@ bool XServerWatch::start(std::string* error) {
 }
 
 bool XServerWatch::settle(int timeoutMs) {
-    const long long deadline = monotonicNs() + static_cast<long long>(timeoutMs) * 1000000LL;
+    const long long deadline = MonotonicNs() + static_cast<long long>(timeoutMs) * 1000000LL;
     for (;;) {
         xcb_query_tree_reply_t* tree =
             xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr);
@@ -134,7 +128,7 @@ bool XServerWatch::settle(int timeoutMs) {
         if (windows == 0) {
             break;
         }
-        if (windows < 0 || monotonicNs() > deadline) {
+        if (windows < 0 || MonotonicNs() > deadline) {
             return false;
         }
         ::usleep(2000);
@@ -155,7 +149,7 @@ bool XServerWatch::readEvents(int width, int height, Drawing* seen) {
     while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
         if ((event->response_type & 0x7f) == damageEvent_) {
             const auto* notify = reinterpret_cast<const xcb_damage_notify_event_t*>(event);
-            const long long now = monotonicNs();
+            const long long now = MonotonicNs();
             if (seen->firstNs == 0) {
                 seen->firstNs = now;
             }

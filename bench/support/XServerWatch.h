@@ -4,8 +4,16 @@
 // into every window on it), not as the program believes it drew.
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <sys/types.h>
+
+// CLOCK_MONOTONIC in nanoseconds: the clock of every time the benchmark takes.
+inline long long MonotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
 
 struct xcb_connection_t;
 
