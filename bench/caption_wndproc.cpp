@@ -14,7 +14,7 @@
 
 namespace {
 
-platform::HWND mainWindow() {
+platform::HWND MainWindow() {
     static QTemporaryDir dir;
     static bool made = false;
     if (!made) {
@@ -29,7 +29,7 @@ platform::HWND mainWindow() {
 }
 
 void BM_NcActivate(benchmark::State& state) {
-    const platform::HWND hwnd = mainWindow();
+    const platform::HWND hwnd = MainWindow();
     platform::SetWindowPixelRatioRecord(hwnd, static_cast<double>(state.range(0)));
     platform::WPARAM active = 1;
     for (auto _ : state) {
@@ -47,7 +47,7 @@ BENCHMARK(BM_NcActivate)
 
 // Drawing objects alive after 100,000 messages, less those alive before.
 void BM_GdiGrowthOver100kMessages(benchmark::State& state) {
-    const platform::HWND hwnd = mainWindow();
+    const platform::HWND hwnd = MainWindow();
     for (auto _ : state) {
         const int before = platform::LiveGdiObjectCount();
         for (int i = 0; i < 100000; ++i) {

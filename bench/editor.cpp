@@ -71,19 +71,19 @@ private:
 // Made by the first benchmark that needs it, gone before the application.
 std::unique_ptr<BigDriver> bigDriver;
 
-BigDriver& driver() {
+BigDriver& Driver() {
     if (!bigDriver) {
         bigDriver = std::make_unique<BigDriver>();
     }
     return *bigDriver;
 }
 
-void closeEditor() {
+void CloseEditor() {
     delete edit::Existing();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-edit& openEditor() {
+edit& OpenEditor() {
     edit::Open();
     edit* form = edit::Existing();
     form->editor->viewport()->repaint();
@@ -92,7 +92,7 @@ edit& openEditor() {
 
 // The rest of a large file fills in from the event loop; the longest the
 // window waits for one step of it, in milliseconds.
-double fillIn(edit& form) {
+double FillIn(edit& form) {
     double longest = 0;
     while (form.editor->Filling()) {
         QElapsedTimer step;
@@ -104,7 +104,7 @@ double fillIn(edit& form) {
 }
 
 // One typed character: the key's events, and the repaint.
-void typeKey(edit& form) {
+void TypeKey(edit& form) {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
     QApplication::sendEvent(form.editor, &press);
@@ -113,7 +113,7 @@ void typeKey(edit& form) {
 }
 
 // The process's resident memory in bytes.
-double residentBytes() {
+double ResidentBytes() {
     QFile statm(QStringLiteral("/proc/self/statm"));
     if (!statm.open(QIODevice::ReadOnly)) {
         return 0;
@@ -123,12 +123,12 @@ double residentBytes() {
 }
 
 void BM_OpenDriver10MB(benchmark::State& state) {
-    const BigDriver& d = driver();
+    const BigDriver& d = Driver();
     for (auto _ : state) {
-        edit& form = openEditor(); // Open() shows; repaint() paints the editor at once
+        edit& form = OpenEditor(); // Open() shows; repaint() paints the editor at once
         benchmark::DoNotOptimize(form.editor->document()->blockCount());
         state.PauseTiming();
-        closeEditor();
+        CloseEditor();
         state.ResumeTiming();
     }
     state.SetBytesProcessed(state.iterations() * d.size());
@@ -137,13 +137,13 @@ BENCHMARK(BM_OpenDriver10MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iter
 
 // Until the whole file is in the editor, filled in from the event loop.
 void BM_OpenDriver10MBFilledIn(benchmark::State& state) {
-    const BigDriver& d = driver();
+    const BigDriver& d = Driver();
     double longest = 0;
     for (auto _ : state) {
-        edit& form = openEditor();
-        longest = std::max(longest, fillIn(form));
+        edit& form = OpenEditor();
+        longest = std::max(longest, FillIn(form));
         state.PauseTiming();
-        closeEditor();
+        CloseEditor();
         state.ResumeTiming();
     }
     state.SetBytesProcessed(state.iterations() * d.size());
@@ -152,9 +152,9 @@ void BM_OpenDriver10MBFilledIn(benchmark::State& state) {
 BENCHMARK(BM_OpenDriver10MBFilledIn)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
 
 void BM_SaveDriver10MB(benchmark::State& state) {
-    const BigDriver& d = driver();
-    edit& form = openEditor();
-    fillIn(form);
+    const BigDriver& d = Driver();
+    edit& form = OpenEditor();
+    FillIn(form);
     // A save follows a change: the text is encoded, not the loaded bytes copied.
     QTextCursor(form.editor->document()).insertText(QStringLiteral(" "));
     for (auto _ : state) {
@@ -165,44 +165,44 @@ void BM_SaveDriver10MB(benchmark::State& state) {
         }
     }
     state.SetBytesProcessed(state.iterations() * d.size());
-    closeEditor();
+    CloseEditor();
 }
 BENCHMARK(BM_SaveDriver10MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
 
 void BM_KeystrokeAtEndOf10MB(benchmark::State& state) {
-    driver();
-    edit& form = openEditor();
-    fillIn(form);
+    Driver();
+    edit& form = OpenEditor();
+    FillIn(form);
     form.editor->moveCursor(QTextCursor::End);
     for (auto _ : state) {
-        typeKey(form);
+        TypeKey(form);
     }
     if (form.Tag != "1") {
         state.SkipWithError("the key did not reach the editor");
     }
-    closeEditor();
+    CloseEditor();
 }
 BENCHMARK(BM_KeystrokeAtEndOf10MB)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // The first key pressed while the file is still filling in: how long the
 // window is held by it (the key acts once the last slice is in).
 void BM_KeystrokeWhileFilling10MB(benchmark::State& state) {
-    driver();
+    Driver();
     for (auto _ : state) {
         state.PauseTiming();
-        edit& form = openEditor();
+        edit& form = OpenEditor();
         if (!form.editor->Filling()) {
             state.SkipWithError("the file was not filling in");
             break;
         }
         state.ResumeTiming();
-        typeKey(form);
+        TypeKey(form);
         state.PauseTiming();
-        fillIn(form);
+        FillIn(form);
         if (!form.editor->document()->isModified()) {
             state.SkipWithError("the key was lost");
         }
-        closeEditor();
+        CloseEditor();
         state.ResumeTiming();
     }
 }
@@ -219,11 +219,11 @@ void BM_SetText20000(benchmark::State& state) {
     double growth = 0;
     for (auto _ : state) {
         box.setText(text); // a first document, so the growth counts only replacements
-        const double before = residentBytes();
+        const double before = ResidentBytes();
         for (int i = 0; i < 20000; ++i) {
             box.setText(text);
         }
-        growth = residentBytes() - before;
+        growth = ResidentBytes() - before;
     }
     state.counters["rss_growth_MB"] = growth / (1024 * 1024);
 }

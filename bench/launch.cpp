@@ -49,7 +49,7 @@ struct Setup {
     }
 };
 
-Setup& setup() {
+Setup& SharedSetup() {
     static Setup s;
     return s;
 }
@@ -71,7 +71,7 @@ bool WaitFor(const QByteArray& path) {
 }
 
 void BM_RunThisGameUntilEmulatorRuns(benchmark::State& state) {
-    Setup& s = setup();
+    Setup& s = SharedSetup();
     Form1& form = Form1::Instance();
     form.Option16->setValue(true);
     form.Option8->setValue(true);
@@ -100,7 +100,7 @@ BENCHMARK(BM_RunThisGameUntilEmulatorRuns)
 
 // The parts on their own: building the line with its seven settings writes,
 void BM_BuildCommandLine(benchmark::State& state) {
-    setup();
+    SharedSetup();
     Form1& form = Form1::Instance();
     form.Option16->setValue(true);
     form.Option8->setValue(true);
@@ -114,7 +114,7 @@ BENCHMARK(BM_BuildCommandLine)->Unit(benchmark::kMicrosecond);
 
 // ... and the start alone, up to the stand-in's first act.
 void BM_ShellUntilProgramRuns(benchmark::State& state) {
-    Setup& s = setup();
+    Setup& s = SharedSetup();
     const QByteArray marker = QFile::encodeName(s.marker);
     for (auto _ : state) {
         state.PauseTiming();

@@ -32,9 +32,9 @@ private:
     fs::path path_;
 };
 
-const std::string kTypical = "[Resolution]\r\nres=640x400\r\n[Frameskip]\r\nnumber=2\r\n"
-                             "[General]\r\nsync=1\r\ndebug=0\r\nnocheck=0\r\nsound=1\r\n"
-                             "profile=0\r\n";
+const std::string Typical = "[Resolution]\r\nres=640x400\r\n[Frameskip]\r\nnumber=2\r\n"
+                            "[General]\r\nsync=1\r\ndebug=0\r\nnocheck=0\r\nsound=1\r\n"
+                            "profile=0\r\n";
 
 // A settings file of about `bytes` bytes: filler sections first, the section
 // that is read or written last, so the whole file is scanned.
@@ -70,7 +70,7 @@ void Read(benchmark::State& state, const std::string& path, const char* section,
 void BM_ReadTypicalConfig(benchmark::State& state) {
     ScratchDir dir;
     const std::string path = dir.File("tavro.cfg");
-    std::ofstream(path, std::ios::binary) << kTypical;
+    std::ofstream(path, std::ios::binary) << Typical;
     Read(state, path, "General", "profile");
 }
 BENCHMARK(BM_ReadTypicalConfig)->Unit(benchmark::kMicrosecond);
@@ -122,7 +122,7 @@ BENCHMARK(BM_Write)->Arg(1 << 10)->Arg(1000 << 10)->Unit(benchmark::kMillisecond
 void BM_GameStartWrites(benchmark::State& state) {
     ScratchDir dir;
     const std::string path = dir.File("tavro.cfg");
-    std::ofstream(path, std::ios::binary) << kTypical;
+    std::ofstream(path, std::ios::binary) << Typical;
     bool flip = false;
     for (auto _ : state) {
         flip = !flip;
@@ -144,7 +144,7 @@ BENCHMARK(BM_GameStartWrites)->Unit(benchmark::kMillisecond);
 void BM_GameStartWritesUnchanged(benchmark::State& state) {
     ScratchDir dir;
     const std::string path = dir.File("tavro.cfg");
-    std::ofstream(path, std::ios::binary) << kTypical;
+    std::ofstream(path, std::ios::binary) << Typical;
     for (auto _ : state) {
         bool ok =
             platform::WritePrivateProfileStringA("Resolution", "res", "640x400", path.c_str()) != 0;

@@ -159,7 +159,7 @@ protected:
     }
 };
 
-void buildFloor(QWidget* window, int width, int height) {
+void BuildFloor(QWidget* window, int width, int height) {
     using namespace platform::forms;
     window->setWindowTitle(QStringLiteral("Tavro 0.1.5"));
     window->setFixedSize(width, height);
@@ -259,7 +259,7 @@ void buildFloor(QWidget* window, int width, int height) {
 
 // argv: --child form1 <startNs> <emulator dir> <drivers in it>
 //       --child bare|bare_label|floor <startNs> <width> <height>
-int runChild(int argc, char* argv[]) {
+int RunChild(int argc, char* argv[]) {
     if (argc < 5) {
         std::fprintf(stderr, "bench_startup: bad child arguments\n");
         return 2;
@@ -298,7 +298,7 @@ int runChild(int argc, char* argv[]) {
         form.Show();
     } else if (kind == "floor" && argc >= 6) {
         static QWidget window;
-        buildFloor(&window, std::atoi(argv[4]), std::atoi(argv[5]));
+        BuildFloor(&window, std::atoi(argv[4]), std::atoi(argv[5]));
         static PaintProbe probe(&window, startNs);
         window.installEventFilter(&probe);
         window.show();
@@ -344,7 +344,7 @@ std::string selfExe;
 std::string scratchDir;        // holds the children's stderr logs
 XServerWatch* watch = nullptr; // null: the children run offscreen
 
-std::string readLog(const std::string& path) {
+std::string ReadLog(const std::string& path) {
     std::string text;
     if (FILE* f = std::fopen(path.c_str(), "r")) {
         char buffer[512];
@@ -359,7 +359,7 @@ std::string readLog(const std::string& path) {
 
 // The children's environment: the X server's display, or the offscreen
 // platform.
-std::vector<std::string> childEnvironment() {
+std::vector<std::string> ChildEnvironment() {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0 && std::strncmp(*e, "DISPLAY=", 8) != 0 &&
@@ -380,7 +380,7 @@ std::vector<std::string> childEnvironment() {
 // Starts one child and waits for its report and, on the X server, until the
 // server has seen drawing over at least width x height. On failure returns
 // nothing and says why in *error.
-std::optional<Sample> spawnChild(std::vector<std::string> args, int width, int height,
+std::optional<Sample> SpawnChild(std::vector<std::string> args, int width, int height,
                                  std::string* error) {
     int out[2];
     int in[2];
@@ -397,7 +397,7 @@ std::optional<Sample> spawnChild(std::vector<std::string> args, int width, int h
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
 
-    std::vector<std::string> env = childEnvironment();
+    std::vector<std::string> env = ChildEnvironment();
     std::vector<char*> envp;
     for (std::string& e : env) {
         envp.push_back(e.data());
@@ -485,7 +485,7 @@ std::optional<Sample> spawnChild(std::vector<std::string> args, int width, int h
         return std::nullopt;
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !reported) {
-        *error = "child failed (status " + std::to_string(status) + "): " + readLog(log);
+        *error = "child failed (status " + std::to_string(status) + "): " + ReadLog(log);
         return std::nullopt;
     }
     Sample s;
@@ -517,7 +517,7 @@ std::optional<Sample> spawnChild(std::vector<std::string> args, int width, int h
 // An emulator directory whose drv/ holds `count` empty driver files named
 // "game 00001.drv", "Game 00002.DRV", "GAME 00003.Drv", ... (mixed case, as
 // real collections come).
-bool makeDriverDir(const QString& root, int count, std::string* error) {
+bool MakeDriverDir(const QString& root, int count, std::string* error) {
     const QByteArray drv = QFile::encodeName(root + "/drv");
     if (!QDir().mkpath(root + "/drv")) {
         *error = "cannot create " + drv.toStdString();
@@ -545,7 +545,7 @@ struct Case {
 
 // bare and floor are the two references; bare_label shows what the first
 // text on a window costs (font set-up).
-const std::vector<Case> cases = {{"bare", -1},   {"bare_label", -1},   {"floor", -1},
+const std::vector<Case> Cases = {{"bare", -1},   {"bare_label", -1},   {"floor", -1},
                                  {"form1_0", 0}, {"form1_1000", 1000}, {"form1_100000", 100000}};
 
 std::map<std::string, QString> driverDirs;
@@ -562,7 +562,7 @@ void BM_Startup(benchmark::State& state, const Case& c) {
             args = {"form1", driverDirs.at(c.name).toStdString(), std::to_string(c.drivers)};
         }
         std::string error;
-        const std::optional<Sample> s = spawnChild(args, bareWidth, bareHeight, &error);
+        const std::optional<Sample> s = SpawnChild(args, bareWidth, bareHeight, &error);
         if (!s) {
             state.SkipWithError(error.c_str());
             break;
@@ -588,7 +588,7 @@ void BM_Startup(benchmark::State& state, const Case& c) {
 
 // The value below which the given share of the sorted values lie,
 // interpolated between neighbours.
-double percentile(std::vector<double> v, double share) {
+double Percentile(std::vector<double> v, double share) {
     std::sort(v.begin(), v.end());
     const double at = share * static_cast<double>(v.size() - 1);
     const auto below = static_cast<std::size_t>(at);
@@ -602,8 +602,8 @@ struct Spread {
     double p75 = 0;
 };
 
-Spread spread(const std::vector<double>& v) {
-    return {percentile(v, 0.25), percentile(v, 0.5), percentile(v, 0.75)};
+Spread SpreadOf(const std::vector<double>& v) {
+    return {Percentile(v, 0.25), Percentile(v, 0.5), Percentile(v, 0.75)};
 }
 
 struct Summary {
@@ -619,7 +619,7 @@ struct Summary {
     double maxListAfterShownMs = 0;
 };
 
-std::optional<Summary> summarise(const std::string& name) {
+std::optional<Summary> Summarise(const std::string& name) {
     const auto it = samples.find(name);
     if (it == samples.end() || it->second.empty()) {
         return std::nullopt;
@@ -636,13 +636,13 @@ std::optional<Summary> summarise(const std::string& name) {
     }
     Summary m;
     m.runs = shown.size();
-    m.shownMs = spread(shown);
-    m.firstPaintMs = spread(first);
-    m.seenFirstMs = spread(seenFirst);
-    m.cpuMs = spread(cpu);
-    m.threadCpuMs = spread(thread);
-    m.listAfterShownMs = spread(listAfter);
-    m.peakMB = percentile(peak, 0.5);
+    m.shownMs = SpreadOf(shown);
+    m.firstPaintMs = SpreadOf(first);
+    m.seenFirstMs = SpreadOf(seenFirst);
+    m.cpuMs = SpreadOf(cpu);
+    m.threadCpuMs = SpreadOf(thread);
+    m.listAfterShownMs = SpreadOf(listAfter);
+    m.peakMB = Percentile(peak, 0.5);
     m.maxPeakMB = *std::max_element(peak.begin(), peak.end());
     m.maxListAfterShownMs = *std::max_element(listAfter.begin(), listAfter.end());
     return m;
@@ -650,7 +650,7 @@ std::optional<Summary> summarise(const std::string& name) {
 
 // "median (25th-75th percentile)" of a figure as a ratio to a reference's
 // median.
-std::string ratioText(const Spread& s, const std::optional<Summary>& reference,
+std::string RatioText(const Spread& s, const std::optional<Summary>& reference,
                       Spread Summary::*field) {
     if (!reference || ((*reference).*field).median <= 0) {
         return "-";
@@ -662,9 +662,9 @@ std::string ratioText(const Spread& s, const std::optional<Summary>& reference,
 }
 
 // The table for docs/performance.md, and how each case fares against its target.
-void printSummary() {
-    const std::optional<Summary> bare = summarise("bare");
-    const std::optional<Summary> floor = summarise("floor");
+void PrintSummary() {
+    const std::optional<Summary> bare = Summarise("bare");
+    const std::optional<Summary> floor = Summarise("floor");
     std::printf("\nStart-up (window %dx%d, %s), medians with the 25th-75th percentiles; ratios "
                 "against the medians of the bare window and of the floor:\n\n",
                 bareWidth, bareHeight,
@@ -675,8 +675,8 @@ void printSummary() {
                 "| list full, ms after shown (max) |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     std::string verdicts;
-    for (const Case& c : cases) {
-        const std::optional<Summary> m = summarise(c.name);
+    for (const Case& c : Cases) {
+        const std::optional<Summary> m = Summarise(c.name);
         if (!m) {
             continue;
         }
@@ -688,11 +688,11 @@ void printSummary() {
         std::printf("| %s | %zu | %.1f (%.1f-%.1f) | %s | %s | %.1f | %.1f | %.1f (%.1f-%.1f) | "
                     "%s | %.1f | %.1f / %.1f | %s |\n",
                     c.name.c_str(), m->runs, m->shownMs.median, m->shownMs.p25, m->shownMs.p75,
-                    ratioText(m->shownMs, bare, &Summary::shownMs).c_str(),
-                    ratioText(m->shownMs, floor, &Summary::shownMs).c_str(), m->firstPaintMs.median,
+                    RatioText(m->shownMs, bare, &Summary::shownMs).c_str(),
+                    RatioText(m->shownMs, floor, &Summary::shownMs).c_str(), m->firstPaintMs.median,
                     m->seenFirstMs.median, m->threadCpuMs.median, m->threadCpuMs.p25,
                     m->threadCpuMs.p75,
-                    ratioText(m->threadCpuMs, floor, &Summary::threadCpuMs).c_str(),
+                    RatioText(m->threadCpuMs, floor, &Summary::threadCpuMs).c_str(),
                     m->cpuMs.median, m->peakMB, m->maxPeakMB, listText);
 
         if (!floor || floor->shownMs.median <= 0 || floor->threadCpuMs.median <= 0) {
@@ -728,7 +728,7 @@ void printSummary() {
     std::printf("(parent's own max RSS: %.1f MB)\n", static_cast<double>(self.ru_maxrss) / 1024.0);
 }
 
-bool hasFlag(int argc, char* argv[], const char* prefix) {
+bool HasFlag(int argc, char* argv[], const char* prefix) {
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) {
             return true;
@@ -741,7 +741,7 @@ bool hasFlag(int argc, char* argv[], const char* prefix) {
 
 int main(int argc, char* argv[]) {
     if (argc > 1 && std::strcmp(argv[1], "--child") == 0) {
-        return runChild(argc, argv);
+        return RunChild(argc, argv);
     }
 
     char exe[PATH_MAX];
@@ -762,13 +762,13 @@ int main(int argc, char* argv[]) {
 
     QElapsedTimer making;
     making.start();
-    for (const Case& c : cases) {
+    for (const Case& c : Cases) {
         if (c.drivers < 0) {
             continue;
         }
         const QString root = scratch.path() + "/" + QString::fromStdString(c.name);
         std::string error;
-        if (!makeDriverDir(root, c.drivers, &error)) {
+        if (!MakeDriverDir(root, c.drivers, &error)) {
             std::fprintf(stderr, "bench_startup: %s\n", error.c_str());
             return 1;
         }
@@ -779,7 +779,7 @@ int main(int argc, char* argv[]) {
 
     std::string error;
     static XServerWatch server;
-    if (!hasFlag(argc, argv, "--offscreen")) {
+    if (!HasFlag(argc, argv, "--offscreen")) {
         if (!server.start(&error)) {
             std::fprintf(stderr, "bench_startup: %s (--offscreen runs without an X server)\n",
                          error.c_str());
@@ -792,7 +792,7 @@ int main(int argc, char* argv[]) {
     // size of the main window, which the bare window copies. Until that size
     // is known, any drawing counts as the whole window.
     const std::optional<Sample> probe =
-        spawnChild({"form1", driverDirs["form1_0"].toStdString(), "0"}, 1, 1, &error);
+        SpawnChild({"form1", driverDirs["form1_0"].toStdString(), "0"}, 1, 1, &error);
     if (!probe) {
         std::fprintf(stderr, "bench_startup: %s\n", error.c_str());
         return 1;
@@ -800,14 +800,14 @@ int main(int argc, char* argv[]) {
     bareWidth = probe->width;
     bareHeight = probe->height;
     for (const char* reference : {"bare", "floor"}) {
-        if (!spawnChild({reference, std::to_string(bareWidth), std::to_string(bareHeight)},
+        if (!SpawnChild({reference, std::to_string(bareWidth), std::to_string(bareHeight)},
                         bareWidth, bareHeight, &error)) {
             std::fprintf(stderr, "bench_startup: %s\n", error.c_str());
             return 1;
         }
     }
 
-    for (const Case& c : cases) {
+    for (const Case& c : Cases) {
         benchmark::RegisterBenchmark(("BM_Startup/" + c.name).c_str(), BM_Startup, c)
             ->UseManualTime()
             ->Iterations(1)
@@ -822,10 +822,10 @@ int main(int argc, char* argv[]) {
     }
     std::string repetitions = "--benchmark_repetitions=30";
     std::string interleave = "--benchmark_enable_random_interleaving=true";
-    if (!hasFlag(argc, argv, "--benchmark_repetitions")) {
+    if (!HasFlag(argc, argv, "--benchmark_repetitions")) {
         args.push_back(repetitions.data());
     }
-    if (!hasFlag(argc, argv, "--benchmark_enable_random_interleaving")) {
+    if (!HasFlag(argc, argv, "--benchmark_enable_random_interleaving")) {
         args.push_back(interleave.data());
     }
     int count = static_cast<int>(args.size());
@@ -835,6 +835,6 @@ int main(int argc, char* argv[]) {
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    printSummary();
+    PrintSummary();
     return 0;
 }

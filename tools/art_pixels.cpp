@@ -12,7 +12,7 @@
 
 namespace {
 
-std::string literal(const unsigned char* bytes, qsizetype count) {
+std::string Literal(const unsigned char* bytes, qsizetype count) {
     std::string text;
     text.reserve(static_cast<std::size_t>(count) * 4 + count / 8);
     char hex[8];
@@ -26,7 +26,7 @@ std::string literal(const unsigned char* bytes, qsizetype count) {
     return text + "\"";
 }
 
-QImage load(const QString& dir, const char* name) {
+QImage Load(const QString& dir, const char* name) {
     QImage image(dir + "/" + name);
     if (image.isNull()) {
         std::fprintf(stderr, "art_pixels: cannot decode %s/%s\n", qPrintable(dir), name);
@@ -37,10 +37,10 @@ QImage load(const QString& dir, const char* name) {
 
 // The image as a Picture named `name`; the bytes are a string literal, which
 // compilers take far faster than a list of numbers.
-std::string picture(const char* name, const QImage& image) {
+std::string PictureSource(const char* name, const QImage& image) {
     const std::string bits = std::string(name) + "Bits";
     std::string text = "alignas(16) const char " + bits +
-                       "[] =" + literal(image.constBits(), image.sizeInBytes()) + ";\n";
+                       "[] =" + Literal(image.constBits(), image.sizeInBytes()) + ";\n";
     text += "} // namespace\n\nconst Picture " + std::string(name) + "{" +
             std::to_string(image.width()) + ", " + std::to_string(image.height()) + ", " +
             std::to_string(image.bytesPerLine()) + ", " + std::to_string(int(image.format())) +
@@ -50,7 +50,7 @@ std::string picture(const char* name, const QImage& image) {
 
 // The pointer in black and white; any other colour is an error, since the
 // pointer would no longer look the same.
-std::string pointer(const char* name, const QImage& source) {
+std::string PointerSource(const char* name, const QImage& source) {
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     const int stride = (image.width() + 7) / 8;
     std::string bits(static_cast<std::size_t>(stride * image.height()), '\0');
@@ -74,7 +74,7 @@ std::string pointer(const char* name, const QImage& source) {
         }
     }
     const auto bytes = [](const std::string& s) {
-        return literal(reinterpret_cast<const unsigned char*>(s.data()), qsizetype(s.size()));
+        return Literal(reinterpret_cast<const unsigned char*>(s.data()), qsizetype(s.size()));
     };
     const std::string n = name;
     std::string text = "const char " + n + "Bits[] =" + bytes(bits) + ";\n";
@@ -87,7 +87,7 @@ std::string pointer(const char* name, const QImage& source) {
 
 // The format the main window's pixmap uses, so that making a pixmap of the
 // pixels copies and converts nothing.
-QImage displayReady(QImage image) {
+QImage DisplayReady(QImage image) {
     image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                                             : QImage::Format_RGB32);
     return image;
@@ -105,11 +105,11 @@ int main(int argc, char* argv[]) {
     std::string text = "// Made by tools/art_pixels.cpp from the pictures in src/resources.\n"
                        "#include \"resources/ArtPixels.h\"\n\n"
                        "namespace tavro::art::pixels {\n\nnamespace {\n\n";
-    text += picture("Background", displayReady(load(dir, "background.gif")));
-    text += picture("WindowIcon", load(dir, "tavro.cur"));
-    text += picture("AboutBig", load(dir, "about_big.gif"));
-    text += picture("AboutSmall", load(dir, "about_small.gif"));
-    text += pointer("ArrowPointer", load(dir, "pointer.ico"));
+    text += PictureSource("Background", DisplayReady(Load(dir, "background.gif")));
+    text += PictureSource("WindowIcon", Load(dir, "tavro.cur"));
+    text += PictureSource("AboutBig", Load(dir, "about_big.gif"));
+    text += PictureSource("AboutSmall", Load(dir, "about_small.gif"));
+    text += PointerSource("ArrowPointer", Load(dir, "pointer.ico"));
     text += "} // namespace\n\n} // namespace tavro::art::pixels\n";
 
     QFile out(QString::fromLocal8Bit(argv[2]));

@@ -20,7 +20,7 @@ extern char** environ;
 namespace {
 
 // The descriptor on which Xvfb writes the number of the display it chose.
-constexpr int displayFd = 9;
+constexpr int DisplayFd = 9;
 
 } // namespace
 
@@ -45,13 +45,13 @@ bool XServerWatch::start(std::string* error) {
     ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], displayFd);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], DisplayFd);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     // A screen big enough that the pointer, parked in its far corner, is
     // never over a window: a software pointer drawn anew would count as
     // drawing.
-    std::vector<std::string> args = {"Xvfb",      "-displayfd", std::to_string(displayFd),
+    std::vector<std::string> args = {"Xvfb",      "-displayfd", std::to_string(DisplayFd),
                                      "-screen",   "0",          "1920x1200x24",
                                      "-nolisten", "tcp",        "-noreset"};
     std::vector<char*> argv;

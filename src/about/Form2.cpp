@@ -21,7 +21,7 @@ const QColor Yellow(255, 255, 0);
 const QColor Red(255, 0, 0);
 const QColor Cyan(0, 255, 255);
 
-Form::Design design() {
+Form::Design WindowDesign() {
     Form::Design d;
     d.caption = QStringLiteral("About Tavro...");
     d.border = BorderStyle::FixedSingle;
@@ -31,7 +31,7 @@ Form::Design design() {
     return d;
 }
 
-Image* picture(QWidget* parent, const QPixmap& art, int left, int top, int width, int height) {
+Image* Picture(QWidget* parent, const QPixmap& art, int left, int top, int width, int height) {
     auto* image = new Image(parent);
     Place(image, left, top, width, height);
     image->setPicture(art); // takes the picture's natural size
@@ -39,7 +39,7 @@ Image* picture(QWidget* parent, const QPixmap& art, int left, int top, int width
     return image;
 }
 
-Label* textLabel(QWidget* parent, const QString& caption, int left, int top, int width, int height,
+Label* TextLabel(QWidget* parent, const QString& caption, int left, int top, int width, int height,
                  const QColor& colour, const QFont& font, int tabIndex) {
     auto* label = new Label(parent, caption);
     Place(label, left, top, width, height);
@@ -53,7 +53,7 @@ Label* textLabel(QWidget* parent, const QString& caption, int left, int top, int
 
 } // namespace
 
-Form2::Form2() : Form(design()) {
+Form2::Form2() : Form(WindowDesign()) {
     setIcon(art::WindowIcon());
     setBackColor(Black);
     setMousePointer(art::CustomPointer());
@@ -81,13 +81,13 @@ Form2* Form2::Existing() {
 void Form2::createControls() {
     QWidget* client = Client();
 
-    Image2 = picture(client, art::AboutPicture1(), 120, 120, 3735, 1980);
-    Image1 = picture(client, art::AboutPicture2(), 3840, 600, 3135, 1215);
+    Image2 = Picture(client, art::AboutPicture1(), 120, 120, 3735, 1980);
+    Image1 = Picture(client, art::AboutPicture2(), 3840, 600, 3135, 1215);
 
     // Label2 is made after Label1, so its box lies over the lower part of Label1's.
-    Label1 = textLabel(client, QStringLiteral("Tavro developers - tavro@example.org"), 0, 2400,
+    Label1 = TextLabel(client, QStringLiteral("Tavro developers - tavro@example.org"), 0, 2400,
                        7455, 1215, Yellow, DesignFont("Arial", 18, false, true), 0);
-    Label2 = textLabel(client, QStringLiteral("http://www.example.org/tavro/"), 120, 3000, 6975,
+    Label2 = TextLabel(client, QStringLiteral("http://www.example.org/tavro/"), 120, 3000, 6975,
                        495, Red, DesignFont("Comic Sans MS", 14.25), 1);
 
     Command1 = new CommandButton(client, QStringLiteral("OK"));

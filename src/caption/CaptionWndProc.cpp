@@ -14,11 +14,11 @@ namespace {
 
 constexpr const char* OldProcProperty = "OldMeProc";
 
-WNDPROC previousProc(HWND window) {
+WNDPROC PreviousProc(HWND window) {
     return reinterpret_cast<WNDPROC>(GetPropA(window, OldProcProperty));
 }
 
-LRESULT passOn(WNDPROC previous, HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT PassOn(WNDPROC previous, HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     return CallWindowProcA(previous, window, msg, wParam, lParam);
 }
 
@@ -29,7 +29,7 @@ struct Repaint {
     HGDIOBJ keptBitmap = nullptr;
 };
 
-void beginRepaint(HWND window, Repaint& r) {
+void BeginRepaint(HWND window, Repaint& r) {
     GetWindowRect(window, &r.window);
     WindowDC = GetWindowDC(window);
     MemoryDC = CreateCompatibleDC(WindowDC);
@@ -42,7 +42,7 @@ void beginRepaint(HWND window, Repaint& r) {
     OffsetClipRgn(WindowDC, -r.window.left, -r.window.top);
 }
 
-void paintCaption(bool active) {
+void RepaintCaption(bool active) {
     COLORREF colour1 = 0;
     COLORREF colour2 = 0;
     CaptionColours(active ? -1 : 0, colour1, colour2);
@@ -51,7 +51,7 @@ void paintCaption(bool active) {
 
 // Frees the off-screen surface and reads back the window less its caption,
 // in screen coordinates, into ClipRegion.
-void endRepaint(Repaint& r) {
+void EndRepaint(Repaint& r) {
     SelectObject(MemoryDC, r.keptBitmap);
     DeleteObject(r.bitmap);
     DeleteDC(MemoryDC);
@@ -59,20 +59,20 @@ void endRepaint(Repaint& r) {
     GetClipRgn(WindowDC, ClipRegion);
 }
 
-void releaseRepaint(HWND window) {
+void ReleaseRepaint(HWND window) {
     ReleaseDC(window, WindowDC);
     DeleteObject(ClipRegion);
     WindowDC = nullptr;
 }
 
-bool isMdiActive(HWND window) {
+bool IsMdiActive(HWND window) {
     int scratch = 0;
     const HWND parent = GetParent(window);
     return reinterpret_cast<HWND>(SendMessageA(parent, WM_MDIGETACTIVE, 0,
                                                reinterpret_cast<LPARAM>(&scratch))) == window;
 }
 
-bool groupAActive(HWND window, UINT msg, WPARAM wParam) {
+bool GroupAActive(HWND window, UINT msg, WPARAM wParam) {
     const HWND parent = GetParent(window);
     if (parent && msg == WM_KILLFOCUS) {
         return false;
@@ -83,38 +83,38 @@ bool groupAActive(HWND window, UINT msg, WPARAM wParam) {
     if (parent && wParam == reinterpret_cast<WPARAM>(window)) {
         return false; // an MDI child being deactivated
     }
-    return isMdiActive(window) || GetActiveWindow() == window;
+    return IsMdiActive(window) || GetActiveWindow() == window;
 }
 
-bool groupBActive(HWND window) {
-    return GetActiveWindow() == window || isMdiActive(window);
+bool GroupBActive(HWND window) {
+    return GetActiveWindow() == window || IsMdiActive(window);
 }
 
 // Messages after which the caption looks active or inactive: repaint and
 // answer them here; they never reach the previous procedure.
-LRESULT groupA(HWND window, UINT msg, WPARAM wParam) {
+LRESULT GroupA(HWND window, UINT msg, WPARAM wParam) {
     Repaint r;
-    beginRepaint(window, r);
-    paintCaption(groupAActive(window, msg, wParam));
-    endRepaint(r);
-    releaseRepaint(window);
+    BeginRepaint(window, r);
+    RepaintCaption(GroupAActive(window, msg, wParam));
+    EndRepaint(r);
+    ReleaseRepaint(window);
     return 1;
 }
 
 // Messages after which the system repaints the frame: the caption first,
 // then the previous procedure paints the rest of the frame around it.
-LRESULT groupB(WNDPROC previous, HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT GroupB(WNDPROC previous, HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     Repaint r;
-    beginRepaint(window, r);
-    paintCaption(groupBActive(window));
-    endRepaint(r);
+    BeginRepaint(window, r);
+    RepaintCaption(GroupBActive(window));
+    EndRepaint(r);
     const LRESULT result =
         CallWindowProcA(previous, window, WM_NCPAINT, reinterpret_cast<WPARAM>(ClipRegion), lParam);
-    releaseRepaint(window);
+    ReleaseRepaint(window);
 
     if ((msg == WM_NCLBUTTONDOWN && wParam != HTCAPTION && wParam != HTSYSMENU) ||
         (msg == WM_SYSCOMMAND && wParam != SC_MOUSEMENU)) {
-        return passOn(previous, window, msg, wParam, lParam);
+        return PassOn(previous, window, msg, wParam, lParam);
     }
     if (msg == WM_NCLBUTTONDOWN && wParam == HTCAPTION && !IsZoomed(window)) {
         return SendMessageA(window, WM_SYSCOMMAND, SC_MOVE, 0);
@@ -122,7 +122,7 @@ LRESULT groupB(WNDPROC previous, HWND window, UINT msg, WPARAM wParam, LPARAM lP
     return result;
 }
 
-std::uintptr_t sizingCursor(int hit) {
+std::uintptr_t SizingCursor(int hit) {
     switch (hit) {
     case HTLEFT:
     case HTRIGHT:
@@ -165,7 +165,7 @@ LRESULT CaptionWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     static bool InIconFetch = false;
 
     CurrentWindow = window;
-    const WNDPROC previous = previousProc(window);
+    const WNDPROC previous = PreviousProc(window);
     if (!InIconFetch) {
         InIconFetch = true;
         CaptionIcon = reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, ICON_SMALL, 0));
@@ -176,35 +176,35 @@ LRESULT CaptionWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE: {
         int zero = 0;
         SendMessageA(window, WM_NCPAINT, 0, reinterpret_cast<LPARAM>(&zero));
-        return passOn(previous, window, msg, wParam, lParam);
+        return PassOn(previous, window, msg, wParam, lParam);
     }
     case WM_KILLFOCUS:
     case WM_MOUSEACTIVATE:
     case WM_NCACTIVATE:
     case WM_MDIACTIVATE:
-        return groupA(window, msg, wParam);
+        return GroupA(window, msg, wParam);
     case WM_SETTEXT: {
         // The previous procedure keeps the text the caption is painted with.
-        const LRESULT result = passOn(previous, window, msg, wParam, lParam);
-        groupB(previous, window, msg, wParam, lParam);
+        const LRESULT result = PassOn(previous, window, msg, wParam, lParam);
+        GroupB(previous, window, msg, wParam, lParam);
         return result;
     }
     case WM_SETCURSOR: {
         const int hit = LoWordSigned(lParam);
         if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT) {
-            SetCursor(LoadCursorA(nullptr, sizingCursor(hit)));
+            SetCursor(LoadCursorA(nullptr, SizingCursor(hit)));
             return 1;
         }
-        return passOn(previous, window, msg, wParam, lParam);
+        return PassOn(previous, window, msg, wParam, lParam);
     }
     case WM_NCPAINT:
     case WM_NCLBUTTONDOWN:
     case WM_NCRBUTTONDOWN:
     case WM_SYSCOMMAND:
     case WM_INITMENUPOPUP:
-        return groupB(previous, window, msg, wParam, lParam);
+        return GroupB(previous, window, msg, wParam, lParam);
     default:
-        return passOn(previous, window, msg, wParam, lParam);
+        return PassOn(previous, window, msg, wParam, lParam);
     }
 }
 

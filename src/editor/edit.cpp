@@ -21,7 +21,7 @@ const QString SaveQuestion = QStringLiteral("This Driver has Changed, Want to sa
 
 using OneForm = SingleInstance<edit>;
 
-Form::Design design() {
+Form::Design WindowDesign() {
     Form::Design d;
     d.caption = QStringLiteral("Tavro Driver Editor - [No Driver]");
     d.border = BorderStyle::Sizable;
@@ -36,7 +36,7 @@ Form::Design design() {
 
 } // namespace
 
-edit::edit() : Form(design()) {
+edit::edit() : Form(WindowDesign()) {
     editor = new RichTextBox(Client());
     Place(editor, 0, 0, 6855, 4815);
     editor->setFont(DesignFont("Courier New", 9.75));

@@ -27,7 +27,7 @@ struct OptionRow {
     const char* flag;
 };
 
-constexpr std::array<OptionRow, 16> optionRows{{
+constexpr std::array<OptionRow, 16> OptionRows{{
     {&Form1::Option1, "Resolution", "res", "256x256", "-256x256 "},
     {&Form1::Option2, "Resolution", "res", "320x200", "-320x200 "},
     {&Form1::Option3, "Resolution", "res", "400x256", "-400x256 "},
@@ -54,7 +54,7 @@ struct SwitchRow {
     const char* flag;
 };
 
-constexpr std::array<SwitchRow, 5> switchRows{{
+constexpr std::array<SwitchRow, 5> SwitchRows{{
     {&Form1::Check1, "sync", "-sync "},
     {&Form1::Check2, "debug", "-debug "},
     {&Form1::Check3, "nocheck", "-nocheck "},
@@ -80,13 +80,13 @@ QString FailureMessage(const platform::ShellResult& result) {
 void BuildCommandLine() {
     Form1& form = Form1::Instance();
     CommandLine = QByteArrayLiteral("morvel ");
-    for (const OptionRow& row : optionRows) {
+    for (const OptionRow& row : OptionRows) {
         if ((form.*row.control)->Value()) {
             WriteIniValue(row.section, row.key, row.value);
             CommandLine += row.flag;
         }
     }
-    for (const SwitchRow& row : switchRows) {
+    for (const SwitchRow& row : SwitchRows) {
         const int value = (form.*row.control)->Value();
         if (value == CheckBox::Checked) {
             WriteIniValue(QStringLiteral("General"), row.key, QStringLiteral("1"));

@@ -27,7 +27,7 @@ using OneForm = SingleInstance<Form1>;
 
 // The drivers: the files of this pattern in this directory of the program's.
 const QString DriverPattern = QStringLiteral("*.drv");
-QString driverDirectory(const QString& programDirectory) {
+QString DriverDirectory(const QString& programDirectory) {
     return programDirectory + "/drv/";
 }
 
@@ -37,7 +37,7 @@ const QColor Cyan(0, 255, 255);
 const QColor Blue(0, 0, 255);
 const QColor White(255, 255, 255);
 
-Form::Design design() {
+Form::Design WindowDesign() {
     Form::Design d;
     d.caption = QStringLiteral("Tavro 0.1.5");
     d.border = BorderStyle::FixedSingle;
@@ -47,12 +47,12 @@ Form::Design design() {
     return d;
 }
 
-QColor fromColorRef(platform::COLORREF c) {
+QColor FromColorRef(platform::COLORREF c) {
     return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
                   static_cast<int>((c >> 16) & 0xFF));
 }
 
-Label* titleLabel(QWidget* parent, const QString& caption, int left, int top, int width, int height,
+Label* TitleLabel(QWidget* parent, const QString& caption, int left, int top, int width, int height,
                   const QColor& colour, int tabIndex) {
     auto* label = new Label(parent, caption);
     Place(label, left, top, width, height);
@@ -64,7 +64,7 @@ Label* titleLabel(QWidget* parent, const QString& caption, int left, int top, in
     return label;
 }
 
-OptionButton* option(QWidget* frame, const QString& caption, int top, int width, int height,
+OptionButton* Option(QWidget* frame, const QString& caption, int top, int width, int height,
                      const QColor& back, bool customPointer, int tabIndex) {
     auto* button = new OptionButton(frame, caption);
     Place(button, 0, top, width, height);
@@ -75,8 +75,8 @@ OptionButton* option(QWidget* frame, const QString& caption, int top, int width,
 }
 
 // A container for a group of options, drawn without border or caption.
-Frame* frame(QWidget* parent, const QString& caption, int left, int width, int height,
-             const QColor& back, int tabIndex) {
+Frame* BuildFrame(QWidget* parent, const QString& caption, int left, int width, int height,
+                  const QColor& back, int tabIndex) {
     auto* container = new Frame(parent, caption);
     Place(container, left, 1080, width, height);
     SetBackColor(container, back);
@@ -85,7 +85,7 @@ Frame* frame(QWidget* parent, const QString& caption, int left, int width, int h
     return container;
 }
 
-CommandButton* command(QWidget* parent, const QString& caption, int left, int top, int width,
+CommandButton* Command(QWidget* parent, const QString& caption, int left, int top, int width,
                        const QColor& face, bool customPointer, int tabIndex) {
     auto* button = new CommandButton(parent, caption);
     Place(button, left, top, width, 375);
@@ -95,7 +95,7 @@ CommandButton* command(QWidget* parent, const QString& caption, int left, int to
     return button;
 }
 
-CheckBox* check(QWidget* parent, const QString& caption, int top, int tabIndex) {
+CheckBox* Check(QWidget* parent, const QString& caption, int top, int tabIndex) {
     auto* box = new CheckBox(parent, caption);
     Place(box, 3240, top, 3495, 375);
     SetBackColor(box, LightGreen);
@@ -106,7 +106,7 @@ CheckBox* check(QWidget* parent, const QString& caption, int top, int tabIndex) 
 
 } // namespace
 
-Form1::Form1() : Form(design()) {
+Form1::Form1() : Form(WindowDesign()) {
     setIcon(art::WindowIcon());
     setMousePointer(art::CustomPointer());
     createControls();
@@ -128,7 +128,7 @@ Form1& Form1::Instance() {
 }
 
 void Form1::ReadDriversAhead(const QString& programDirectory) {
-    FileListBox::ReadAhead(driverDirectory(programDirectory), DriverPattern);
+    FileListBox::ReadAhead(DriverDirectory(programDirectory), DriverPattern);
 }
 
 Form1* Form1::Existing() {
@@ -150,11 +150,11 @@ void Form1::createControls() {
     Place(Image1, 2880, 1080, 3495, 2535);
     SetMousePointer(Image1, art::CustomPointer());
 
-    Label1 = titleLabel(client, "Drivers Found", 360, 840, 2415, 255, White, 1);
-    Label2 = titleLabel(client, "Preview", 3360, 840, 2415, 375, White, 3);
-    Label3 = titleLabel(client, "Resolution", 6840, 840, 2775, 375, White, 4);
-    Label4 = titleLabel(client, "Frameskip", 9360, 840, 1935, 255,
-                        fromColorRef(platform::GetSysColor(platform::COLOR_HIGHLIGHTTEXT)), 6);
+    Label1 = TitleLabel(client, "Drivers Found", 360, 840, 2415, 255, White, 1);
+    Label2 = TitleLabel(client, "Preview", 3360, 840, 2415, 375, White, 3);
+    Label3 = TitleLabel(client, "Resolution", 6840, 840, 2775, 375, White, 4);
+    Label4 = TitleLabel(client, "Frameskip", 9360, 840, 1935, 255,
+                        FromColorRef(platform::GetSysColor(platform::COLOR_HIGHLIGHTTEXT)), 6);
 
     File1 = new FileListBox(client);
     Place(File1, 360, 1080, 2415, 2820);
@@ -164,42 +164,42 @@ void Form1::createControls() {
     SetMousePointer(File1->viewport(), art::CustomPointer());
     SetTabIndex(File1, 0);
 
-    Frame1 = frame(client, "Frame1", 6840, 2175, 3975, LightYellow, 2);
-    Option1 = option(Frame1, "256x256 Linear", 120, 2775, 375, LightYellow, true, 7);
-    Option2 = option(Frame1, "320x200 Linear", 840, 2775, 375, LightYellow, true, 8);
-    Option3 = option(Frame1, "400x256 Mode X", 1560, 2775, 375, LightYellow, true, 9);
-    Option4 = option(Frame1, "640x400 Banked", 2280, 2775, 375, LightYellow, true, 10);
-    Option15 = option(Frame1, "400x300 Vesa 2", 2880, 2175, 435, LightYellow, false, 29);
-    Option16 = option(Frame1, "800x600 Vesa 2 ", 3360, 2175, 615, LightYellow, false, 30);
+    Frame1 = BuildFrame(client, "Frame1", 6840, 2175, 3975, LightYellow, 2);
+    Option1 = Option(Frame1, "256x256 Linear", 120, 2775, 375, LightYellow, true, 7);
+    Option2 = Option(Frame1, "320x200 Linear", 840, 2775, 375, LightYellow, true, 8);
+    Option3 = Option(Frame1, "400x256 Mode X", 1560, 2775, 375, LightYellow, true, 9);
+    Option4 = Option(Frame1, "640x400 Banked", 2280, 2775, 375, LightYellow, true, 10);
+    Option15 = Option(Frame1, "400x300 Vesa 2", 2880, 2175, 435, LightYellow, false, 29);
+    Option16 = Option(Frame1, "800x600 Vesa 2 ", 3360, 2175, 615, LightYellow, false, 30);
 
-    Frame2 = frame(client, "Frame2", 9360, 2055, 3855, LightGreen, 5);
-    Option5 = option(Frame2, "0   (zero)", 120, 2055, 375, LightGreen, true, 11);
-    Option6 = option(Frame2, "1   (one)", 480, 2055, 375, LightGreen, false, 12);
-    Option7 = option(Frame2, "2   (two)", 840, 2055, 375, LightGreen, false, 13);
-    Option8 = option(Frame2, "3   (three)", 1200, 2055, 375, LightGreen, false, 14);
-    Option9 = option(Frame2, "4   (four)", 1560, 2055, 375, LightGreen, false, 15);
-    Option10 = option(Frame2, "5   (five)", 1920, 2055, 375, LightGreen, false, 16);
-    Option11 = option(Frame2, "6   (six)", 2280, 2055, 375, LightGreen, false, 17);
-    Option12 = option(Frame2, "7   (seven)", 2640, 2055, 375, LightGreen, false, 18);
-    Option13 = option(Frame2, "8   (eight)", 3000, 2055, 375, LightGreen, false, 19);
-    Option14 = option(Frame2, "9   (nine)", 3360, 2055, 375, LightGreen, false, 20);
+    Frame2 = BuildFrame(client, "Frame2", 9360, 2055, 3855, LightGreen, 5);
+    Option5 = Option(Frame2, "0   (zero)", 120, 2055, 375, LightGreen, true, 11);
+    Option6 = Option(Frame2, "1   (one)", 480, 2055, 375, LightGreen, false, 12);
+    Option7 = Option(Frame2, "2   (two)", 840, 2055, 375, LightGreen, false, 13);
+    Option8 = Option(Frame2, "3   (three)", 1200, 2055, 375, LightGreen, false, 14);
+    Option9 = Option(Frame2, "4   (four)", 1560, 2055, 375, LightGreen, false, 15);
+    Option10 = Option(Frame2, "5   (five)", 1920, 2055, 375, LightGreen, false, 16);
+    Option11 = Option(Frame2, "6   (six)", 2280, 2055, 375, LightGreen, false, 17);
+    Option12 = Option(Frame2, "7   (seven)", 2640, 2055, 375, LightGreen, false, 18);
+    Option13 = Option(Frame2, "8   (eight)", 3000, 2055, 375, LightGreen, false, 19);
+    Option14 = Option(Frame2, "9   (nine)", 3360, 2055, 375, LightGreen, false, 20);
 
-    Command1 = command(client, "Run This Game", 360, 4080, 2415, Cyan, true, 21);
-    Command2 = command(client, "Write Game List", 360, 4680, 2415, Cyan, true, 22);
-    Command3 = command(client, "Edit This Driver", 360, 5280, 2415, Cyan, false, 23);
-    Command4 = command(client, "About", 10200, 6240, 1215, Blue, false, 27);
+    Command1 = Command(client, "Run This Game", 360, 4080, 2415, Cyan, true, 21);
+    Command2 = Command(client, "Write Game List", 360, 4680, 2415, Cyan, true, 22);
+    Command3 = Command(client, "Edit This Driver", 360, 5280, 2415, Cyan, false, 23);
+    Command4 = Command(client, "About", 10200, 6240, 1215, Blue, false, 27);
 
-    Check5 = check(client, "Profile Mode", 4440, 32);
-    Check4 = check(client, "Sound Enabled", 4800, 31);
-    Check1 = check(client, "Synchronise the vbl (limit the fps to 60)", 5160, 24);
-    Check2 = check(client, "Debug Mode", 5520, 25);
-    Check3 = check(client, "Do NOT Check ROM's", 5880, 26);
+    Check5 = Check(client, "Profile Mode", 4440, 32);
+    Check4 = Check(client, "Sound Enabled", 4800, 31);
+    Check1 = Check(client, "Synchronise the vbl (limit the fps to 60)", 5160, 24);
+    Check2 = Check(client, "Debug Mode", 5520, 25);
+    Check3 = Check(client, "Do NOT Check ROM's", 5880, 26);
 }
 
 void Form1::Form_Load() {
     SubclassWindow(hWnd());
 
-    const QString drv = driverDirectory(App::Path());
+    const QString drv = DriverDirectory(App::Path());
     QString error;
     if (!File1->setPath(drv, &error)) {
         // Without drivers the launcher still opens, and says what it looked for.

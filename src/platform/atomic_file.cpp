@@ -20,11 +20,11 @@ namespace platform {
 namespace {
 
 // Named temporary files start with this and go on with "<pid>-<n>".
-constexpr std::string_view kTempPrefix = ".tavro-";
+constexpr std::string_view TempPrefix = ".tavro-";
 
 // A named temporary file whose lock is free is debris once it is this old,
 // even when a process of its pid runs (the pid was used again).
-constexpr std::time_t kStaleAfterSeconds = 60;
+constexpr std::time_t StaleAfterSeconds = 60;
 
 std::atomic<bool> forceNamed = false;
 std::atomic<unsigned> tempCounter = 0;
@@ -40,7 +40,7 @@ std::string WithError(std::string text, int error) {
 
 // Whether the process that made a named temporary file is gone.
 bool OwnerIsGone(std::string_view name) {
-    name.remove_prefix(kTempPrefix.size());
+    name.remove_prefix(TempPrefix.size());
     pid_t pid = 0;
     std::size_t digits = 0;
     // Nine digits hold every pid Linux hands out and cannot overflow.
@@ -52,9 +52,9 @@ bool OwnerIsGone(std::string_view name) {
 }
 
 bool IsOurTemporaryName(std::string_view name) {
-    if (!name.starts_with(kTempPrefix) || name.size() == kTempPrefix.size())
+    if (!name.starts_with(TempPrefix) || name.size() == TempPrefix.size())
         return false;
-    const char first = name[kTempPrefix.size()];
+    const char first = name[TempPrefix.size()];
     return first >= '0' && first <= '9';
 }
 
@@ -85,7 +85,7 @@ void RemoveStaleTemporaries(int dirFd) {
         }
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            (ownerGone || st.st_mtime + kStaleAfterSeconds < now))
+            (ownerGone || st.st_mtime + StaleAfterSeconds < now))
             ::unlinkat(dirFd, entry->d_name, 0);
         ::close(fd);
     }
@@ -93,7 +93,7 @@ void RemoveStaleTemporaries(int dirFd) {
 }
 
 std::string NextTemporaryName() {
-    return std::string(kTempPrefix) + std::to_string(::getpid()) + "-" +
+    return std::string(TempPrefix) + std::to_string(::getpid()) + "-" +
            std::to_string(tempCounter++);
 }
 

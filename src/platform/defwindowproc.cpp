@@ -12,41 +12,41 @@ namespace platform {
 
 namespace {
 
-bool isActive(HWND hwnd) {
+bool IsActive(HWND hwnd) {
     return GetActiveWindow() == hwnd;
 }
 
-POINT pointFrom(LPARAM lParam) {
+POINT PointFrom(LPARAM lParam) {
     return POINT{static_cast<std::int16_t>(LOWORD(static_cast<std::uintptr_t>(lParam))),
                  static_cast<std::int16_t>(HIWORD(static_cast<std::uintptr_t>(lParam)))};
 }
 
-frame::Layout layoutOf(HWND hwnd) {
+frame::Layout LayoutOf(HWND hwnd) {
     RECT r{};
     GetWindowRect(hwnd, &r);
     return frame::ComputeLayout(r.right - r.left, r.bottom - r.top, GetWindowLongA(hwnd, GWL_STYLE),
                                 HasMenuRecord(hwnd), WindowSmallIconRecord(hwnd) != nullptr);
 }
 
-LRESULT hitTest(HWND hwnd, LPARAM lParam) {
+LRESULT HitTest(HWND hwnd, LPARAM lParam) {
     RECT r{};
     GetWindowRect(hwnd, &r);
-    const POINT p = pointFrom(lParam);
-    return frame::HitTest(layoutOf(hwnd), GetWindowLongA(hwnd, GWL_STYLE), p.x - r.left,
+    const POINT p = PointFrom(lParam);
+    return frame::HitTest(LayoutOf(hwnd), GetWindowLongA(hwnd, GWL_STYLE), p.x - r.left,
                           p.y - r.top);
 }
 
-LRESULT setText(HWND hwnd, LPARAM lParam) {
+LRESULT SetText(HWND hwnd, LPARAM lParam) {
     const char* text = reinterpret_cast<const char*>(lParam);
     SetWindowTextRecord(hwnd, text ? text : "");
     if (WindowHost* host = WindowHostOf(hwnd)) {
         host->textChanged();
     }
-    frame::PaintStandardFrame(hwnd, 1, isActive(hwnd));
+    frame::PaintStandardFrame(hwnd, 1, IsActive(hwnd));
     return TRUE;
 }
 
-LRESULT getText(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+LRESULT GetText(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     char* buffer = reinterpret_cast<char*>(lParam);
     const auto size = static_cast<std::size_t>(wParam);
     if (!buffer || size == 0) {
@@ -59,7 +59,7 @@ LRESULT getText(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(count);
 }
 
-std::uintptr_t cursorFor(int hit) {
+std::uintptr_t CursorFor(int hit) {
     switch (hit) {
     case HTLEFT:
     case HTRIGHT:
@@ -78,11 +78,11 @@ std::uintptr_t cursorFor(int hit) {
     }
 }
 
-bool isCaptionButton(int hit) {
+bool IsCaptionButton(int hit) {
     return hit == HTCLOSE || hit == HTMAXBUTTON || hit == HTMINBUTTON;
 }
 
-LRESULT buttonDown(HWND hwnd, WPARAM hit, LPARAM lParam) {
+LRESULT ButtonDown(HWND hwnd, WPARAM hit, LPARAM lParam) {
     const int code = static_cast<int>(hit);
     if (code == HTCAPTION) {
         return SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
@@ -91,7 +91,7 @@ LRESULT buttonDown(HWND hwnd, WPARAM hit, LPARAM lParam) {
         return SendMessageA(hwnd, WM_SYSCOMMAND, SC_SIZE + static_cast<WPARAM>(code - HTLEFT + 1),
                             lParam);
     }
-    if (isCaptionButton(code)) {
+    if (IsCaptionButton(code)) {
         // The button acts on release over it; until then it shows pressed.
         SetPressedButtonRecord(hwnd, code);
         frame::PaintCaptionButtons(hwnd);
@@ -100,9 +100,9 @@ LRESULT buttonDown(HWND hwnd, WPARAM hit, LPARAM lParam) {
     if (code == HTMENU) {
         RECT r{};
         GetWindowRect(hwnd, &r);
-        const POINT p = pointFrom(lParam);
+        const POINT p = PointFrom(lParam);
         const int item =
-            frame::MenuItemAt(layoutOf(hwnd), static_cast<int>(MenuItemsRecord(hwnd).size()),
+            frame::MenuItemAt(LayoutOf(hwnd), static_cast<int>(MenuItemsRecord(hwnd).size()),
                               p.x - r.left, p.y - r.top);
         if (item >= 0) {
             if (WindowHost* host = WindowHostOf(hwnd)) {
@@ -113,7 +113,7 @@ LRESULT buttonDown(HWND hwnd, WPARAM hit, LPARAM lParam) {
     return 0;
 }
 
-LRESULT buttonUp(HWND hwnd, WPARAM hit, LPARAM lParam) {
+LRESULT ButtonUp(HWND hwnd, WPARAM hit, LPARAM lParam) {
     const int pressed = PressedButtonRecord(hwnd);
     if (pressed == 0) {
         return 0;
@@ -135,7 +135,7 @@ LRESULT buttonUp(HWND hwnd, WPARAM hit, LPARAM lParam) {
     }
 }
 
-LRESULT sysCommand(HWND hwnd, WPARAM wParam) {
+LRESULT SysCommand(HWND hwnd, WPARAM wParam) {
     WindowHost* host = WindowHostOf(hwnd);
     switch (wParam & 0xFFF0) {
     case SC_MOVE:
@@ -178,9 +178,9 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     switch (msg) {
     case WM_SETTEXT:
-        return setText(hwnd, lParam);
+        return SetText(hwnd, lParam);
     case WM_GETTEXT:
-        return getText(hwnd, wParam, lParam);
+        return GetText(hwnd, wParam, lParam);
     case WM_GETTEXTLENGTH:
         return static_cast<LRESULT>(WindowTextRecord(hwnd).size());
     case WM_GETICON:
@@ -188,7 +188,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     // A hidden window has no frame on screen to paint.
     case WM_NCPAINT:
         if (IsWindowVisible(hwnd)) {
-            frame::PaintStandardFrame(hwnd, wParam, isActive(hwnd));
+            frame::PaintStandardFrame(hwnd, wParam, IsActive(hwnd));
         }
         return 0;
     case WM_NCACTIVATE:
@@ -197,11 +197,11 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         return TRUE;
     case WM_NCHITTEST:
-        return hitTest(hwnd, lParam);
+        return HitTest(hwnd, lParam);
     case WM_NCLBUTTONDOWN:
-        return buttonDown(hwnd, wParam, lParam);
+        return ButtonDown(hwnd, wParam, lParam);
     case WM_NCLBUTTONUP:
-        return buttonUp(hwnd, wParam, lParam);
+        return ButtonUp(hwnd, wParam, lParam);
     case WM_NCLBUTTONDBLCLK:
         if (wParam == HTCAPTION && (GetWindowLongA(hwnd, GWL_STYLE) & WS_MAXIMIZEBOX)) {
             return SendMessageA(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE,
@@ -209,14 +209,14 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_SYSCOMMAND:
-        return sysCommand(hwnd, wParam);
+        return SysCommand(hwnd, wParam);
     case WM_CLOSE:
         if (WindowHost* host = WindowHostOf(hwnd)) {
             host->closeRequested();
         }
         return 0;
     case WM_SETCURSOR:
-        SetCursor(LoadCursorA(nullptr, cursorFor(static_cast<std::int16_t>(
+        SetCursor(LoadCursorA(nullptr, CursorFor(static_cast<std::int16_t>(
                                            LOWORD(static_cast<std::uintptr_t>(lParam))))));
         return TRUE;
     case WM_MOUSEACTIVATE:

@@ -6,7 +6,7 @@ namespace {
 
 constexpr RECT Empty{0, 0, 0, 0};
 
-RECT shifted(RECT r, int dx) {
+RECT Shifted(RECT r, int dx) {
     r.left += dx;
     r.right += dx;
     return r;
@@ -57,8 +57,8 @@ Layout ComputeLayout(int width, int height, LONG_PTR style, bool hasMenu, bool h
         const RECT close{cw - 2 - bw + 2, f + 2, cw - 2, f + 2 + ch - 5};
         l.close = close;
         if (style & (WS_MAXIMIZEBOX | WS_MINIMIZEBOX)) {
-            l.maximize = shifted(close, -bw);
-            l.minimize = shifted(l.maximize, -(bw - 2));
+            l.maximize = Shifted(close, -bw);
+            l.minimize = Shifted(l.maximize, -(bw - 2));
             l.maximizeEnabled = (style & WS_MAXIMIZEBOX) != 0;
             l.minimizeEnabled = (style & WS_MINIMIZEBOX) != 0;
         }

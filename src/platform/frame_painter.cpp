@@ -10,26 +10,26 @@ namespace platform::frame {
 
 namespace {
 
-void fill(HDC hdc, RECT r, int sysColour) {
+void Fill(HDC hdc, RECT r, int sysColour) {
     HBRUSH brush = CreateSolidBrush(GetSysColor(sysColour));
     FillRect(hdc, &r, brush);
     DeleteObject(brush);
 }
 
-void paintBorder(HDC hdc, const Layout& l) {
+void PaintBorder(HDC hdc, const Layout& l) {
     RECT outer{0, 0, l.width, l.height};
     // The face colour under everything, then the raised 3-D edge on top.
-    fill(hdc, RECT{0, 0, l.width, l.caption.top + CaptionHeight}, COLOR_BTNFACE);
-    fill(hdc, RECT{0, 0, l.frame, l.height}, COLOR_BTNFACE);
-    fill(hdc, RECT{l.width - l.frame, 0, l.width, l.height}, COLOR_BTNFACE);
-    fill(hdc, RECT{0, l.height - l.frame, l.width, l.height}, COLOR_BTNFACE);
+    Fill(hdc, RECT{0, 0, l.width, l.caption.top + CaptionHeight}, COLOR_BTNFACE);
+    Fill(hdc, RECT{0, 0, l.frame, l.height}, COLOR_BTNFACE);
+    Fill(hdc, RECT{l.width - l.frame, 0, l.width, l.height}, COLOR_BTNFACE);
+    Fill(hdc, RECT{0, l.height - l.frame, l.width, l.height}, COLOR_BTNFACE);
     DrawEdge(hdc, &outer, EDGE_RAISED, BF_RECT);
 }
 
-void paintButtons(HWND hwnd, HDC hdc, const Layout& l, LONG_PTR style);
+void PaintButtons(HWND hwnd, HDC hdc, const Layout& l, LONG_PTR style);
 
-void paintCaption(HWND hwnd, HDC hdc, const Layout& l, LONG_PTR style, bool active) {
-    fill(hdc, l.caption, active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION);
+void PaintCaption(HWND hwnd, HDC hdc, const Layout& l, LONG_PTR style, bool active) {
+    Fill(hdc, l.caption, active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION);
     RECT text = l.caption;
     text.left += 2;
     if (HICON icon = WindowSmallIconRecord(hwnd)) {
@@ -51,10 +51,10 @@ void paintCaption(HWND hwnd, HDC hdc, const Layout& l, LONG_PTR style, bool acti
     SelectObject(hdc, oldFont);
     DeleteObject(font);
 
-    paintButtons(hwnd, hdc, l, style);
+    PaintButtons(hwnd, hdc, l, style);
 }
 
-void paintButtons(HWND hwnd, HDC hdc, const Layout& l, LONG_PTR style) {
+void PaintButtons(HWND hwnd, HDC hdc, const Layout& l, LONG_PTR style) {
     if (!(style & WS_SYSMENU)) {
         return;
     }
@@ -75,8 +75,8 @@ void paintButtons(HWND hwnd, HDC hdc, const Layout& l, LONG_PTR style) {
     }
 }
 
-void paintMenu(HWND hwnd, HDC hdc, const Layout& l) {
-    fill(hdc, l.menu, COLOR_BTNFACE);
+void PaintMenu(HWND hwnd, HDC hdc, const Layout& l) {
+    Fill(hdc, l.menu, COLOR_BTNFACE);
     LOGFONTA logFont = CaptionLogFont();
     logFont.lfWeight = 400;
     HFONT font = CreateFontIndirectA(&logFont);
@@ -106,7 +106,7 @@ LOGFONTA CaptionLogFont() {
 
 namespace {
 
-Layout layoutOf(HWND hwnd, const RECT& window, LONG_PTR style) {
+Layout LayoutOf(HWND hwnd, const RECT& window, LONG_PTR style) {
     return ComputeLayout(window.right - window.left, window.bottom - window.top, style,
                          HasMenuRecord(hwnd), WindowSmallIconRecord(hwnd) != nullptr);
 }
@@ -123,7 +123,7 @@ void PaintCaptionButtons(HWND hwnd) {
     if (!hdc) {
         return;
     }
-    paintButtons(hwnd, hdc, layoutOf(hwnd, window, style), style);
+    PaintButtons(hwnd, hdc, LayoutOf(hwnd, window, style), style);
     ReleaseDC(hwnd, hdc);
 }
 
@@ -133,7 +133,7 @@ void PaintStandardFrame(HWND hwnd, WPARAM clip, bool active) {
         return;
     }
     const LONG_PTR style = GetWindowLongA(hwnd, GWL_STYLE);
-    const Layout l = layoutOf(hwnd, window, style);
+    const Layout l = LayoutOf(hwnd, window, style);
     HDC hdc = GetWindowDC(hwnd);
     if (!hdc) {
         return;
@@ -146,10 +146,10 @@ void PaintStandardFrame(HWND hwnd, WPARAM clip, bool active) {
         SelectClipRgn(hdc, region);
         DeleteObject(region);
     }
-    paintBorder(hdc, l);
-    paintCaption(hwnd, hdc, l, style, active);
+    PaintBorder(hdc, l);
+    PaintCaption(hwnd, hdc, l, style, active);
     if (l.menu.bottom > l.menu.top) {
-        paintMenu(hwnd, hdc, l);
+        PaintMenu(hwnd, hdc, l);
     }
     ReleaseDC(hwnd, hdc);
 }

@@ -148,19 +148,19 @@ QRect PaintEdge(const DeviceContext& dc, QImage* image, QRect r, UINT edge, UINT
 // Caption button glyphs on a 9 x 9 grid, '#' inked.
 using Glyph = std::array<const char*, 9>;
 
-constexpr Glyph kCloseGlyph = {
+constexpr Glyph CloseGlyph = {
     ".........", ".##....##", "..##..##.", "...####..", "....##...",
     "...####..", "..##..##.", ".##....##", ".........",
 };
-constexpr Glyph kMinimizeGlyph = {
+constexpr Glyph MinimizeGlyph = {
     ".........", ".........", ".........", ".........", ".........",
     ".........", ".........", ".######..", ".######..",
 };
-constexpr Glyph kMaximizeGlyph = {
+constexpr Glyph MaximizeGlyph = {
     "#########", "#########", "#.......#", "#.......#", "#.......#",
     "#.......#", "#.......#", "#.......#", "#########",
 };
-constexpr Glyph kRestoreGlyph = {
+constexpr Glyph RestoreGlyph = {
     "..#######", "..#######", "..#.....#", "#######.#", "#######.#",
     "#.....###", "#.....#..", "#.....#..", "#######..",
 };
@@ -168,13 +168,13 @@ constexpr Glyph kRestoreGlyph = {
 const Glyph* CaptionGlyph(UINT state) {
     switch (state & 0xFF) {
     case DFCS_CAPTIONCLOSE:
-        return &kCloseGlyph;
+        return &CloseGlyph;
     case DFCS_CAPTIONMIN:
-        return &kMinimizeGlyph;
+        return &MinimizeGlyph;
     case DFCS_CAPTIONMAX:
-        return &kMaximizeGlyph;
+        return &MaximizeGlyph;
     case DFCS_CAPTIONRESTORE:
-        return &kRestoreGlyph;
+        return &RestoreGlyph;
     default:
         return nullptr;
     }

@@ -26,7 +26,7 @@ namespace platform::gdi_internal {
 // Coordinates are kept within this range before they reach Qt, whose rectangle
 // arithmetic is plain int: no surface comes near it, so clamping changes no
 // pixel, and the sums below can never overflow.
-constexpr std::int64_t kFar = std::int64_t{1} << 24;
+constexpr std::int64_t Far = std::int64_t{1} << 24;
 
 struct DeviceContext {
     HWND window = nullptr;     // a window DC draws on this window's surface
@@ -111,7 +111,7 @@ inline COLORREF FromQRgb(QRgb c) {
 }
 
 inline LONG Clamp(std::int64_t v) {
-    return static_cast<LONG>(std::clamp(v, -kFar, kFar));
+    return static_cast<LONG>(std::clamp(v, -Far, Far));
 }
 
 // [left, right) x [top, bottom) as a QRect; empty when inverted.

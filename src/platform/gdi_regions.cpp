@@ -20,10 +20,10 @@ int RegionKind(const QRegion& region) {
 // Moves a region unless that would carry it out of the safe coordinate range.
 bool Translate(QRegion& region, int dx, int dy) {
     const QRect box = region.boundingRect();
-    if (!region.isEmpty() && (std::abs(std::int64_t{box.left()} + dx) > kFar ||
-                              std::abs(std::int64_t{box.right()} + dx) > kFar ||
-                              std::abs(std::int64_t{box.top()} + dy) > kFar ||
-                              std::abs(std::int64_t{box.bottom()} + dy) > kFar)) {
+    if (!region.isEmpty() && (std::abs(std::int64_t{box.left()} + dx) > Far ||
+                              std::abs(std::int64_t{box.right()} + dx) > Far ||
+                              std::abs(std::int64_t{box.top()} + dy) > Far ||
+                              std::abs(std::int64_t{box.bottom()} + dy) > Far)) {
         return false;
     }
     region.translate(dx, dy);

@@ -103,12 +103,12 @@ QFont FontFromLogFont(const LOGFONTA& lf) {
         font.setFamilies({QString::fromUtf8(lf.lfFaceName, static_cast<qsizetype>(faceLength))});
     }
     // Negative: the characters' height; positive: the whole cell's height.
-    constexpr std::int64_t kMaxPixels = 2048;
+    constexpr std::int64_t MaxPixels = 2048;
     const std::int64_t height = lf.lfHeight;
     if (height < 0) {
-        font.setPixelSize(static_cast<int>(std::min(-height, kMaxPixels)));
+        font.setPixelSize(static_cast<int>(std::min(-height, MaxPixels)));
     } else if (height > 0) {
-        const int cell = static_cast<int>(std::min(height, kMaxPixels));
+        const int cell = static_cast<int>(std::min(height, MaxPixels));
         font.setPixelSize(cell);
         const int measured = QFontMetrics(font).height();
         if (measured > 0) {
@@ -200,7 +200,7 @@ int DrawTextA(HDC hdc, const char* text, int count, RECT* rect, UINT format) {
         placed.line = (format & DT_NOPREFIX) ? PreparedLine{source, -1} : StripPrefixes(source);
         placed.visible = static_cast<int>(placed.line.text.size());
         if (format & DT_END_ELLIPSIS) {
-            const int room = static_cast<int>(std::clamp<std::int64_t>(width, 0, kFar));
+            const int room = static_cast<int>(std::clamp<std::int64_t>(width, 0, Far));
             const QString cut = EndEllipsis(metrics, placed.line.text, room);
             if (cut != placed.line.text) {
                 placed.visible = static_cast<int>(cut.size()) - 3;

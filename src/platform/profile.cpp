@@ -23,21 +23,21 @@
 namespace platform {
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 
 // Reads take the file in blocks of this size at most. The fuzz build makes
 // it tiny, so that lines across block ends are tried all the time.
 #ifndef TAVRO_PROFILE_READ_BLOCK
 #define TAVRO_PROFILE_READ_BLOCK (64 * 1024)
 #endif
-constexpr std::size_t kReadBlock = TAVRO_PROFILE_READ_BLOCK;
+constexpr std::size_t ReadBlock = TAVRO_PROFILE_READ_BLOCK;
 
 // A settings file is a few hundred bytes. A larger one than this is taken for
 // unreadable, so a corrupt or hostile file can neither stall nor exhaust us.
-constexpr std::size_t kMaxFileSize = std::size_t(1) << 20;
+constexpr std::size_t MaxFileSize = std::size_t(1) << 20;
 
 // How long a write waits for another launcher's write to the same file.
-constexpr long kLockWaitMs = 2000;
+constexpr long LockWaitMs = 2000;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
@@ -166,8 +166,8 @@ LineInfo Classify(std::string_view text) {
 // very start of the file is not part of the first line's name.
 std::string_view LineText(std::string_view file, const Line& line) {
     std::string_view text = file.substr(line.begin, line.end - line.begin);
-    if (line.begin == 0 && text.starts_with(kUtf8Bom))
-        text.remove_prefix(kUtf8Bom.size());
+    if (line.begin == 0 && text.starts_with(Utf8Bom))
+        text.remove_prefix(Utf8Bom.size());
     return text;
 }
 
@@ -277,7 +277,7 @@ OpenedFile OpenRegularFile(const char* path) {
         return file;
     }
     if (::fstat(file.fd, &file.st) != 0 || !S_ISREG(file.st.st_mode) ||
-        static_cast<std::size_t>(file.st.st_size) > kMaxFileSize) {
+        static_cast<std::size_t>(file.st.st_size) > MaxFileSize) {
         ::close(file.fd);
         file.fd = -1;
         return file;
@@ -301,7 +301,7 @@ class FileLineReader {
 public:
     FileLineReader(int fd, std::size_t fileSize)
         : fd_(fd), block_(std::clamp<std::size_t>(
-                       fileSize + 1, std::min<std::size_t>(4096, kReadBlock), kReadBlock)) {}
+                       fileSize + 1, std::min<std::size_t>(4096, ReadBlock), ReadBlock)) {}
 
     // True when the file grew past the size bound while it was read; Next
     // then stopped as at a read error.
@@ -347,12 +347,12 @@ private:
     }
 
     std::size_t NextOf(char c, std::size_t& next, std::size_t& searched) {
-        if (next != kNone && next >= scan_)
+        if (next != NoPosition && next >= scan_)
             return next;
         const std::size_t from = std::max(scan_, searched);
         const void* hit = std::memchr(buffer_.data() + from, c, buffer_.size() - from);
         if (!hit) {
-            next = kNone;
+            next = NoPosition;
             searched = buffer_.size();
             return buffer_.size();
         }
@@ -363,8 +363,8 @@ private:
 
     std::string_view Emit(std::size_t end, std::size_t next) {
         std::string_view text(buffer_.data() + start_, end - start_);
-        if (first_ && text.starts_with(kUtf8Bom))
-            text.remove_prefix(kUtf8Bom.size());
+        if (first_ && text.starts_with(Utf8Bom))
+            text.remove_prefix(Utf8Bom.size());
         first_ = false;
         start_ = scan_ = next;
         return text;
@@ -378,7 +378,7 @@ private:
         shift(crSearched_);
         shift(lfSearched_);
         for (std::size_t* next : {&nextCr_, &nextLf_})
-            *next = (*next != kNone && *next >= start_) ? *next - start_ : kNone;
+            *next = (*next != NoPosition && *next >= start_) ? *next - start_ : NoPosition;
         start_ = 0;
         const std::size_t used = buffer_.size();
         buffer_.resize(used + block_);
@@ -386,7 +386,7 @@ private:
         if (n < 0)
             return false;
         total_ += static_cast<std::size_t>(n);
-        if (total_ > kMaxFileSize) {
+        if (total_ > MaxFileSize) {
             tooLarge_ = true; // it grew past the bound while being read
             return false;
         }
@@ -399,10 +399,10 @@ private:
     std::size_t block_;
     std::string buffer_;
     std::size_t start_ = 0; // the first byte not yet handed out
-    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    static constexpr std::size_t NoPosition = static_cast<std::size_t>(-1);
     std::size_t scan_ = 0; // bytes before this hold no line break past start_
-    std::size_t nextCr_ = kNone;
-    std::size_t nextLf_ = kNone;
+    std::size_t nextCr_ = NoPosition;
+    std::size_t nextLf_ = NoPosition;
     std::size_t crSearched_ = 0; // no CR in [scan_, crSearched_)
     std::size_t lfSearched_ = 0; // no LF in [scan_, lfSearched_)
     std::size_t total_ = 0;      // bytes read from the file so far
@@ -467,7 +467,7 @@ FileData ReadWholeFile(const char* path) {
         if (n == 0)
             break;
         used += static_cast<std::size_t>(n);
-        if (used > kMaxFileSize) {
+        if (used > MaxFileSize) {
             ::close(file.fd);
             data.bytes.clear();
             return data;
@@ -601,7 +601,7 @@ public:
         for (long waited = 0; ::flock(fd_, LOCK_EX | LOCK_NB) != 0; waited += 2) {
             if (errno != EWOULDBLOCK && errno != EINTR)
                 return; // no locks on this file system: the write stays atomic
-            if (waited >= kLockWaitMs) {
+            if (waited >= LockWaitMs) {
                 busy_ = true;
                 return;
             }

@@ -51,7 +51,7 @@ int GetSystemMetrics(int index) {
 
 namespace {
 
-void fillLogFont(LOGFONTA& font, const QString& family, LONG height, LONG weight) {
+void FillLogFont(LOGFONTA& font, const QString& family, LONG height, LONG weight) {
     std::memset(&font, 0, sizeof font);
     font.lfHeight = height;
     font.lfWeight = weight;
@@ -61,13 +61,13 @@ void fillLogFont(LOGFONTA& font, const QString& family, LONG height, LONG weight
 
 // The desktop's title and general font families. Looked up once: the look-up
 // asks the desktop's theme each time, and a frame is painted often.
-struct DesktopFonts {
+struct DesktopFontFamilies {
     QString title = QFontDatabase::systemFont(QFontDatabase::TitleFont).family();
     QString general = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
 };
 
-const DesktopFonts& desktopFonts() {
-    static const DesktopFonts fonts;
+const DesktopFontFamilies& DesktopFonts() {
+    static const DesktopFontFamilies fonts;
     return fonts;
 }
 
@@ -84,22 +84,22 @@ BOOL SystemParametersInfoA(UINT action, UINT param, void* data, UINT winIni) {
         return FALSE;
     }
     // The caption font follows the desktop's title font; sizes are the classic ones.
-    const QString& title = desktopFonts().title;
-    const QString& general = desktopFonts().general;
+    const QString& title = DesktopFonts().title;
+    const QString& general = DesktopFonts().general;
     metrics->iBorderWidth = 1;
     metrics->iScrollWidth = 16;
     metrics->iScrollHeight = 16;
     metrics->iCaptionWidth = frame::CaptionButtonWidth;
     metrics->iCaptionHeight = frame::CaptionButtonWidth;
-    fillLogFont(metrics->lfCaptionFont, title, -11, 700);
+    FillLogFont(metrics->lfCaptionFont, title, -11, 700);
     metrics->iSmCaptionWidth = 12;
     metrics->iSmCaptionHeight = 15;
-    fillLogFont(metrics->lfSmCaptionFont, title, -11, 700);
+    FillLogFont(metrics->lfSmCaptionFont, title, -11, 700);
     metrics->iMenuWidth = frame::CaptionButtonWidth;
     metrics->iMenuHeight = frame::MenuHeight - 1;
-    fillLogFont(metrics->lfMenuFont, general, -11, 400);
-    fillLogFont(metrics->lfStatusFont, general, -11, 400);
-    fillLogFont(metrics->lfMessageFont, general, -11, 400);
+    FillLogFont(metrics->lfMenuFont, general, -11, 400);
+    FillLogFont(metrics->lfStatusFont, general, -11, 400);
+    FillLogFont(metrics->lfMessageFont, general, -11, 400);
     return TRUE;
 }
 

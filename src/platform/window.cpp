@@ -32,7 +32,7 @@ struct WindowRecord {
     WindowHost* host = nullptr;
 };
 
-struct State {
+struct LayerState {
     std::map<std::uintptr_t, std::unique_ptr<WindowRecord>> windows;
     std::uintptr_t nextWindow = 0x10000;
     std::map<std::uintptr_t, QImage> icons;
@@ -42,18 +42,18 @@ struct State {
     HCURSOR cursor = nullptr;
 };
 
-State& state() {
-    static State s;
+LayerState& State() {
+    static LayerState s;
     return s;
 }
 
-WindowRecord* find(HWND hwnd) {
-    auto& windows = state().windows;
+WindowRecord* Find(HWND hwnd) {
+    auto& windows = State().windows;
     auto it = windows.find(reinterpret_cast<std::uintptr_t>(hwnd));
     return it == windows.end() ? nullptr : it->second.get();
 }
 
-void resizeSurface(WindowRecord& w) {
+void ResizeSurface(WindowRecord& w) {
     const int width = std::max<LONG>(0, w.rect.right - w.rect.left);
     const int height = std::max<LONG>(0, w.rect.bottom - w.rect.top);
     // Whole device pixels covering the logical size.
@@ -68,7 +68,7 @@ void resizeSurface(WindowRecord& w) {
     w.surface.fill(QColor(192, 192, 192));
 }
 
-void forget(std::vector<HWND>& list, HWND hwnd) {
+void Forget(std::vector<HWND>& list, HWND hwnd) {
     list.erase(std::remove(list.begin(), list.end(), hwnd), list.end());
 }
 
@@ -83,8 +83,8 @@ HWND CreateWindowRecord(const WindowCreate& create) {
     record->rect = create.rect;
     record->host = create.host;
     record->hasMenu = create.hasMenu;
-    resizeSurface(*record);
-    auto& s = state();
+    ResizeSurface(*record);
+    auto& s = State();
     const std::uintptr_t id = s.nextWindow;
     s.nextWindow += 4;
     s.windows.emplace(id, std::move(record));
@@ -92,23 +92,23 @@ HWND CreateWindowRecord(const WindowCreate& create) {
 }
 
 BOOL DestroyWindow(HWND hwnd) {
-    auto& s = state();
+    auto& s = State();
     if (s.windows.erase(reinterpret_cast<std::uintptr_t>(hwnd)) == 0) {
         return FALSE;
     }
     if (s.active == hwnd) {
         s.active = nullptr;
     }
-    forget(s.recent, hwnd);
+    Forget(s.recent, hwnd);
     return TRUE;
 }
 
 BOOL IsWindow(HWND hwnd) {
-    return find(hwnd) ? TRUE : FALSE;
+    return Find(hwnd) ? TRUE : FALSE;
 }
 
 LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
-    WindowRecord* w = find(hwnd);
+    WindowRecord* w = Find(hwnd);
     if (!w) {
         return 0;
     }
@@ -135,7 +135,7 @@ LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
 }
 
 LONG_PTR GetWindowLongA(HWND hwnd, int index) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     if (!w) {
         return 0;
     }
@@ -159,7 +159,7 @@ LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 }
 
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     if (!w || !w->proc) {
         return 0;
     }
@@ -167,7 +167,7 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL SetPropA(HWND hwnd, const char* name, LONG_PTR value) {
-    WindowRecord* w = find(hwnd);
+    WindowRecord* w = Find(hwnd);
     if (!w || !name) {
         return FALSE;
     }
@@ -182,7 +182,7 @@ BOOL SetPropA(HWND hwnd, const char* name, LONG_PTR value) {
 }
 
 LONG_PTR GetPropA(HWND hwnd, const char* name) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     if (!w || !name) {
         return 0;
     }
@@ -195,7 +195,7 @@ LONG_PTR GetPropA(HWND hwnd, const char* name) {
 }
 
 LONG_PTR RemovePropA(HWND hwnd, const char* name) {
-    WindowRecord* w = find(hwnd);
+    WindowRecord* w = Find(hwnd);
     if (!w || !name) {
         return 0;
     }
@@ -211,36 +211,36 @@ LONG_PTR RemovePropA(HWND hwnd, const char* name) {
 }
 
 HWND GetParent(HWND hwnd) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     return w ? w->parent : nullptr;
 }
 
 HWND GetActiveWindow() {
-    return state().active;
+    return State().active;
 }
 
 void SetActiveWindowRecord(HWND hwnd) {
-    auto& s = state();
-    s.active = find(hwnd) ? hwnd : nullptr;
+    auto& s = State();
+    s.active = Find(hwnd) ? hwnd : nullptr;
     if (s.active) {
-        forget(s.recent, hwnd);
+        Forget(s.recent, hwnd);
         s.recent.insert(s.recent.begin(), hwnd);
     }
 }
 
 void SetWindowVisibleRecord(HWND hwnd, bool visible) {
-    if (WindowRecord* w = find(hwnd)) {
+    if (WindowRecord* w = Find(hwnd)) {
         w->visible = visible;
     }
 }
 
 BOOL IsWindowVisible(HWND hwnd) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     return w && w->visible ? TRUE : FALSE;
 }
 
 HWND ActivateNextWindow(HWND leaving) {
-    auto& s = state();
+    auto& s = State();
     if (!leaving || s.active != leaving) {
         return nullptr; // only the active window hands the activation on
     }
@@ -254,7 +254,7 @@ HWND ActivateNextWindow(HWND leaving) {
     }
     s.active = nullptr;
     for (HWND next : order) {
-        const WindowRecord* w = find(next);
+        const WindowRecord* w = Find(next);
         if (next == leaving || !w || !w->visible || w->minimized) {
             continue;
         }
@@ -269,24 +269,24 @@ HWND ActivateNextWindow(HWND leaving) {
 }
 
 BOOL IsZoomed(HWND hwnd) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     return w && w->zoomed ? TRUE : FALSE;
 }
 
 BOOL IsIconic(HWND hwnd) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     return w && w->minimized ? TRUE : FALSE;
 }
 
 void SetWindowStateRecord(HWND hwnd, bool zoomed, bool minimized) {
-    if (WindowRecord* w = find(hwnd)) {
+    if (WindowRecord* w = Find(hwnd)) {
         w->zoomed = zoomed;
         w->minimized = minimized;
     }
 }
 
 BOOL GetWindowRect(HWND hwnd, RECT* rect) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     if (!w || !rect) {
         return FALSE;
     }
@@ -295,31 +295,31 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect) {
 }
 
 void SetWindowRectRecord(HWND hwnd, const RECT& rect) {
-    if (WindowRecord* w = find(hwnd)) {
+    if (WindowRecord* w = Find(hwnd)) {
         w->rect = rect;
-        resizeSurface(*w);
+        ResizeSurface(*w);
     }
 }
 
 void SetWindowPixelRatioRecord(HWND hwnd, double ratio) {
-    if (WindowRecord* w = find(hwnd); w && ratio > 0 && std::isfinite(ratio)) {
+    if (WindowRecord* w = Find(hwnd); w && ratio > 0 && std::isfinite(ratio)) {
         w->ratio = ratio;
-        resizeSurface(*w);
+        ResizeSurface(*w);
     }
 }
 
 double WindowPixelRatioRecord(HWND hwnd) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     return w ? w->ratio : 1.0;
 }
 
 BOOL HasMenuRecord(HWND hwnd) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     return w && w->hasMenu ? TRUE : FALSE;
 }
 
 void SetMenuItemsRecord(HWND hwnd, std::vector<std::string> items) {
-    if (WindowRecord* w = find(hwnd)) {
+    if (WindowRecord* w = Find(hwnd)) {
         w->menuItems = std::move(items);
         w->hasMenu = !w->menuItems.empty();
     }
@@ -327,18 +327,18 @@ void SetMenuItemsRecord(HWND hwnd, std::vector<std::string> items) {
 
 const std::vector<std::string>& MenuItemsRecord(HWND hwnd) {
     static const std::vector<std::string> none;
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     return w ? w->menuItems : none;
 }
 
 void SetPressedButtonRecord(HWND hwnd, int hitCode) {
-    if (WindowRecord* w = find(hwnd)) {
+    if (WindowRecord* w = Find(hwnd)) {
         w->pressedButton = hitCode;
     }
 }
 
 int PressedButtonRecord(HWND hwnd) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     return w ? w->pressedButton : 0;
 }
 
@@ -353,18 +353,18 @@ int GetWindowTextA(HWND hwnd, char* buffer, int maxCount) {
 
 const std::string& WindowTextRecord(HWND hwnd) {
     static const std::string none;
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     return w ? w->text : none;
 }
 
 void SetWindowTextRecord(HWND hwnd, const std::string& text) {
-    if (WindowRecord* w = find(hwnd)) {
+    if (WindowRecord* w = Find(hwnd)) {
         w->text = text;
     }
 }
 
 HICON WindowSmallIconRecord(HWND hwnd) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     return w ? w->smallIcon : nullptr;
 }
 
@@ -373,7 +373,7 @@ BOOL SetWindowTextA(HWND hwnd, const char* text) {
 }
 
 QImage* WindowSurface(HWND hwnd) {
-    WindowRecord* w = find(hwnd);
+    WindowRecord* w = Find(hwnd);
     return w ? &w->surface : nullptr;
 }
 
@@ -384,7 +384,7 @@ void WindowSurfaceChanged(HWND hwnd) {
 }
 
 WindowHost* WindowHostOf(HWND hwnd) {
-    const WindowRecord* w = find(hwnd);
+    const WindowRecord* w = Find(hwnd);
     return w ? w->host : nullptr;
 }
 
@@ -392,7 +392,7 @@ HICON CreateIconFromImage(const QImage& image) {
     if (image.isNull()) {
         return nullptr;
     }
-    auto& s = state();
+    auto& s = State();
     const std::uintptr_t id = s.nextIcon;
     s.nextIcon += 4;
     s.icons.emplace(id, image.convertToFormat(QImage::Format_ARGB32));
@@ -400,17 +400,17 @@ HICON CreateIconFromImage(const QImage& image) {
 }
 
 BOOL DestroyIcon(HICON icon) {
-    return state().icons.erase(reinterpret_cast<std::uintptr_t>(icon)) ? TRUE : FALSE;
+    return State().icons.erase(reinterpret_cast<std::uintptr_t>(icon)) ? TRUE : FALSE;
 }
 
 const QImage* IconImage(HICON icon) {
-    auto& icons = state().icons;
+    auto& icons = State().icons;
     auto it = icons.find(reinterpret_cast<std::uintptr_t>(icon));
     return it == icons.end() ? nullptr : &it->second;
 }
 
 void SetWindowSmallIcon(HWND hwnd, HICON icon) {
-    if (WindowRecord* w = find(hwnd)) {
+    if (WindowRecord* w = Find(hwnd)) {
         w->smallIcon = icon;
     }
 }
@@ -433,11 +433,11 @@ HCURSOR LoadCursorA(void* instance, std::uintptr_t cursorId) {
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
-    return std::exchange(state().cursor, cursor);
+    return std::exchange(State().cursor, cursor);
 }
 
 HCURSOR GetCursor() {
-    return state().cursor;
+    return State().cursor;
 }
 
 int CursorShape(HCURSOR cursor) {

@@ -11,11 +11,11 @@ namespace {
 
 // The pixels stay where the program keeps them: the image only points at
 // them, and a pixmap made from it takes them over without a copy.
-QImage image(const pixels::Picture& p) {
+QImage ImageOf(const pixels::Picture& p) {
     return QImage(p.bits, p.width, p.height, p.bytesPerLine, static_cast<QImage::Format>(p.format));
 }
 
-QCursor makeCustomPointer() {
+QCursor MakeCustomPointer() {
     const pixels::Pointer& p = pixels::ArrowPointer;
     const QSize size(p.width, p.height);
     // A black-and-white pointer is a core X cursor, made without the colour
@@ -26,42 +26,42 @@ QCursor makeCustomPointer() {
                    p.height / 2);
 }
 
-QCursor*& cachedPointer() {
+QCursor*& CachedPointer() {
     static QCursor* pointer = nullptr;
     return pointer;
 }
 
-void dropPointer() {
-    delete cachedPointer();
-    cachedPointer() = nullptr;
+void DropPointer() {
+    delete CachedPointer();
+    CachedPointer() = nullptr;
 }
 
 } // namespace
 
 QPixmap Background() {
-    return QPixmap::fromImage(image(pixels::Background));
+    return QPixmap::fromImage(ImageOf(pixels::Background));
 }
 
 QImage WindowIcon() {
-    return image(pixels::WindowIcon);
+    return ImageOf(pixels::WindowIcon);
 }
 
 QCursor CustomPointer() {
     // Nearly every control of the main window shows this pointer: make it
     // once, and let the application drop it (a pixmap must not outlive it).
-    if (!cachedPointer()) {
-        cachedPointer() = new QCursor(makeCustomPointer());
-        qAddPostRoutine(dropPointer);
+    if (!CachedPointer()) {
+        CachedPointer() = new QCursor(MakeCustomPointer());
+        qAddPostRoutine(DropPointer);
     }
-    return *cachedPointer();
+    return *CachedPointer();
 }
 
 QPixmap AboutPicture1() {
-    return QPixmap::fromImage(image(pixels::AboutBig));
+    return QPixmap::fromImage(ImageOf(pixels::AboutBig));
 }
 
 QPixmap AboutPicture2() {
-    return QPixmap::fromImage(image(pixels::AboutSmall));
+    return QPixmap::fromImage(ImageOf(pixels::AboutSmall));
 }
 
 } // namespace tavro::art

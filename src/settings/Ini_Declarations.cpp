@@ -18,10 +18,10 @@ QByteArray ConfigPath() {
 } // namespace
 
 QString ReadIniValue(const QString& section, const QString& key) {
-    constexpr platform::DWORD kBufferSize = 80;
-    QByteArray buffer(kBufferSize, ' ');
+    constexpr platform::DWORD BufferSize = 80;
+    QByteArray buffer(BufferSize, ' ');
     const std::int16_t count = static_cast<std::int16_t>(platform::GetPrivateProfileStringA(
-        section.toUtf8().constData(), key.toUtf8().constData(), "", buffer.data(), kBufferSize,
+        section.toUtf8().constData(), key.toUtf8().constData(), "", buffer.data(), BufferSize,
         ConfigPath().constData()));
     return QString::fromUtf8(buffer.constData(), count);
 }

@@ -35,23 +35,23 @@ protected:
     }
 };
 
-QRect twips(int left, int top, int width, int height) {
+QRect Twips(int left, int top, int width, int height) {
     using platform::forms::TwipsToPixels;
     return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
                  TwipsToPixels(height));
 }
 
-platform::LONG_PTR procOf(platform::HWND hwnd) {
+platform::LONG_PTR ProcOf(platform::HWND hwnd) {
     return platform::GetWindowLongA(hwnd, platform::GWL_WNDPROC);
 }
 
-platform::LONG_PTR captionProc() {
+platform::LONG_PTR CaptionProc() {
     return reinterpret_cast<platform::LONG_PTR>(&CaptionWndProc);
 }
 
 // The caption's top row on the window's non-client surface, from the frame's
 // inner left edge to the end of the caption (icon and buttons start lower).
-std::vector<QColor> captionRow(platform::HWND hwnd) {
+std::vector<QColor> CaptionRow(platform::HWND hwnd) {
     std::vector<QColor> row;
     const QImage* surface = platform::WindowSurface(hwnd);
     platform::RECT r{};
@@ -69,8 +69,8 @@ std::vector<QColor> captionRow(platform::HWND hwnd) {
 
 // Blue one step towards white on the left, white on the right, and never
 // darker further right: the active gradient, not a plain caption.
-void expectActiveGradient(platform::HWND hwnd) {
-    const std::vector<QColor> row = captionRow(hwnd);
+void ExpectActiveGradient(platform::HWND hwnd) {
+    const std::vector<QColor> row = CaptionRow(hwnd);
     ASSERT_GT(row.size(), 400u);
     const QColor left = row.front();
     EXPECT_EQ(left.blue(), 255);
@@ -122,9 +122,9 @@ TEST_F(Form2Test, ControlsFollowTheDesign) {
     EXPECT_EQ(form.Image2->Picture().toImage(), art::AboutPicture1().toImage());
     EXPECT_EQ(form.Image1->Picture().toImage(), art::AboutPicture2().toImage());
 
-    EXPECT_EQ(form.Label1->geometry(), twips(0, 2400, 7455, 1215));
-    EXPECT_EQ(form.Label2->geometry(), twips(120, 3000, 6975, 495));
-    EXPECT_EQ(form.Command1->geometry(), twips(120, 4200, 7215, 615));
+    EXPECT_EQ(form.Label1->geometry(), Twips(0, 2400, 7455, 1215));
+    EXPECT_EQ(form.Label2->geometry(), Twips(120, 3000, 6975, 495));
+    EXPECT_EQ(form.Command1->geometry(), Twips(120, 4200, 7215, 615));
     EXPECT_TRUE(form.Label1->geometry().intersects(form.Label2->geometry()));
     // Label2 lies over Label1 where their boxes overlap.
     const QObjectList& children = form.Client()->children();
@@ -210,7 +210,7 @@ TEST_F(Form2Test, OnlyTheButtonTakesTheFocus) {
 TEST_F(Form2Test, SecondAboutWhileShownKeepsTheOneWindowAndLoadsOnce) {
     Form2& first = openActive();
     const platform::HWND hwnd = first.hWnd();
-    EXPECT_EQ(procOf(hwnd), captionProc());
+    EXPECT_EQ(ProcOf(hwnd), CaptionProc());
     first.showMinimized();
 
     Form2& second = Form2::Open();
@@ -220,10 +220,10 @@ TEST_F(Form2Test, SecondAboutWhileShownKeepsTheOneWindowAndLoadsOnce) {
     EXPECT_TRUE(QTest::qWaitForWindowActive(&second));
     EXPECT_EQ(QApplication::topLevelWidgets().count(&second), 1);
     // A second load would have recorded the painter itself as the procedure it replaced.
-    EXPECT_EQ(procOf(hwnd), captionProc());
+    EXPECT_EQ(ProcOf(hwnd), CaptionProc());
     const platform::LONG_PTR kept = platform::GetPropA(hwnd, "OldMeProc");
     EXPECT_NE(kept, 0);
-    EXPECT_NE(kept, captionProc());
+    EXPECT_NE(kept, CaptionProc());
     int forms = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) {
         forms += qobject_cast<Form2*>(w) != nullptr && w->isVisible() ? 1 : 0;
@@ -234,27 +234,27 @@ TEST_F(Form2Test, SecondAboutWhileShownKeepsTheOneWindowAndLoadsOnce) {
 TEST_F(Form2Test, EveryShowingHasThePaintedCaption) {
     Form2& first = openActive();
     const platform::HWND firstWindow = first.hWnd();
-    expectActiveGradient(firstWindow);
+    ExpectActiveGradient(firstWindow);
 
     QTest::mouseClick(first.Command1, Qt::LeftButton);
     EXPECT_EQ(Form2::Existing(), nullptr);
     EXPECT_FALSE(first.isVisible());
     // OK took the painter off: the window's own procedure is back, and it
     // paints a plain caption, which the gradient check tells apart.
-    EXPECT_EQ(procOf(firstWindow),
+    EXPECT_EQ(ProcOf(firstWindow),
               reinterpret_cast<platform::LONG_PTR>(&platform::forms::FormWndProc));
     EXPECT_EQ(platform::GetPropA(firstWindow, "OldMeProc"), 0);
     // Painted as it would be if it were shown (a hidden window paints no frame).
     platform::SetWindowVisibleRecord(firstWindow, true);
     platform::SendMessageA(firstWindow, platform::WM_NCACTIVATE, 1, 0);
-    const std::vector<QColor> plain = captionRow(firstWindow);
+    const std::vector<QColor> plain = CaptionRow(firstWindow);
     ASSERT_FALSE(plain.empty());
     EXPECT_EQ(plain.front(), plain.back());
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     Form2& second = openActive();
-    EXPECT_EQ(procOf(second.hWnd()), captionProc());
-    expectActiveGradient(second.hWnd());
+    EXPECT_EQ(ProcOf(second.hWnd()), CaptionProc());
+    ExpectActiveGradient(second.hWnd());
 }
 
 TEST_F(Form2Test, EnterAndSpaceActAsOk) {
@@ -278,8 +278,8 @@ TEST_F(Form2Test, CloseBoxClosesAndTheNextAboutLoadsAgain) {
     EXPECT_FALSE(platform::IsWindow(firstWindow));
 
     Form2& second = openActive();
-    EXPECT_EQ(procOf(second.hWnd()), captionProc());
-    expectActiveGradient(second.hWnd());
+    EXPECT_EQ(ProcOf(second.hWnd()), CaptionProc());
+    ExpectActiveGradient(second.hWnd());
 }
 
 // The art compiled in as ready pixels is what the picture files decode to, so

@@ -23,7 +23,7 @@ struct Received {
 std::vector<Received> received;
 RECT windowRect{100, 50, 500, 350};
 
-LRESULT recorder(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT Recorder(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Received r{msg, wParam, false, false};
     if (msg == WM_NCPAINT && wParam > 1) {
         const auto region = reinterpret_cast<HRGN>(wParam);
@@ -43,7 +43,7 @@ protected:
         create.text = "";
         create.style = WS_CAPTION | WS_SYSMENU; // frame 4, no icon, close button only
         create.rect = windowRect;
-        create.proc = &recorder;
+        create.proc = &Recorder;
         window = CreateWindowRecord(create);
         SubclassWindow(window);
         received.clear();
@@ -190,13 +190,13 @@ TEST_F(CaptionWndProcTest, NoDrawingObjectOutlivesAMessage) {
 
 TEST_F(CaptionWndProcTest, UnsubclassRestoresTheProcedureAndRemovesTheProperty) {
     EXPECT_EQ(GetWindowLongA(window, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&CaptionWndProc));
-    EXPECT_EQ(GetPropA(window, "oldmeproc"), reinterpret_cast<LONG_PTR>(&recorder));
+    EXPECT_EQ(GetPropA(window, "oldmeproc"), reinterpret_cast<LONG_PTR>(&Recorder));
     UnsubclassWindow(window);
-    EXPECT_EQ(GetWindowLongA(window, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&recorder));
+    EXPECT_EQ(GetWindowLongA(window, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&Recorder));
     EXPECT_EQ(GetPropA(window, "OldMeProc"), 0);
     // A second removal finds no property and changes nothing.
     UnsubclassWindow(window);
-    EXPECT_EQ(GetWindowLongA(window, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&recorder));
+    EXPECT_EQ(GetWindowLongA(window, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&Recorder));
 }
 
 } // namespace

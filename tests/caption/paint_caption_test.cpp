@@ -88,8 +88,8 @@ TEST(CaptionStyle, ColoursAndDefaults) {
 
 // --- Painting ------------------------------------------------------------------
 
-constexpr QRgb kSentinel = 0xFFFF00FF; // magenta: "not painted"
-constexpr COLORREF kGreenText = 0x00FF00;
+constexpr QRgb Sentinel = 0xFFFF00FF; // magenta: "not painted"
+constexpr COLORREF GreenText = 0x00FF00;
 
 QRgb Rgb(COLORREF c) {
     return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
@@ -151,7 +151,7 @@ protected:
     // results.
     Painted Paint(HWND hwnd, bool active = true, HICON icon = nullptr, bool withWindowDc = true) {
         QImage* surface = WindowSurface(hwnd);
-        surface->fill(kSentinel);
+        surface->fill(Sentinel);
         CurrentWindow = hwnd;
         CaptionIcon = icon;
         RECT rc{};
@@ -252,12 +252,12 @@ TEST_F(Caption, BandsRunFromBlueTowardsWhiteAndEndAtTheFrame) {
             ASSERT_EQ(p.window.pixel(x, y), Rgb(table[i])) << "band " << i << " x " << x;
         }
     }
-    EXPECT_EQ(p.window.pixel(W - 4, y), kSentinel) << "the last band ends at W - 4";
-    EXPECT_EQ(p.window.pixel(F - 1, y), kSentinel);
+    EXPECT_EQ(p.window.pixel(W - 4, y), Sentinel) << "the last band ends at W - 4";
+    EXPECT_EQ(p.window.pixel(F - 1, y), Sentinel);
     EXPECT_EQ(p.window.pixel(F, F), Rgb(table[0]));
     EXPECT_EQ(p.window.pixel(F, F + CH - 2), Rgb(table[0]));
-    EXPECT_EQ(p.window.pixel(F, F + CH - 1), kSentinel) << "CH - 1 rows";
-    EXPECT_EQ(p.window.pixel(F, F - 1), kSentinel);
+    EXPECT_EQ(p.window.pixel(F, F + CH - 1), Sentinel) << "CH - 1 rows";
+    EXPECT_EQ(p.window.pixel(F, F - 1), Sentinel);
     EXPECT_EQ(p.memory.pixel(W - 4, y), qRgb(0, 0, 0)) << "memory past R0 untouched";
     EXPECT_TRUE(p.clipCutAsExpected);
 
@@ -276,9 +276,9 @@ TEST_F(Caption, DialogFrameEndsTheBandsAtWMinusThree) {
     const int y = f + 5;
     const std::vector<COLORREF> table = Table((W - f) / 8, 0xFF0000, 0xFFFFFF);
     EXPECT_EQ(p.window.pixel(f, y), Rgb(table[0]));
-    EXPECT_EQ(p.window.pixel(f - 1, y), kSentinel);
+    EXPECT_EQ(p.window.pixel(f - 1, y), Sentinel);
     EXPECT_EQ(p.window.pixel(W - 4, y), Rgb(table[(W - f) / 8 - 1]));
-    EXPECT_EQ(p.window.pixel(W - 3, y), kSentinel);
+    EXPECT_EQ(p.window.pixel(W - 3, y), Sentinel);
     EXPECT_TRUE(p.clipCutAsExpected);
 }
 
@@ -315,7 +315,7 @@ int FirstInkColumn(const QImage& image, int top, int bottom) {
 }
 
 TEST_F(Caption, TextStartsAfterTheIconOrAtTheFrame) {
-    ActiveTextColour = kGreenText;
+    ActiveTextColour = GreenText;
     HWND hwnd = Window(300, WS_CAPTION, "HHHH");
     const int plain = FirstInkColumn(Paint(hwnd).window, F, F + CH - 1);
     EXPECT_GE(plain, F + 2);
@@ -328,7 +328,7 @@ TEST_F(Caption, TextStartsAfterTheIconOrAtTheFrame) {
 // A title is shown as it is: "&" marks no access key in a caption, so a
 // driver named "Tank & Turret.drv" keeps its ampersand.
 TEST_F(Caption, AmpersandsAreShownAsTheyAre) {
-    ActiveTextColour = kGreenText;
+    ActiveTextColour = GreenText;
     const auto inkColumns = [this](const std::string& text) {
         const QImage image = Paint(Window(300, WS_CAPTION, text)).window;
         int columns = 0;
@@ -349,7 +349,7 @@ TEST_F(Caption, AmpersandsAreShownAsTheyAre) {
 }
 
 TEST_F(Caption, TextColourFollowsActiveAndInactive) {
-    ActiveTextColour = kGreenText;
+    ActiveTextColour = GreenText;
     InactiveTextColour = 0x0000FF; // red
     HWND hwnd = Window(300, WS_CAPTION, "Tavro");
     auto count = [this](const QImage& image, auto test) {
@@ -386,7 +386,7 @@ TEST_F(Caption, LeadingSpacesAreDroppedAndTextIsCutAt254Characters) {
 }
 
 TEST_F(Caption, TooLongTextEndsInAnEllipsisInsideItsRectangle) {
-    ActiveTextColour = kGreenText;
+    ActiveTextColour = GreenText;
     const int W = 200;
     const QImage image = Paint(Window(W, WS_CAPTION, std::string(300, 'W'))).window;
     int last = -1, top = 1000, bottom = -1;
@@ -458,19 +458,19 @@ TEST_F(Caption, NarrowWindowsGetNoBandsAndNoCopy) {
         for (int y = 0; y < CaptionBitmapHeight; ++y) {
             for (int x = 0; x < W; ++x) {
                 ASSERT_EQ(p.memory.pixel(x, y), qRgb(0, 0, 0)) << W << ": " << x << "," << y;
-                ASSERT_EQ(p.window.pixel(x, y), kSentinel) << W << ": " << x << "," << y;
+                ASSERT_EQ(p.window.pixel(x, y), Sentinel) << W << ": " << x << "," << y;
             }
         }
         EXPECT_TRUE(p.clipCutAsExpected) << W;
     }
     // With buttons, which fall outside such a window, nothing breaks either.
     const Painted p = Paint(Window(10, WS_CAPTION | WS_SYSMENU | WS_MAXIMIZEBOX));
-    EXPECT_EQ(p.window.pixel(5, 10), kSentinel);
+    EXPECT_EQ(p.window.pixel(5, 10), Sentinel);
 }
 
 TEST_F(Caption, WithoutAWindowDcOnlyTheMemoryBitmapIsPainted) {
     const Painted p = Paint(Window(300, WS_CAPTION | WS_SYSMENU), true, nullptr, false);
-    EXPECT_EQ(p.window.pixel(F + 1, F + 1), kSentinel);
+    EXPECT_EQ(p.window.pixel(F + 1, F + 1), Sentinel);
     EXPECT_EQ(p.memory.pixel(F + 1, F + 1), Rgb(Table((300 - F) / 8, 0xFF0000, 0xFFFFFF)[0]));
 }
 

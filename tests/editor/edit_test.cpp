@@ -30,13 +30,13 @@ namespace {
 
 const QString Question = "This Driver has Changed, Want to save it?";
 
-bool painterInstalled(const edit& form) {
+bool PainterInstalled(const edit& form) {
     return platform::GetWindowLongA(form.hWnd(), platform::GWL_WNDPROC) ==
            reinterpret_cast<platform::LONG_PTR>(&CaptionWndProc);
 }
 
 // Drops text on the editor as a drag from another program would.
-void dropText(QPlainTextEdit* editor, const QString& text) {
+void DropText(QPlainTextEdit* editor, const QString& text) {
     QMimeData data;
     data.setText(text);
     const QPoint at(4, 4);
@@ -113,7 +113,7 @@ TEST_F(EditTest, OpenLoadsTheSelectedDriverWithThePainter) {
     EXPECT_EQ(form.editor->Text(), "ROM_START\nROM_END\n");
     EXPECT_EQ(form.Tag, "");
     EXPECT_EQ(DriverPath, dir.rawFile("drv/game.drv"));
-    EXPECT_TRUE(painterInstalled(form));
+    EXPECT_TRUE(PainterInstalled(form));
     EXPECT_TRUE(messages.empty());
 
     // At the created size the editor is 7135 x 4960 twips.
@@ -188,7 +188,7 @@ TEST_F(EditTest, EveryChangeOfTheTextIsAskedAbout) {
              QApplication::clipboard()->setText("pasted ");
              f.editor->paste();
          }},
-        {"drop", [](edit& f) { dropText(f.editor, "dropped "); }},
+        {"drop", [](edit& f) { DropText(f.editor, "dropped "); }},
     };
     for (const auto& [name, change] : edits) {
         SCOPED_TRACE(name);
@@ -274,7 +274,7 @@ TEST_F(EditTest, CloseBoxWithNoUnloadsAndTheNextOpenLoadsAfresh) {
     edit& form = open();
     type(form, "x");
     bool painterDuringQuestion = true;
-    messages.whileShown = [&] { painterDuringQuestion = painterInstalled(form); };
+    messages.whileShown = [&] { painterDuringQuestion = PainterInstalled(form); };
     platform::SendMessageA(form.hWnd(), platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
     messages.whileShown = nullptr;
     EXPECT_EQ(texts(), QStringList({Question}));
@@ -286,7 +286,7 @@ TEST_F(EditTest, CloseBoxWithNoUnloadsAndTheNextOpenLoadsAfresh) {
     edit& again = open();
     EXPECT_EQ(again.editor->Text(), "second\n");
     EXPECT_EQ(again.Tag, "");
-    EXPECT_TRUE(painterInstalled(again));
+    EXPECT_TRUE(PainterInstalled(again));
 }
 
 TEST_F(EditTest, CloseBoxWithYesSavesAndUnloads) {
@@ -403,7 +403,7 @@ TEST_F(EditTest, FailedSaveKeepsTheOldFileAndTheText) {
     form.close();
     EXPECT_EQ(edit::Existing(), &form);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_TRUE(painterInstalled(form));
+    EXPECT_TRUE(PainterInstalled(form));
     EXPECT_EQ(messages.size(), 4u);
 
     // With the directory back, the same text is saved.

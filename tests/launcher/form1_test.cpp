@@ -58,7 +58,7 @@ protected:
     EmulatorDir dir;
 };
 
-QRect twips(int left, int top, int width, int height) {
+QRect Twips(int left, int top, int width, int height) {
     using platform::forms::TwipsToPixels;
     return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
                  TwipsToPixels(height));
@@ -71,14 +71,14 @@ TEST_F(Form1Test, WindowAndControlsFollowTheDesign) {
     EXPECT_EQ(form.ScaleWidth(), 11475);
     EXPECT_EQ(form.ScaleHeight(), 6630);
 
-    EXPECT_EQ(form.File1->geometry(), twips(360, 1080, 2415, 2820));
+    EXPECT_EQ(form.File1->geometry(), Twips(360, 1080, 2415, 2820));
     EXPECT_EQ(form.File1->Pattern(), "*.drv");
-    EXPECT_EQ(form.Image1->geometry(), twips(2880, 1080, 3495, 2535));
-    EXPECT_EQ(form.Label5->geometry(), twips(3000, 1080, 3615, 2175));
-    EXPECT_EQ(form.Frame1->geometry(), twips(6840, 1080, 2175, 3975));
-    EXPECT_EQ(form.Frame2->geometry(), twips(9360, 1080, 2055, 3855));
-    EXPECT_EQ(form.Command4->geometry(), twips(10200, 6240, 1215, 375));
-    EXPECT_EQ(form.Check1->geometry(), twips(3240, 5160, 3495, 375));
+    EXPECT_EQ(form.Image1->geometry(), Twips(2880, 1080, 3495, 2535));
+    EXPECT_EQ(form.Label5->geometry(), Twips(3000, 1080, 3615, 2175));
+    EXPECT_EQ(form.Frame1->geometry(), Twips(6840, 1080, 2175, 3975));
+    EXPECT_EQ(form.Frame2->geometry(), Twips(9360, 1080, 2055, 3855));
+    EXPECT_EQ(form.Command4->geometry(), Twips(10200, 6240, 1215, 375));
+    EXPECT_EQ(form.Check1->geometry(), Twips(3240, 5160, 3495, 375));
 
     // Captions, blanks included.
     EXPECT_EQ(form.Option16->text(), "800x600 Vesa 2 ");
@@ -395,7 +395,7 @@ void PrintTo(const TabRow& row, std::ostream* os) {
     *os << row.selected;
 }
 
-const TabRow tabRows[] = {
+const TabRow TabRows[] = {
     {"FrameSkipTwoNoScreenMode",
      "frame skip 2, no screen mode",
      {&Form1::Option7},
@@ -445,7 +445,7 @@ TEST_P(Form1TabStops, OnceInEachOptionGroupOnItsSelectedOption) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Choices, Form1TabStops, ::testing::ValuesIn(tabRows),
+INSTANTIATE_TEST_SUITE_P(Choices, Form1TabStops, ::testing::ValuesIn(TabRows),
                          [](const ::testing::TestParamInfo<TabRow>& info) {
                              return std::string(info.param.name);
                          });
@@ -461,7 +461,7 @@ void PrintTo(const ButtonKeyRow& row, std::ostream* os) {
     *os << row.keys;
 }
 
-const ButtonKeyRow buttonKeyRows[] = {
+const ButtonKeyRow ButtonKeyRows[] = {
     {"Return", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }, [](QWidget*) {}, 1},
     {"Enter", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier); },
      [](QWidget*) {}, 1},
@@ -482,7 +482,7 @@ TEST_P(Form1PushButtons, ClickOnEnterAndOnSpaceRelease) {
     EXPECT_EQ(clicks.count(), 1) << row.keys;
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, Form1PushButtons, ::testing::ValuesIn(buttonKeyRows),
+INSTANTIATE_TEST_SUITE_P(Keys, Form1PushButtons, ::testing::ValuesIn(ButtonKeyRows),
                          [](const ::testing::TestParamInfo<ButtonKeyRow>& info) {
                              return std::string(info.param.keys);
                          });

@@ -86,16 +86,16 @@ std::string Box(HRGN region) {
     return Text(r);
 }
 
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kGreen = RGB(0, 255, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF Red = RGB(255, 0, 0);
+constexpr COLORREF Green = RGB(0, 255, 0);
+constexpr COLORREF Blue = RGB(0, 0, 255);
+constexpr COLORREF White = RGB(255, 255, 255);
+constexpr COLORREF Black = RGB(0, 0, 0);
 
 // --- Handles -------------------------------------------------------------------
 
 TEST_F(Gdi, BadHandlesAreRefusedHarmlessly) {
-    HBRUSH brush = CreateSolidBrush(kRed);
+    HBRUSH brush = CreateSolidBrush(Red);
     HRGN region = CreateRectRgn(0, 0, 4, 4);
     HDC dead = CreateCompatibleDC(nullptr);
     ASSERT_TRUE(DeleteDC(dead));
@@ -107,7 +107,7 @@ TEST_F(Gdi, BadHandlesAreRefusedHarmlessly) {
         EXPECT_EQ(SelectObject(bad, brush), nullptr);
         EXPECT_EQ(DeleteDC(bad), FALSE);
         EXPECT_EQ(SetBkMode(bad, TRANSPARENT), 0);
-        EXPECT_EQ(SetTextColor(bad, kRed), CLR_INVALID);
+        EXPECT_EQ(SetTextColor(bad, Red), CLR_INVALID);
         EXPECT_EQ(DrawTextA(bad, "x", -1, &r, DT_SINGLELINE), 0);
         EXPECT_EQ(DrawFrameControl(bad, &r, DFC_CAPTION, DFCS_CAPTIONCLOSE), FALSE);
         EXPECT_EQ(DrawEdge(bad, &r, EDGE_RAISED, BF_RECT), FALSE);
@@ -151,7 +151,7 @@ TEST_F(Gdi, SelectObjectReturnsThePreviousObjectOfTheSameKind) {
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP a = CreateCompatibleBitmap(dc, 8, 8);
     HBITMAP b = CreateCompatibleBitmap(dc, 8, 8);
-    HBRUSH brush = CreateSolidBrush(kRed);
+    HBRUSH brush = CreateSolidBrush(Red);
     LOGFONTA lf{};
     HFONT font = CreateFontIndirectA(&lf);
     HRGN region = CreateRectRgn(0, 0, 2, 2);
@@ -205,8 +205,8 @@ TEST_F(Gdi, ABitmapLivesInOneMemoryDcAtATime) {
 
 TEST_F(Gdi, CompatibleBitmapsStartBlackAndRefuseBadSizes) {
     MemorySurface s(5, 3);
-    EXPECT_EQ(GetPixel(s.dc, 0, 0), kBlack);
-    EXPECT_EQ(GetPixel(s.dc, 4, 2), kBlack);
+    EXPECT_EQ(GetPixel(s.dc, 0, 0), Black);
+    EXPECT_EQ(GetPixel(s.dc, 4, 2), Black);
     EXPECT_EQ(GetPixel(s.dc, 5, 2), CLR_INVALID);
     EXPECT_EQ(GetPixel(s.dc, -1, 0), CLR_INVALID);
     EXPECT_EQ(CreateCompatibleBitmap(s.dc, -1, 4), nullptr);
@@ -215,7 +215,7 @@ TEST_F(Gdi, CompatibleBitmapsStartBlackAndRefuseBadSizes) {
     ASSERT_NE(empty, nullptr) << "a zero size gives a 1 x 1 bitmap, as Win32";
     HDC dc = CreateCompatibleDC(s.dc);
     HGDIOBJ old = SelectObject(dc, empty);
-    EXPECT_EQ(GetPixel(dc, 0, 0), kBlack);
+    EXPECT_EQ(GetPixel(dc, 0, 0), Black);
     EXPECT_EQ(GetPixel(dc, 1, 0), CLR_INVALID);
     SelectObject(dc, old);
     DeleteDC(dc);
@@ -224,7 +224,7 @@ TEST_F(Gdi, CompatibleBitmapsStartBlackAndRefuseBadSizes) {
 
 TEST_F(Gdi, LiveObjectCountFollowsCreateAndDelete) {
     const int before = LiveGdiObjectCount();
-    HBRUSH brush = CreateSolidBrush(kRed);
+    HBRUSH brush = CreateSolidBrush(Red);
     HDC dc = CreateCompatibleDC(nullptr);
     EXPECT_EQ(LiveGdiObjectCount(), before + 2);
     DeleteObject(brush);
@@ -236,30 +236,30 @@ TEST_F(Gdi, LiveObjectCountFollowsCreateAndDelete) {
 
 TEST_F(Gdi, FillRectExcludesRightAndBottomAndHonoursTheClip) {
     MemorySurface s(10, 10);
-    Fill(s.dc, RECT{2, 3, 5, 6}, kRed);
-    EXPECT_EQ(GetPixel(s.dc, 2, 3), kRed);
-    EXPECT_EQ(GetPixel(s.dc, 4, 5), kRed);
-    EXPECT_EQ(GetPixel(s.dc, 5, 5), kBlack);
-    EXPECT_EQ(GetPixel(s.dc, 4, 6), kBlack);
-    EXPECT_EQ(GetPixel(s.dc, 1, 3), kBlack);
+    Fill(s.dc, RECT{2, 3, 5, 6}, Red);
+    EXPECT_EQ(GetPixel(s.dc, 2, 3), Red);
+    EXPECT_EQ(GetPixel(s.dc, 4, 5), Red);
+    EXPECT_EQ(GetPixel(s.dc, 5, 5), Black);
+    EXPECT_EQ(GetPixel(s.dc, 4, 6), Black);
+    EXPECT_EQ(GetPixel(s.dc, 1, 3), Black);
 
-    Fill(s.dc, RECT{8, 8, 6, 6}, kRed); // inverted: nothing
-    EXPECT_EQ(GetPixel(s.dc, 7, 7), kBlack);
-    Fill(s.dc, RECT{-100, -100, 1, 1}, kBlue); // partly off the surface
-    EXPECT_EQ(GetPixel(s.dc, 0, 0), kBlue);
+    Fill(s.dc, RECT{8, 8, 6, 6}, Red); // inverted: nothing
+    EXPECT_EQ(GetPixel(s.dc, 7, 7), Black);
+    Fill(s.dc, RECT{-100, -100, 1, 1}, Blue); // partly off the surface
+    EXPECT_EQ(GetPixel(s.dc, 0, 0), Blue);
 
     {
         Rgn clip(0, 0, 10, 5);
         SelectClipRgn(s.dc, clip.h);
     }
     ExcludeClipRect(s.dc, 0, 0, 3, 5);
-    Fill(s.dc, RECT{0, 0, 10, 10}, kGreen);
-    EXPECT_EQ(GetPixel(s.dc, 3, 0), kGreen);
-    EXPECT_EQ(GetPixel(s.dc, 9, 4), kGreen);
+    Fill(s.dc, RECT{0, 0, 10, 10}, Green);
+    EXPECT_EQ(GetPixel(s.dc, 3, 0), Green);
+    EXPECT_EQ(GetPixel(s.dc, 9, 4), Green);
     EXPECT_EQ(GetPixel(s.dc, 2, 4), CLR_INVALID) << "outside the clip";
     SelectClipRgn(s.dc, nullptr);
-    EXPECT_EQ(GetPixel(s.dc, 2, 4), kRed) << "the earlier fill, untouched";
-    EXPECT_EQ(GetPixel(s.dc, 9, 5), kBlack);
+    EXPECT_EQ(GetPixel(s.dc, 2, 4), Red) << "the earlier fill, untouched";
+    EXPECT_EQ(GetPixel(s.dc, 9, 5), Black);
 
     RECT all{0, 0, 10, 10};
     FillRect(s.dc, &all, reinterpret_cast<HBRUSH>(std::uintptr_t(COLOR_BTNFACE + 1)));
@@ -269,8 +269,8 @@ TEST_F(Gdi, FillRectExcludesRightAndBottomAndHonoursTheClip) {
 TEST_F(Gdi, BitBltCopiesWithinTheDestinationClipOnly) {
     MemorySurface src(8, 8);
     MemorySurface dst(8, 8);
-    Fill(src.dc, RECT{0, 0, 8, 8}, kRed);
-    Fill(src.dc, RECT{0, 0, 1, 1}, kBlue);
+    Fill(src.dc, RECT{0, 0, 8, 8}, Red);
+    Fill(src.dc, RECT{0, 0, 1, 1}, Blue);
     {
         Rgn clip(0, 0, 2, 2);
         SelectClipRgn(src.dc, clip.h); // the source's clip does not matter
@@ -281,16 +281,16 @@ TEST_F(Gdi, BitBltCopiesWithinTheDestinationClipOnly) {
     }
     EXPECT_TRUE(BitBlt(dst.dc, 1, 1, 6, 6, src.dc, 0, 0, SRCCOPY));
     SelectClipRgn(dst.dc, nullptr);
-    EXPECT_EQ(GetPixel(dst.dc, 1, 1), kBlack) << "outside the destination clip";
-    EXPECT_EQ(GetPixel(dst.dc, 2, 2), kRed);
-    EXPECT_EQ(GetPixel(dst.dc, 5, 5), kRed);
-    EXPECT_EQ(GetPixel(dst.dc, 6, 6), kBlack);
+    EXPECT_EQ(GetPixel(dst.dc, 1, 1), Black) << "outside the destination clip";
+    EXPECT_EQ(GetPixel(dst.dc, 2, 2), Red);
+    EXPECT_EQ(GetPixel(dst.dc, 5, 5), Red);
+    EXPECT_EQ(GetPixel(dst.dc, 6, 6), Black);
 
     // Parts outside the source are left alone; zero sizes copy nothing.
-    Fill(dst.dc, RECT{0, 0, 8, 8}, kWhite);
+    Fill(dst.dc, RECT{0, 0, 8, 8}, White);
     EXPECT_TRUE(BitBlt(dst.dc, 0, 0, 8, 8, src.dc, 6, 0, SRCCOPY));
-    EXPECT_EQ(GetPixel(dst.dc, 1, 0), kRed);
-    EXPECT_EQ(GetPixel(dst.dc, 2, 0), kWhite);
+    EXPECT_EQ(GetPixel(dst.dc, 1, 0), Red);
+    EXPECT_EQ(GetPixel(dst.dc, 2, 0), White);
     EXPECT_TRUE(BitBlt(dst.dc, 0, 0, 0, 8, src.dc, 0, 0, SRCCOPY));
     EXPECT_FALSE(BitBlt(dst.dc, 0, 0, 8, 8, src.dc, 0, 0, 0x00EE0086)) << "only SRCCOPY";
 }
@@ -378,9 +378,9 @@ TEST_F(Gdi, WindowDcClipRoundTripsThroughScreenCoordinates) {
     Rgn clip(screen.left, screen.top, screen.right, screen.bottom);
     SelectClipRgn(dc, clip.h);
     OffsetClipRgn(dc, -screen.left, -screen.top);
-    Fill(dc, RECT{0, 0, 4, 4}, kRed);
+    Fill(dc, RECT{0, 0, 4, 4}, Red);
     ExcludeClipRect(dc, 4, 4, 96, 22);
-    Fill(dc, RECT{0, 0, 100, 60}, kGreen);
+    Fill(dc, RECT{0, 0, 100, 60}, Green);
     OffsetClipRgn(dc, screen.left, screen.top);
     EXPECT_EQ(GetClipRgn(dc, clip.h), 1);
     EXPECT_EQ(ReleaseDC(hwnd, dc), 1);
@@ -409,7 +409,7 @@ TEST_F(Gdi, ReleasingAWindowDcShowsTheSurface) {
     create.host = &host;
     HWND hwnd = CreateWindowRecord(create);
     HDC dc = GetWindowDC(hwnd);
-    Fill(dc, RECT{0, 0, 1, 1}, kRed);
+    Fill(dc, RECT{0, 0, 1, 1}, Red);
     EXPECT_EQ(WindowSurface(hwnd)->pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(host.changes, 0);
     ReleaseDC(hwnd, dc);
@@ -429,9 +429,9 @@ struct TextCanvas : MemorySurface {
         lf.lfWeight = weight;
         font = CreateFontIndirectA(&lf);
         previousFont = SelectObject(dc, font);
-        Fill(dc, RECT{0, 0, w, h}, kBlue);
+        Fill(dc, RECT{0, 0, w, h}, Blue);
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, kWhite);
+        SetTextColor(dc, White);
     }
     ~TextCanvas() {
         SelectObject(dc, previousFont);
@@ -522,15 +522,15 @@ TEST_F(Gdi, DrawTextCountsPrefixesAndEndsTooLongTextInAnEllipsis) {
 TEST_F(Gdi, OpaqueTextFillsItsBackground) {
     TextCanvas c(100, 30);
     SetBkMode(c.dc, OPAQUE);
-    EXPECT_EQ(SetBkColor(c.dc, kGreen), kWhite);
-    EXPECT_EQ(SetTextColor(c.dc, kRed), kWhite);
+    EXPECT_EQ(SetBkColor(c.dc, Green), White);
+    EXPECT_EQ(SetTextColor(c.dc, Red), White);
     EXPECT_EQ(SetBkMode(c.dc, TRANSPARENT), OPAQUE);
     EXPECT_EQ(SetBkMode(c.dc, 7), 0);
     SetBkMode(c.dc, OPAQUE);
     RECT r{0, 0, 100, 30};
     DrawTextA(c.dc, "ii", -1, &r, DT_SINGLELINE);
-    EXPECT_EQ(GetPixel(c.dc, 0, 0), kGreen) << "background behind the text";
-    EXPECT_EQ(GetPixel(c.dc, 90, 0), kBlue) << "not beyond it";
+    EXPECT_EQ(GetPixel(c.dc, 0, 0), Green) << "background behind the text";
+    EXPECT_EQ(GetPixel(c.dc, 90, 0), Blue) << "not beyond it";
 }
 
 TEST_F(Gdi, FontHeightsAndWeightsFollowTheLogFont) {
@@ -558,26 +558,26 @@ TEST_F(Gdi, DrawIconExScalesAndShowsTransparencyByFlags) {
     art.setPixel(0, 0, qRgba(255, 0, 0, 255));
     HICON icon = CreateIconFromImage(art);
     MemorySurface s(10, 10);
-    Fill(s.dc, RECT{0, 0, 10, 10}, kBlue);
+    Fill(s.dc, RECT{0, 0, 10, 10}, Blue);
 
     EXPECT_TRUE(DrawIconEx(s.dc, 0, 0, icon, 4, 4, 0, nullptr, DI_NORMAL));
-    EXPECT_EQ(GetPixel(s.dc, 1, 1), kRed) << "scaled: one pixel became 2 x 2";
-    EXPECT_EQ(GetPixel(s.dc, 2, 2), kBlue) << "transparent keeps the background";
+    EXPECT_EQ(GetPixel(s.dc, 1, 1), Red) << "scaled: one pixel became 2 x 2";
+    EXPECT_EQ(GetPixel(s.dc, 2, 2), Blue) << "transparent keeps the background";
 
     EXPECT_TRUE(DrawIconEx(s.dc, 5, 5, icon, 4, 4, 0, nullptr, DI_IMAGE));
-    EXPECT_EQ(GetPixel(s.dc, 5, 5), kRed);
-    EXPECT_EQ(GetPixel(s.dc, 8, 8), kBlack) << "without the mask transparency shows black";
-    EXPECT_EQ(GetPixel(s.dc, 9, 9), kBlue) << "only cx x cy drawn";
+    EXPECT_EQ(GetPixel(s.dc, 5, 5), Red);
+    EXPECT_EQ(GetPixel(s.dc, 8, 8), Black) << "without the mask transparency shows black";
+    EXPECT_EQ(GetPixel(s.dc, 9, 9), Blue) << "only cx x cy drawn";
 
     {
         Rgn clip(0, 0, 10, 5);
         SelectClipRgn(s.dc, clip.h);
     }
-    Fill(s.dc, RECT{0, 0, 10, 10}, kBlue);
+    Fill(s.dc, RECT{0, 0, 10, 10}, Blue);
     DrawIconEx(s.dc, 0, 4, icon, 2, 2, 0, nullptr, DI_IMAGE);
     SelectClipRgn(s.dc, nullptr);
-    EXPECT_EQ(GetPixel(s.dc, 0, 4), kRed);
-    EXPECT_EQ(GetPixel(s.dc, 1, 5), kBlue) << "clipped";
+    EXPECT_EQ(GetPixel(s.dc, 0, 4), Red);
+    EXPECT_EQ(GetPixel(s.dc, 1, 5), Blue) << "clipped";
     EXPECT_FALSE(DrawIconEx(s.dc, 0, 0, icon, 2, 2, 0, nullptr, 0));
     DestroyIcon(icon);
 }
@@ -616,35 +616,35 @@ TEST_F(Gdi, CaptionButtonsAreRaisedGreyWithDistinctGlyphs) {
     EXPECT_EQ(CountColour(face, RGB(192, 192, 192)), 12 * 10);
     const QImage all[] = {close, min, max, restore};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_GT(CountColour(all[i], kBlack), 8) << "glyph " << i;
+        EXPECT_GT(CountColour(all[i], Black), 8) << "glyph " << i;
         EXPECT_GT(CountColour(all[i], RGB(192, 192, 192)), 40) << "face " << i;
         for (int j = i + 1; j < 4; ++j) {
             EXPECT_NE(all[i], all[j]) << i << " vs " << j;
         }
     }
-    EXPECT_EQ(CountColour(min, kBlack), 12);
-    EXPECT_EQ(CountColour(close, kBlack), 26);
+    EXPECT_EQ(CountColour(min, Black), 12);
+    EXPECT_EQ(CountColour(close, Black), 26);
 
     const QImage greyed = Button(DFCS_CAPTIONMAX | DFCS_INACTIVE);
-    EXPECT_EQ(CountColour(greyed, kBlack), 0);
-    EXPECT_EQ(CountColour(greyed, RGB(128, 128, 128)), CountColour(max, kBlack));
-    EXPECT_GT(CountColour(greyed, kWhite), 0) << "embossed";
+    EXPECT_EQ(CountColour(greyed, Black), 0);
+    EXPECT_EQ(CountColour(greyed, RGB(128, 128, 128)), CountColour(max, Black));
+    EXPECT_GT(CountColour(greyed, White), 0) << "embossed";
 
     const QImage pushed = Button(DFCS_CAPTIONCLOSE | DFCS_PUSHED);
     EXPECT_EQ(pushed.pixel(0, 0), qRgb(128, 128, 128)) << "sunken";
     EXPECT_EQ(pushed.pixel(15, 13), qRgb(255, 255, 255));
-    EXPECT_EQ(CountColour(pushed, kBlack), 26);
+    EXPECT_EQ(CountColour(pushed, Black), 26);
     EXPECT_NE(pushed.copy(2, 2, 12, 10), close.copy(2, 2, 12, 10)) << "glyph moved";
 
     const QImage big = Button(DFCS_CAPTIONMIN, 32, 28);
-    EXPECT_EQ(CountColour(big, kBlack), 4 * 12) << "glyph doubled in a double-size button";
+    EXPECT_EQ(CountColour(big, Black), 4 * 12) << "glyph doubled in a double-size button";
 
     MemorySurface s(4, 4);
     RECT r{0, 0, 4, 4};
     EXPECT_FALSE(DrawFrameControl(s.dc, &r, 4 /* DFC_BUTTON */, 0));
     RECT tiny{0, 0, 3, 3};
     EXPECT_TRUE(DrawFrameControl(s.dc, &tiny, DFC_CAPTION, DFCS_CAPTIONCLOSE));
-    EXPECT_EQ(GetPixel(s.dc, 3, 3), kBlack) << "nothing outside the button";
+    EXPECT_EQ(GetPixel(s.dc, 3, 3), Black) << "nothing outside the button";
 }
 
 TEST_F(Gdi, DrawEdgeAdjustsTheRectangleInside) {
@@ -658,7 +658,7 @@ TEST_F(Gdi, DrawEdgeAdjustsTheRectangleInside) {
     EXPECT_EQ(GetPixel(s.dc, 1, 1), GetSysColor(COLOR_BTNSHADOW));
     EXPECT_EQ(GetPixel(s.dc, 8, 8), GetSysColor(COLOR_BTNHIGHLIGHT));
     EXPECT_EQ(GetPixel(s.dc, 4, 4), GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(GetPixel(s.dc, 0, 0), kBlack);
+    EXPECT_EQ(GetPixel(s.dc, 0, 0), Black);
     RECT top{0, 0, 10, 10};
     DrawEdge(s.dc, &top, BDR_RAISEDOUTER, BF_TOP | BF_ADJUST);
     EXPECT_EQ(top.top, 1);

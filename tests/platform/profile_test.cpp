@@ -83,7 +83,7 @@ void PrintTo(const ReadCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-const ReadCase readCases[] = {
+const ReadCase ReadCases[] = {
     // `key=` with nothing after it is the empty string; a bare key is absent.
     {"EmptyValueIsEmpty", "[S]\nempty=\n", "S", "empty", "d", ""},
     {"BlankValueIsEmpty", "[S]\nblank= \t\v\n", "S", "blank", "d", ""},
@@ -125,7 +125,7 @@ TEST_P(WindowsReadingRules, Apply) {
         << "file \"" << c.file << "\" [" << c.section << "] " << c.key;
 }
 
-INSTANTIATE_TEST_SUITE_P(Profile, WindowsReadingRules, ::testing::ValuesIn(readCases),
+INSTANTIATE_TEST_SUITE_P(Profile, WindowsReadingRules, ::testing::ValuesIn(ReadCases),
                          [](const ::testing::TestParamInfo<ReadCase>& info) {
                              return std::string(info.param.name);
                          });
@@ -509,17 +509,17 @@ TEST_F(ProfileTest, KilledWritersLeaveNoDebris) {
 
 TEST_F(ProfileTest, ConcurrentWritersLoseNoWrite) {
     // Two launchers storing their settings at the same moment.
-    constexpr int kKeys = 40;
+    constexpr int Keys = 40;
     Put(Cfg(), "[S]\n");
     InChildren(2, [this](int child) {
-        for (int i = 0; i < kKeys; ++i) {
+        for (int i = 0; i < Keys; ++i) {
             const std::string key = "c" + std::to_string(child) + "k" + std::to_string(i);
             if (!WritePrivateProfileStringA("S", key.c_str(), "1", Cfg().c_str()))
                 ::_exit(1);
         }
     });
     for (int child = 0; child < 2; ++child) {
-        for (int i = 0; i < kKeys; ++i) {
+        for (int i = 0; i < Keys; ++i) {
             const std::string key = "c" + std::to_string(child) + "k" + std::to_string(i);
             EXPECT_EQ(Read("S", key.c_str(), "lost"), "1") << key;
         }

@@ -52,13 +52,13 @@ protected:
     std::vector<HWND> windows;
 };
 
-LRESULT answer42(HWND, UINT, WPARAM, LPARAM) {
+LRESULT Answer42(HWND, UINT, WPARAM, LPARAM) {
     return 42;
 }
 
 TEST_F(WindowTest, ProcedureSwapReturnsTheOldOneAndMessagesFollowIt) {
     HWND w = make(WS_CAPTION | WS_SYSMENU);
-    const LONG_PTR old = SetWindowLongA(w, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&answer42));
+    const LONG_PTR old = SetWindowLongA(w, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&Answer42));
     EXPECT_EQ(old, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
     EXPECT_EQ(SendMessageA(w, WM_NULL, 0, 0), 42);
     EXPECT_EQ(CallWindowProcA(nullptr, w, WM_NULL, 0, 0), 0);

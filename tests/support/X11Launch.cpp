@@ -5,9 +5,9 @@ namespace tavro::test {
 namespace {
 // The main window's frame (fixed single border and caption) and, in its client
 // area, the first row of the driver list and the "Run This Game" button.
-const QPoint kClientOrigin(3, 3 + 19);
-const QPoint kFirstDriver(40, 79);
-const QPoint kRunThisGame(104, 284);
+const QPoint ClientOrigin(3, 3 + 19);
+const QPoint FirstDriver(40, 79);
+const QPoint RunThisGame(104, 284);
 } // namespace
 
 QString ShellQuoted(const QString& text) {
@@ -28,8 +28,8 @@ QString RunFirstDriver(X11Session& session, const QString& command,
     const auto rect = window ? session.geometry(*window) : std::nullopt;
     if (!rect)
         return QStringLiteral("no main window; program output:\n") + program->log();
-    const QPoint client = rect->topLeft() + kClientOrigin;
-    if (!session.click(client + kFirstDriver) || !session.click(client + kRunThisGame))
+    const QPoint client = rect->topLeft() + ClientOrigin;
+    if (!session.click(client + FirstDriver) || !session.click(client + RunThisGame))
         return QStringLiteral("xdotool could not click");
     return {};
 }

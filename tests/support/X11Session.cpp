@@ -25,12 +25,12 @@ namespace tavro::test {
 namespace {
 
 // ImageMagick's import by its full path: another `import` may come first on PATH.
-const QString kImport = QStringLiteral("/usr/bin/import");
+const QString Import = QStringLiteral("/usr/bin/import");
 
-constexpr int kServerStartMs = 15000;
-constexpr int kStopGraceMs = 3000;
-constexpr int kServerAttempts = 4;
-constexpr int kWindowManagerStartMs = 15000;
+constexpr int ServerStartMs = 15000;
+constexpr int StopGraceMs = 3000;
+constexpr int ServerAttempts = 4;
+constexpr int WindowManagerStartMs = 15000;
 
 QString FindTool(const QString& name) {
     return QStandardPaths::findExecutable(name);
@@ -189,9 +189,9 @@ void X11Program::stop() {
     // unreaped leader keeps the group id ours while we signal it.
     kill(-pid_, SIGTERM);
     kill(-pid_, SIGCONT); // a paused program cannot act on TERM
-    if (!waitForExit(kStopGraceMs)) {
+    if (!waitForExit(StopGraceMs)) {
         kill(-pid_, SIGKILL);
-        waitForExit(kStopGraceMs);
+        waitForExit(StopGraceMs);
     }
     kill(-pid_, SIGKILL); // whatever of the group ignored TERM
     if (poll()) {
@@ -219,7 +219,7 @@ X11Session::X11Session(const X11Options& options) : options_(options) {
     // A server whose display turns out not to be its alone is kept running
     // until another is found, so that the next one cannot pick that display.
     std::vector<std::unique_ptr<X11Program>> refused;
-    for (int attempt = 0; attempt < kServerAttempts; ++attempt) {
+    for (int attempt = 0; attempt < ServerAttempts; ++attempt) {
         if (startServer() && claimDisplay(display_.mid(1).toInt())) {
             break;
         }
@@ -345,7 +345,7 @@ bool X11Session::startWindowManager() {
                     {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}, 5000);
             return out && out->contains("window id");
         },
-        kWindowManagerStartMs, 100);
+        WindowManagerStartMs, 100);
     if (!up) {
         error_ = QStringLiteral("openbox did not start: ") +
                  QString::fromLocal8Bit(programs_.back()->log());
@@ -493,7 +493,7 @@ bool X11Session::startServer() {
     QElapsedTimer clock;
     clock.start();
     while (!number.endsWith('\n')) {
-        const qint64 left = kServerStartMs - clock.elapsed();
+        const qint64 left = ServerStartMs - clock.elapsed();
         if (left <= 0) {
             break;
         }
@@ -675,7 +675,7 @@ bool X11Session::key(const QStringList& keys) {
 
 QImage X11Session::screenshot() {
     const auto png =
-        run(kImport, {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:-")},
+        run(Import, {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:-")},
             20000);
     if (!png) {
         return QImage();

@@ -21,7 +21,7 @@ using tavro::test::EmulatorDir;
 
 namespace {
 
-const QString kSocket = QStringLiteral("tavro-test");
+const QString Socket = QStringLiteral("tavro-test");
 
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
     for (int waited = 0;; waited += 100) {
@@ -72,16 +72,16 @@ protected:
         env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.insert("XDG_RUNTIME_DIR", runtime.path());
-        env.insert("WAYLAND_DISPLAY", kSocket);
+        env.insert("WAYLAND_DISPLAY", Socket);
         weston.setProcessEnvironment(env);
         weston.setWorkingDirectory(runtime.path());
         weston.setProcessChannelMode(QProcess::MergedChannels);
         // --debug lets the screenshooter take pictures; pixman renders them.
         weston.start("weston",
-                     {"--backend=headless-backend.so", "--socket=" + kSocket, "--use-pixman",
+                     {"--backend=headless-backend.so", "--socket=" + Socket, "--use-pixman",
                       "--width=1280", "--height=1024", "--idle-time=0", "--debug"});
         ASSERT_TRUE(weston.waitForStarted(5000));
-        ASSERT_TRUE(WaitFor([&] { return QFile::exists(runtime.filePath(kSocket)); }, 15000))
+        ASSERT_TRUE(WaitFor([&] { return QFile::exists(runtime.filePath(Socket)); }, 15000))
             << weston.readAll().toStdString();
     }
 

@@ -17,9 +17,9 @@ using tavro::test::X11Session;
 
 namespace {
 
-constexpr int kFrame = 3;
-constexpr int kCaptionTop = kFrame + 1; // a caption row above the text's glyphs
-constexpr int kCovered = 300;           // main caption x beyond the About window
+constexpr int Frame = 3;
+constexpr int CaptionTop = Frame + 1; // a caption row above the text's glyphs
+constexpr int Covered = 300;          // main caption x beyond the About window
 
 // A bare X server (false) or openbox (true), unless a test sets up its own.
 class CaptionX11 : public ::testing::TestWithParam<bool> {
@@ -54,7 +54,7 @@ protected:
         if (!rect) {
             return {};
         }
-        return session->screenshot().copy(rect->x(), rect->y() + kCaptionTop, rect->width(), 14);
+        return session->screenshot().copy(rect->x(), rect->y() + CaptionTop, rect->width(), 14);
     }
 
     EmulatorDir dir;
@@ -65,7 +65,7 @@ protected:
 
 // A gradient from blue (or grey) towards white along the caption, sampled
 // from x = from on (the About window may cover the part left of it).
-void expectGradient(const QImage& caption, int startGrey, bool blue, int from) {
+void ExpectGradient(const QImage& caption, int startGrey, bool blue, int from) {
     ASSERT_FALSE(caption.isNull());
     const int width = caption.width();
     int previous = -1;
@@ -83,23 +83,23 @@ void expectGradient(const QImage& caption, int startGrey, bool blue, int from) {
         previous = c.red();
     }
     const QColor left(caption.pixel(from, 0));
-    const QColor right(caption.pixel(width - kFrame - 40, 0));
+    const QColor right(caption.pixel(width - Frame - 40, 0));
     EXPECT_LT(left.red(), blue ? from / 2 : 230);
     EXPECT_GT(right.red(), 225);
 }
 
-bool isBlueAt(const QImage& caption, int x) {
+bool IsBlueAt(const QImage& caption, int x) {
     return !caption.isNull() && QColor(caption.pixel(x, 0)).blue() >= 250 &&
            QColor(caption.pixel(x, 0)).red() < 150;
 }
 
 TEST_P(CaptionX11, ActiveCaptionRunsFromBlueAndInactiveFromGreyTowardsWhite) {
-    ASSERT_TRUE(X11Session::waitFor([&] { return isBlueAt(captionOf(window), 200); }, 5000, 100))
+    ASSERT_TRUE(X11Session::waitFor([&] { return IsBlueAt(captionOf(window), 200); }, 5000, 100))
         << "the main window's caption never turned blue";
-    expectGradient(captionOf(window), 0, true, 200);
+    ExpectGradient(captionOf(window), 0, true, 200);
 
     // The caption text is drawn in white over the blue end.
-    const QImage text = captionOf(window).copy(kFrame + 20, 2, 80, 10);
+    const QImage text = captionOf(window).copy(Frame + 20, 2, 80, 10);
     int white = 0;
     for (int y = 0; y < text.height(); ++y) {
         for (int x = 0; x < text.width(); ++x) {
@@ -112,28 +112,28 @@ TEST_P(CaptionX11, ActiveCaptionRunsFromBlueAndInactiveFromGreyTowardsWhite) {
     // screen's top left and may cover the left part of the main caption.
     const auto rect = session->geometry(window);
     ASSERT_TRUE(rect.has_value());
-    session->click(rect->topLeft() + QPoint(kFrame + 720, kFrame + 19 + 428));
+    session->click(rect->topLeft() + QPoint(Frame + 720, Frame + 19 + 428));
     const auto about = session->waitForWindow("About Tavro...", 10000);
     ASSERT_TRUE(about.has_value()) << tavro->log().toStdString();
     ASSERT_TRUE(X11Session::waitFor(
         [&] {
-            const QColor c(captionOf(window).pixel(kCovered, 0));
+            const QColor c(captionOf(window).pixel(Covered, 0));
             return c.red() == c.blue() && c.red() >= 192;
         },
         5000, 100))
         << "the main window's caption never turned grey";
-    expectGradient(captionOf(window), 192, false, kCovered);
+    ExpectGradient(captionOf(window), 192, false, Covered);
 
     // OK closes About; the main window is active again, on a bare server too.
     const auto aboutRect = session->geometry(*about);
     ASSERT_TRUE(aboutRect.has_value());
-    session->click(aboutRect->topLeft() + QPoint(kFrame + 8 + 240, kFrame + 19 + 280 + 20));
+    session->click(aboutRect->topLeft() + QPoint(Frame + 8 + 240, Frame + 19 + 280 + 20));
     ASSERT_TRUE(X11Session::waitFor(
         [&] { return !session->waitForWindow("About Tavro...", 0).has_value(); }, 5000, 100))
         << "About did not close";
-    EXPECT_TRUE(X11Session::waitFor([&] { return isBlueAt(captionOf(window), 200); }, 5000, 100))
+    EXPECT_TRUE(X11Session::waitFor([&] { return IsBlueAt(captionOf(window), 200); }, 5000, 100))
         << "the main window's caption stayed grey after About closed";
-    expectGradient(captionOf(window), 0, true, 200);
+    ExpectGradient(captionOf(window), 0, true, 200);
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, CaptionX11, ::testing::Values(false, true),
@@ -167,7 +167,7 @@ TEST_F(CaptionHighDpiX11, CaptionIsOnScreenAndItsTextSharp) {
             text = shot.isNull()
                        ? QImage()
                        : shot.copy(rect->x() + 2 * 24, rect->y() + 2 * 4, 2 * 120, 2 * 14);
-            return isBlueAt(shot.copy(rect->x(), rect->y() + 2 * 4, rect->width(), 1), 400);
+            return IsBlueAt(shot.copy(rect->x(), rect->y() + 2 * 4, rect->width(), 1), 400);
         },
         5000, 100))
         << "the caption never turned blue";

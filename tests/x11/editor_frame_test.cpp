@@ -19,8 +19,8 @@ using tavro::test::X11Session;
 
 namespace {
 
-constexpr int kMainFrame = 3;
-constexpr int kCaption = 19;
+constexpr int MainFrame = 3;
+constexpr int Caption = 19;
 
 // Tavro started on its own X server in an emulator directory whose one
 // driver, "alpha.drv", it has opened in the editor from the main window.
@@ -55,7 +55,7 @@ struct EditorOpen {
         }
         main = *rect;
         // The first driver in the list, then "Edit This Driver".
-        const QPoint client = main.topLeft() + QPoint(kMainFrame, kMainFrame + kCaption);
+        const QPoint client = main.topLeft() + QPoint(MainFrame, MainFrame + Caption);
         session->click(client + QPoint(40, 79));
         session->click(client + QPoint(104, 364));
         const auto opened = session->waitForWindow("Tavro Driver Editor - [alpha.drv]", 10000);
@@ -101,7 +101,7 @@ TEST_P(EditorSizingX11, SizableBorderResizesAndCaptionDoubleClickMaximizes) {
     EXPECT_EQ(after.topLeft(), before->topLeft());
 
     // A double-click on the caption fills the screen; another gives the size back.
-    const QPoint caption = after.topLeft() + QPoint(after.width() / 2, 4 + kCaption / 2);
+    const QPoint caption = after.topLeft() + QPoint(after.width() / 2, 4 + Caption / 2);
     ASSERT_TRUE(session
                     .run("xdotool",
                          {"mousemove", QString::number(caption.x()), QString::number(caption.y()),
@@ -116,7 +116,7 @@ TEST_P(EditorSizingX11, SizableBorderResizesAndCaptionDoubleClickMaximizes) {
         5000, 100))
         << "maximized to " << maximized.x() << ", " << maximized.y() << " " << maximized.width()
         << " x " << maximized.height();
-    const QPoint top(640, 4 + kCaption / 2);
+    const QPoint top(640, 4 + Caption / 2);
     ASSERT_TRUE(
         session
             .run("xdotool", {"mousemove", QString::number(top.x()), QString::number(top.y()),
@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(Desktops, EditorSizingX11, ::testing::Values(false, tru
                          [](const auto& info) { return info.param ? "Openbox" : "BareX"; });
 
 // Focuses a window and presses keys in it, as the user would.
-bool keysTo(X11Session& session, quint64 window, const QStringList& keys) {
+bool KeysTo(X11Session& session, quint64 window, const QStringList& keys) {
     return session.run("xdotool", QStringList{"windowfocus", QString::number(window), "key"} + keys)
         .has_value();
 }
@@ -149,9 +149,9 @@ TEST(EditorFrameX11, ClosingTheMainWindowWithAFailingSaveKeepsTheText) {
     X11Program* tavro = run.tavro;
     EmulatorDir& dir = run.dir;
     const std::optional<quint64> editor = run.editor;
-    const QPoint closeBox = run.main.topLeft() + QPoint(run.main.width() - kMainFrame - 10, 12);
+    const QPoint closeBox = run.main.topLeft() + QPoint(run.main.width() - MainFrame - 10, 12);
 
-    ASSERT_TRUE(keysTo(session, *editor, {"o", "k", "space"}));
+    ASSERT_TRUE(KeysTo(session, *editor, {"o", "k", "space"}));
 
     // drv/ becomes a plain file: the save must fail.
     ASSERT_TRUE(QDir(dir.path()).rename("drv", "drv.moved"));
@@ -159,10 +159,10 @@ TEST(EditorFrameX11, ClosingTheMainWindowWithAFailingSaveKeepsTheText) {
     ASSERT_TRUE(session.click(closeBox));
     const auto question = session.waitForWindow("Question", 10000);
     ASSERT_TRUE(question.has_value()) << tavro->log().toStdString();
-    ASSERT_TRUE(keysTo(session, *question, {"Return"})); // Yes
+    ASSERT_TRUE(KeysTo(session, *question, {"Return"})); // Yes
     const auto failure = session.waitForWindow("Tavro Driver Editor", 10000);
     ASSERT_TRUE(failure.has_value()) << tavro->log().toStdString();
-    ASSERT_TRUE(keysTo(session, *failure, {"Return"}));
+    ASSERT_TRUE(KeysTo(session, *failure, {"Return"}));
 
     EXPECT_FALSE(tavro->waitForExit(1500)) << "the program ended";
     EXPECT_TRUE(session.waitForWindow("Tavro 0.1.5", 2000).has_value());
@@ -174,10 +174,10 @@ TEST(EditorFrameX11, ClosingTheMainWindowWithAFailingSaveKeepsTheText) {
     ASSERT_TRUE(session.click(closeBox));
     const auto again = session.waitForWindow("Question", 10000);
     ASSERT_TRUE(again.has_value()) << tavro->log().toStdString();
-    ASSERT_TRUE(keysTo(session, *again, {"Return"}));
+    ASSERT_TRUE(KeysTo(session, *again, {"Return"}));
     const auto saved = session.waitForWindow("Tavro Driver Editor", 10000);
     ASSERT_TRUE(saved.has_value()) << tavro->log().toStdString();
-    ASSERT_TRUE(keysTo(session, *saved, {"Return"}));
+    ASSERT_TRUE(KeysTo(session, *saved, {"Return"}));
     EXPECT_TRUE(tavro->waitForExit(5000));
     EXPECT_EQ(dir.read("drv/alpha.drv"), "ok name=Alpha\n");
 }

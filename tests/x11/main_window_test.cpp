@@ -30,11 +30,11 @@ static void PrintTo(const QSize& s, std::ostream* os) {
 
 namespace {
 
-const QString kCaption = QStringLiteral("Tavro 0.1.5");
-constexpr int kFrame = 3;     // fixed single border
-constexpr int kCaptionH = 19; // caption bar including its bottom line
-const QSize kClient(765, 442);
-const QSize kScreen(1280, 1024);
+const QString Caption = QStringLiteral("Tavro 0.1.5");
+constexpr int Frame = 3;     // fixed single border
+constexpr int CaptionH = 19; // caption bar including its bottom line
+const QSize Client(765, 442);
+const QSize Screen(1280, 1024);
 
 // Three drivers, two of them with a preview, and the picture for the rest.
 void AddDrivers(const EmulatorDir& dir) {
@@ -56,10 +56,10 @@ struct ClientArea {
 };
 
 bool Same(QRgb a, QRgb b) {
-    constexpr int tolerance = 3;
-    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
-           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
-           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+    constexpr int Tolerance = 3;
+    return std::abs(qRed(a) - qRed(b)) <= Tolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= Tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= Tolerance;
 }
 
 class BackgroundMatcher {
@@ -150,9 +150,9 @@ protected:
         ASSERT_FALSE(installed.isEmpty()) << "cannot put the program in the emulator directory";
         program = session->start(installed, {}, dir.path());
         ASSERT_NE(program, nullptr) << session->error().toStdString();
-        const auto found = session->waitForWindow(kCaption, 20000);
+        const auto found = session->waitForWindow(Caption, 20000);
         ASSERT_TRUE(found.has_value())
-            << "no window \"" << kCaption.toStdString() << "\"; program output:\n"
+            << "no window \"" << Caption.toStdString() << "\"; program output:\n"
             << program->log().toStdString();
         window = *found;
         const auto rect = session->geometry(window);
@@ -179,7 +179,7 @@ protected:
                << "); it started at (" << start.x() << ", " << start.y() << ")";
     }
 
-    QPoint captionPoint(int x) const { return start.topLeft() + QPoint(x, kFrame + kCaptionH / 2); }
+    QPoint captionPoint(int x) const { return start.topLeft() + QPoint(x, Frame + CaptionH / 2); }
 
     std::unique_ptr<X11Session> session;
     EmulatorDir dir;
@@ -189,15 +189,15 @@ protected:
 };
 
 TEST_P(MainWindowX11, ShowsTheClientAreaInsideItsOwnFrame) {
-    EXPECT_EQ(start.size(), kClient + QSize(2 * kFrame, 2 * kFrame + kCaptionH));
+    EXPECT_EQ(start.size(), Client + QSize(2 * Frame, 2 * Frame + CaptionH));
     // Centred on the screen at first.
-    EXPECT_NEAR(start.x(), (kScreen.width() - start.width()) / 2, 1);
-    EXPECT_NEAR(start.y(), (kScreen.height() - start.height()) / 2, 1);
+    EXPECT_NEAR(start.x(), (Screen.width() - start.width()) / 2, 1);
+    EXPECT_NEAR(start.y(), (Screen.height() - start.height()) / 2, 1);
 
     const QImage background(QStringLiteral(TAVRO_SOURCE_DIR "/src/resources/background.gif"));
     ASSERT_FALSE(background.isNull());
-    ASSERT_GE(background.width(), kClient.width());
-    ASSERT_GE(background.height(), kClient.height());
+    ASSERT_GE(background.width(), Client.width());
+    ASSERT_GE(background.height(), Client.height());
 
     // The window may be mapped before it is painted: look until the picture shows.
     QImage shot;
@@ -214,10 +214,10 @@ TEST_P(MainWindowX11, ShowsTheClientAreaInsideItsOwnFrame) {
         << "background picture not found once in the window; screenshot: "
         << Keep(shot, "main-window").toStdString();
     EXPECT_EQ(shot.size(), start.size());
-    EXPECT_EQ(client->origin, QPoint(kFrame, kFrame + kCaptionH))
+    EXPECT_EQ(client->origin, QPoint(Frame, Frame + CaptionH))
         << "screenshot: " << Keep(shot, "main-window").toStdString();
     // The picture is a pixel larger each way: the client area clips it.
-    EXPECT_EQ(client->size, kClient) << "screenshot: " << Keep(shot, "main-window").toStdString();
+    EXPECT_EQ(client->size, Client) << "screenshot: " << Keep(shot, "main-window").toStdString();
 }
 
 TEST_P(MainWindowX11, DragOnTheCaptionMovesTheWindow) {
@@ -270,7 +270,7 @@ TEST_P(MainWindowX11, DragOnTheCaptionOfABusyProgramMovesTheWholeWay) {
 
 TEST_P(MainWindowX11, CloseButtonEndsTheProgram) {
     // The top-right caption button spans x W-21..W-5, y 5..19 in the window.
-    const QPoint button = start.topLeft() + QPoint(start.width() - kFrame - 10, 12);
+    const QPoint button = start.topLeft() + QPoint(start.width() - Frame - 10, 12);
     ASSERT_TRUE(session->click(button));
     ASSERT_TRUE(program->waitForExit(5000)) << "still running after a click on close";
     EXPECT_EQ(program->exitCode(), std::optional<int>(0)) << "program output:\n"
@@ -280,20 +280,20 @@ TEST_P(MainWindowX11, CloseButtonEndsTheProgram) {
 TEST_P(MainWindowX11, CloseButtonReleasedElsewhereKeepsTheProgram) {
     // As with any button: pressing it and sliding off before letting go
     // cancels the click.
-    const QPoint button = start.topLeft() + QPoint(start.width() - kFrame - 10, 12);
+    const QPoint button = start.topLeft() + QPoint(start.width() - Frame - 10, 12);
     ASSERT_TRUE(session->mouseMove(button));
     ASSERT_TRUE(session->mouseDown());
     ASSERT_TRUE(session->mouseMove(button + QPoint(0, 120)));
     ASSERT_TRUE(session->mouseUp());
     EXPECT_FALSE(program->waitForExit(1500)) << "the program ended";
-    EXPECT_TRUE(session->waitForWindow(kCaption, 2000).has_value());
+    EXPECT_TRUE(session->waitForWindow(Caption, 2000).has_value());
 }
 
 // A few pixels that only the classic controls give: the About button's flat
 // pure-blue face inside its raised edge, the white box of a check box, the
 // list's sunken edge.
 TEST_P(MainWindowX11, ControlsHaveTheClassicLook) {
-    const QPoint client(kFrame, kFrame + kCaptionH);
+    const QPoint client(Frame, Frame + CaptionH);
     const QRect about = QRect(680, 416, 81, 25).translated(client);    // Command4
     const QRect profile = QRect(216, 296, 233, 25).translated(client); // Check5
     const QRect list = QRect(24, 72, 161, 188).translated(client);     // File1
@@ -366,7 +366,7 @@ TEST_P(MainWindowX11, ControlsHaveTheClassicLook) {
 TEST_P(MainWindowX11, TabToRunThisGameAndEnterStartsTheEmulator) {
     const QString record = dir.path() + "/started";
     tavro::test::WriteFakeEmulator(dir.path() + "/morvel", record);
-    const QPoint client = start.topLeft() + QPoint(kFrame, kFrame + kCaptionH);
+    const QPoint client = start.topLeft() + QPoint(Frame, Frame + CaptionH);
     ASSERT_TRUE(session->click(client + QPoint(40, 79))); // the first driver
     ASSERT_TRUE(session->key({"Tab", "Tab", "Tab", "Return"}));
     const EmulatorRecord started = tavro::test::WaitForRecord(record);

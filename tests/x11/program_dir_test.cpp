@@ -35,7 +35,7 @@ QString Elsewhere(const QString&, const QString& work) {
     return work;
 }
 
-const Row rows[] = {
+const Row Rows[] = {
     {"ThroughTheLinksFullPath", "through the link's full path",
      [](const QString& emu) { return "exec " + ShellQuoted(emu + "/tavro"); }, Elsewhere},
     {"ByNameFromPath", "by name from PATH",
@@ -77,7 +77,7 @@ TEST_P(ProgramDirX11, StartedThroughALinkTheLinksDirectoryIsTheProgramDirectory)
     EXPECT_TRUE(dir.exists("tavro.cfg")) << "the settings were not kept beside the link";
 }
 
-INSTANTIATE_TEST_SUITE_P(Starts, ProgramDirX11, ::testing::ValuesIn(rows),
+INSTANTIATE_TEST_SUITE_P(Starts, ProgramDirX11, ::testing::ValuesIn(Rows),
                          [](const ::testing::TestParamInfo<Row>& info) {
                              return std::string(info.param.name);
                          });

@@ -13,7 +13,7 @@ namespace platform::forms {
 
 namespace {
 
-QString& testPath() {
+QString& TestPath() {
     static QString path;
     return path;
 }
@@ -81,8 +81,8 @@ QString ProgramDirectory(const QString& argv0, const QString& cwd, const QByteAr
 }
 
 QString App::Path() {
-    if (!testPath().isEmpty()) {
-        return testPath();
+    if (!TestPath().isEmpty()) {
+        return TestPath();
     }
     // The working directory never changes while Tavro runs, and argv[0] is
     // only meaningful against the one it was started in: work it out once.
@@ -99,7 +99,7 @@ QString App::PathBeforeStart(const char* argv0) {
 }
 
 void SetAppPathForTesting(const QString& path) {
-    testPath() = path;
+    TestPath() = path;
 }
 
 } // namespace platform::forms

@@ -13,14 +13,14 @@ namespace platform::forms {
 
 namespace {
 
-QColor sysColour(int index) {
+QColor SysColour(int index) {
     const COLORREF c = GetSysColor(index);
     return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
                   static_cast<int>((c >> 16) & 0xFF));
 }
 
 // One pixel wide: top and left in one colour, bottom and right in another.
-void edge(QPainter* p, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
+void Edge(QPainter* p, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
     p->setPen(topLeft);
     p->drawLine(r.left(), r.top(), r.right() - 1, r.top());
     p->drawLine(r.left(), r.top(), r.left(), r.bottom() - 1);
@@ -29,67 +29,67 @@ void edge(QPainter* p, const QRect& r, const QColor& topLeft, const QColor& bott
     p->drawLine(r.right(), r.top(), r.right(), r.bottom());
 }
 
-void outline(QPainter* p, const QRect& r, const QColor& colour) {
-    edge(p, r, colour, colour);
+void Outline(QPainter* p, const QRect& r, const QColor& colour) {
+    Edge(p, r, colour, colour);
 }
 
 // A push button as the classic controls draw it: the face in the button's
 // own colour (a graphical-style button shows its back colour there), inside a
 // raised 3-D edge in the system colours; pressed, a flat face inside a dark
 // frame. The default button has a black frame around it all.
-void drawPushButtonPanel(QPainter* p, const QStyleOptionButton& button, const QPalette& system) {
+void DrawPushButtonPanel(QPainter* p, const QStyleOptionButton& button, const QPalette& system) {
     QRect r = button.rect;
     p->save();
     if (button.features & QStyleOptionButton::DefaultButton) {
-        outline(p, r, system.shadow().color());
+        Outline(p, r, system.shadow().color());
         r.adjust(1, 1, -1, -1);
     }
     if (button.state & (QStyle::State_Sunken | QStyle::State_On)) {
         if (!(button.features & QStyleOptionButton::DefaultButton)) {
-            outline(p, r, system.shadow().color());
+            Outline(p, r, system.shadow().color());
             r.adjust(1, 1, -1, -1);
         }
-        outline(p, r, system.dark().color());
+        Outline(p, r, system.dark().color());
         r.adjust(1, 1, -1, -1);
     } else {
-        edge(p, r, system.light().color(), system.shadow().color());
+        Edge(p, r, system.light().color(), system.shadow().color());
         r.adjust(1, 1, -1, -1);
-        edge(p, r, system.midlight().color(), system.dark().color());
+        Edge(p, r, system.midlight().color(), system.dark().color());
         r.adjust(1, 1, -1, -1);
     }
     p->fillRect(r, button.palette.brush(QPalette::Button));
     p->restore();
 }
 
-QPalette systemPalette() {
+QPalette SystemPalette() {
     QPalette palette;
     const auto set = [&palette](QPalette::ColorRole role, const QColor& colour) {
         palette.setColor(QPalette::Active, role, colour);
         palette.setColor(QPalette::Inactive, role, colour);
         palette.setColor(QPalette::Disabled, role, colour);
     };
-    const QColor face = sysColour(COLOR_BTNFACE);
+    const QColor face = SysColour(COLOR_BTNFACE);
     set(QPalette::Window, face);
     set(QPalette::Button, face);
-    set(QPalette::WindowText, sysColour(COLOR_WINDOWTEXT));
-    set(QPalette::Text, sysColour(COLOR_WINDOWTEXT));
-    set(QPalette::ButtonText, sysColour(COLOR_BTNTEXT));
-    set(QPalette::Base, sysColour(COLOR_WINDOW));
-    set(QPalette::AlternateBase, sysColour(COLOR_WINDOW));
-    set(QPalette::Light, sysColour(COLOR_BTNHIGHLIGHT));
-    set(QPalette::Midlight, sysColour(COLOR_3DLIGHT));
-    set(QPalette::Dark, sysColour(COLOR_BTNSHADOW));
-    set(QPalette::Mid, sysColour(COLOR_BTNSHADOW));
-    set(QPalette::Shadow, sysColour(COLOR_3DDKSHADOW));
-    set(QPalette::Highlight, sysColour(COLOR_HIGHLIGHT));
-    set(QPalette::HighlightedText, sysColour(COLOR_HIGHLIGHTTEXT));
+    set(QPalette::WindowText, SysColour(COLOR_WINDOWTEXT));
+    set(QPalette::Text, SysColour(COLOR_WINDOWTEXT));
+    set(QPalette::ButtonText, SysColour(COLOR_BTNTEXT));
+    set(QPalette::Base, SysColour(COLOR_WINDOW));
+    set(QPalette::AlternateBase, SysColour(COLOR_WINDOW));
+    set(QPalette::Light, SysColour(COLOR_BTNHIGHLIGHT));
+    set(QPalette::Midlight, SysColour(COLOR_3DLIGHT));
+    set(QPalette::Dark, SysColour(COLOR_BTNSHADOW));
+    set(QPalette::Mid, SysColour(COLOR_BTNSHADOW));
+    set(QPalette::Shadow, SysColour(COLOR_3DDKSHADOW));
+    set(QPalette::Highlight, SysColour(COLOR_HIGHLIGHT));
+    set(QPalette::HighlightedText, SysColour(COLOR_HIGHLIGHTTEXT));
     set(QPalette::ToolTipBase, QColor(255, 255, 225));
-    set(QPalette::ToolTipText, sysColour(COLOR_WINDOWTEXT));
-    set(QPalette::BrightText, sysColour(COLOR_BTNHIGHLIGHT));
+    set(QPalette::ToolTipText, SysColour(COLOR_WINDOWTEXT));
+    set(QPalette::BrightText, SysColour(COLOR_BTNHIGHLIGHT));
     // Disabled text is the shadow colour, embossed by the style.
     for (const QPalette::ColorRole role :
          {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::HighlightedText}) {
-        palette.setColor(QPalette::Disabled, role, sysColour(COLOR_BTNSHADOW));
+        palette.setColor(QPalette::Disabled, role, SysColour(COLOR_BTNSHADOW));
     }
     palette.setColor(QPalette::Disabled, QPalette::Base, face);
     return palette;
@@ -105,7 +105,7 @@ constexpr const char* RadioPixels[12] = {
 // Drawn without smoothing, as the classic circle is: the rings are dark above
 // the diagonal and light below it; the inside is white (the face colour while
 // pressed or disabled), the dot black.
-void drawRadioButton(QPainter* p, const QStyleOption& option, const QPalette& system) {
+void DrawRadioButton(QPainter* p, const QStyleOption& option, const QPalette& system) {
     const bool selected = option.state & QStyle::State_On;
     const bool faceInside =
         (option.state & QStyle::State_Sunken) || !(option.state & QStyle::State_Enabled);
@@ -141,7 +141,7 @@ void drawRadioButton(QPainter* p, const QStyleOption& option, const QPalette& sy
 } // namespace
 
 ClassicStyle::ClassicStyle()
-    : QProxyStyle(QStyleFactory::create(QStringLiteral("Windows"))), system_(systemPalette()) {}
+    : QProxyStyle(QStyleFactory::create(QStringLiteral("Windows"))), system_(SystemPalette()) {}
 
 QPalette ClassicStyle::standardPalette() const {
     return system_;
@@ -152,14 +152,14 @@ void ClassicStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* o
     switch (element) {
     case PE_PanelButtonCommand:
         if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option)) {
-            drawPushButtonPanel(painter, *button, system_);
+            DrawPushButtonPanel(painter, *button, system_);
             return;
         }
         break;
     case PE_FrameDefaultButton:
         return; // drawn with the panel, which knows where the edge goes
     case PE_IndicatorRadioButton:
-        drawRadioButton(painter, *option, system_);
+        DrawRadioButton(painter, *option, system_);
         return;
     case PE_IndicatorCheckBox: {
         // The box is white with a black mark whatever the control's own

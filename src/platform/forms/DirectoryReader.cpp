@@ -33,11 +33,11 @@ QString FileNames::text(int index) const {
 
 namespace {
 
-unsigned char foldAscii(unsigned char c) {
+unsigned char FoldAscii(unsigned char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
 }
 
-bool isAscii(const QString& text) {
+bool IsAscii(const QString& text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
@@ -52,7 +52,7 @@ public:
         if (p == "*" || p == "*.*") {
             all_ = true;
         } else if (p.startsWith("*.") && !rest.contains('*') && !rest.contains('?') &&
-                   isAscii(rest)) {
+                   IsAscii(rest)) {
             suffix_ = rest.toLatin1().toLower();
         } else {
             regex_ = QRegularExpression(QRegularExpression::wildcardToRegularExpression(
@@ -73,7 +73,7 @@ public:
             }
             const auto* tail = reinterpret_cast<const unsigned char*>(name + length - n);
             for (std::size_t i = 0; i < n; ++i) {
-                if (foldAscii(tail[i]) != static_cast<unsigned char>(suffix_[i])) {
+                if (FoldAscii(tail[i]) != static_cast<unsigned char>(suffix_[i])) {
                     return false;
                 }
             }
@@ -89,7 +89,7 @@ private:
     QRegularExpression regex_;
 };
 
-bool isRegularFile(int directory, const dirent* entry) {
+bool IsRegularFile(int directory, const dirent* entry) {
     if (entry->d_type == DT_REG) {
         return true;
     }
@@ -118,7 +118,7 @@ constexpr std::uint64_t HighBits = EveryByte * 0x80;
 
 // Lower-cases the ASCII capitals among eight bytes at once, leaving every
 // other byte as it is.
-std::uint64_t foldAscii8(std::uint64_t bytes) {
+std::uint64_t FoldAscii8(std::uint64_t bytes) {
     const std::uint64_t low = bytes & ~HighBits;
     const std::uint64_t fromA = (low + EveryByte * (0x80 - 'A')) & HighBits;
     const std::uint64_t pastZ = (low + EveryByte * (0x80 - 'Z' - 1)) & HighBits;
@@ -127,7 +127,7 @@ std::uint64_t foldAscii8(std::uint64_t bytes) {
 }
 
 // Eight bytes as a number that orders like them.
-std::uint64_t bigEndian(const unsigned char* bytes) {
+std::uint64_t BigEndian(const unsigned char* bytes) {
     std::uint64_t word = 0;
     std::memcpy(&word, bytes, sizeof word);
     if constexpr (std::endian::native == std::endian::little) {
@@ -136,17 +136,17 @@ std::uint64_t bigEndian(const unsigned char* bytes) {
     return word;
 }
 
-Key makeKey(const char* name, std::size_t length, std::uint32_t offset) {
+Key MakeKey(const char* name, std::size_t length, std::uint32_t offset) {
     unsigned char head[HeadBytes] = {};
     std::memcpy(head, name, std::min<std::size_t>(length, HeadBytes));
-    const std::uint64_t word0 = bigEndian(head);
-    const std::uint64_t word1 = bigEndian(head + 8);
+    const std::uint64_t word0 = BigEndian(head);
+    const std::uint64_t word1 = BigEndian(head + 8);
     unsigned char rest = 0;
     for (std::size_t i = HeadBytes; i < length; ++i) {
         rest |= static_cast<unsigned char>(name[i]);
     }
     const bool ascii = ((word0 | word1) & HighBits) == 0 && rest < 0x80;
-    return Key{foldAscii8(word0), foldAscii8(word1),
+    return Key{FoldAscii8(word0), FoldAscii8(word1),
                FileNames::Span{offset, static_cast<std::uint16_t>(length), ascii}};
 }
 
@@ -167,8 +167,8 @@ struct ByFoldedName {
         const auto* pb = reinterpret_cast<const unsigned char*>(bytes + b.span.offset);
         const std::uint32_t common = std::min(a.span.length, b.span.length);
         for (std::uint32_t i = HeadBytes; i < common; ++i) {
-            const unsigned char fa = foldAscii(pa[i]);
-            const unsigned char fb = foldAscii(pb[i]);
+            const unsigned char fa = FoldAscii(pa[i]);
+            const unsigned char fb = FoldAscii(pb[i]);
             if (fa != fb) {
                 return fa < fb;
             }
@@ -202,7 +202,7 @@ private:
 
 // One pass of the radix sort: a stable sort on one byte of the heads.
 template <std::uint64_t Key::*Word>
-void sortOnByte(const Key* keys, std::size_t n, Key* sorted, unsigned shift,
+void SortOnByte(const Key* keys, std::size_t n, Key* sorted, unsigned shift,
                 std::array<std::size_t, 256>& starts) {
     std::size_t next = 0;
     for (std::size_t& start : starts) {
@@ -217,7 +217,7 @@ void sortOnByte(const Key* keys, std::size_t n, Key* sorted, unsigned shift,
 // over the byte positions where every name has the same byte (such as a
 // shared "game 0" or ".drv"), then puts each run of equal heads in order by
 // the whole names.
-void sortKeys(std::vector<Key>& keys, HeadCounts& counts, const ByFoldedName& less) {
+void SortKeys(std::vector<Key>& keys, HeadCounts& counts, const ByFoldedName& less) {
     const std::size_t n = keys.size();
     if (n < 256) {
         std::sort(keys.begin(), keys.end(), less);
@@ -234,9 +234,9 @@ void sortKeys(std::vector<Key>& keys, HeadCounts& counts, const ByFoldedName& le
             continue;
         }
         if (position < 8) {
-            sortOnByte<&Key::head0>(from, n, to, shift, starts);
+            SortOnByte<&Key::head0>(from, n, to, shift, starts);
         } else {
-            sortOnByte<&Key::head1>(from, n, to, shift, starts);
+            SortOnByte<&Key::head1>(from, n, to, shift, starts);
         }
         std::swap(from, to);
     }
@@ -260,7 +260,7 @@ void sortKeys(std::vector<Key>& keys, HeadCounts& counts, const ByFoldedName& le
 // Room for the names, guessed from the directory's size, so that the buffers
 // need not grow (and be copied) while a big directory is read. Room not used
 // is never touched, so a generous guess costs next to nothing.
-std::size_t expectedEntries(int directory) {
+std::size_t ExpectedEntries(int directory) {
     struct stat info {};
     if (::fstat(directory, &info) != 0 || info.st_size <= 0) {
         return 0;
@@ -275,7 +275,7 @@ std::size_t expectedEntries(int directory) {
 FileNames ReadMatchingNames(DIR* directory, const QString& pattern, const std::atomic<bool>* stop) {
     const NameMatcher matcher(pattern);
     const int fd = ::dirfd(directory);
-    const std::size_t expected = expectedEntries(fd);
+    const std::size_t expected = ExpectedEntries(fd);
     std::string bytes;
     bytes.reserve(expected * 16);
     std::vector<Key> keys;
@@ -292,20 +292,20 @@ FileNames ReadMatchingNames(DIR* directory, const QString& pattern, const std::a
             continue;
         }
         const std::size_t length = std::strlen(name);
-        if (!matcher.matches(name, length) || !isRegularFile(fd, entry)) {
+        if (!matcher.matches(name, length) || !IsRegularFile(fd, entry)) {
             continue;
         }
         if (bytes.size() + length > UINT32_MAX) {
             break; // 4 GiB of names: far beyond any real directory
         }
-        keys.push_back(makeKey(name, length, static_cast<std::uint32_t>(bytes.size())));
+        keys.push_back(MakeKey(name, length, static_cast<std::uint32_t>(bytes.size())));
         counts.add(keys.back());
         bytes.append(name, length);
     }
     if (stop && stop->load(std::memory_order_relaxed)) {
         return {};
     }
-    sortKeys(keys, counts, ByFoldedName{bytes.data()});
+    SortKeys(keys, counts, ByFoldedName{bytes.data()});
     std::vector<FileNames::Span> spans;
     spans.reserve(keys.size());
     for (const Key& key : keys) {

@@ -37,7 +37,7 @@ struct ReadAheadListing {
     std::unique_ptr<DirectoryReader> reader;
 };
 
-ReadAheadListing& readAhead() {
+ReadAheadListing& PendingReadAhead() {
     static ReadAheadListing ahead;
     return ahead;
 }
@@ -45,7 +45,7 @@ ReadAheadListing& readAhead() {
 } // namespace
 
 void FileListBox::ReadAhead(const QString& path, const QString& pattern) {
-    ReadAheadListing& ahead = readAhead();
+    ReadAheadListing& ahead = PendingReadAhead();
     ahead.reader.reset();
     DIR* handle = OpenDirectory(path, nullptr);
     if (!handle) {
@@ -127,7 +127,7 @@ bool FileListBox::Refresh(QString* error) {
     }
     // Names read ahead for just this directory and pattern are taken over;
     // any others are of no more use.
-    ReadAheadListing& ahead = readAhead();
+    ReadAheadListing& ahead = PendingReadAhead();
     std::unique_ptr<DirectoryReader> reader = std::move(ahead.reader);
     if (reader && (ahead.path != path_ || ahead.pattern != pattern_)) {
         reader.reset();

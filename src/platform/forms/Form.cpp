@@ -31,13 +31,13 @@ bool endRequested = false;
 // a blend of many spans to a thread pool it starts for the purpose; a band
 // within one rectangle is a few spans, which it blends at once.
 template <typename Picture>
-void drawInBands(QPainter& painter, const QRegion& region, const Picture& picture) {
-    constexpr int bandRows = 32;
+void DrawInBands(QPainter& painter, const QRegion& region, const Picture& picture) {
+    constexpr int BandRows = 32;
     const qreal ratio = picture.devicePixelRatio();
     for (const QRect& part : region) {
-        for (int top = part.top(); top <= part.bottom(); top += bandRows) {
+        for (int top = part.top(); top <= part.bottom(); top += BandRows) {
             const QRect band(part.left(), top, part.width(),
-                             std::min(bandRows, part.bottom() + 1 - top));
+                             std::min(BandRows, part.bottom() + 1 - top));
             const QRect source(qRound(band.x() * ratio), qRound(band.y() * ratio),
                                qRound(band.width() * ratio), qRound(band.height() * ratio));
             if constexpr (std::is_same_v<Picture, QPixmap>) {
@@ -68,12 +68,12 @@ protected:
             painter.fillRect(part, backColor);
         }
         if (!picture.isNull()) {
-            drawInBands(painter, event->region() & covered, picture);
+            DrawInBands(painter, event->region() & covered, picture);
         }
     }
 };
 
-platform::LONG_PTR styleFor(const Form::Design& d) {
+platform::LONG_PTR StyleFor(const Form::Design& d) {
     platform::LONG_PTR style = platform::WS_CAPTION | platform::WS_SYSMENU;
     if (d.border == BorderStyle::Sizable) {
         style |= platform::WS_THICKFRAME;
@@ -89,7 +89,7 @@ platform::LONG_PTR styleFor(const Form::Design& d) {
     return style;
 }
 
-Qt::Edges edgesFor(int hitCode) {
+Qt::Edges EdgesFor(int hitCode) {
     switch (hitCode) {
     case platform::HTLEFT:
         return Qt::LeftEdge;
@@ -112,11 +112,11 @@ Qt::Edges edgesFor(int hitCode) {
     }
 }
 
-bool onWayland() {
+bool OnWayland() {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-platform::WPARAM sizeKind(const QWidget* w, bool zoomed) {
+platform::WPARAM SizeKind(const QWidget* w, bool zoomed) {
     if (w->isMinimized()) {
         return platform::SIZE_MINIMIZED;
     }
@@ -155,7 +155,7 @@ Form::Form(const Design& design)
     setAttribute(Qt::WA_OpaquePaintEvent);
     client_ = new ClientArea(this);
 
-    const platform::LONG_PTR style = styleFor(design);
+    const platform::LONG_PTR style = StyleFor(design);
     int width = 0;
     int height = 0;
     frame::WindowSizeForClient(style, design.hasMenu, TwipsToPixels(design.clientWidth),
@@ -311,7 +311,7 @@ void Form::startMove() {
 }
 
 void Form::startSize(int hitCode) {
-    const Qt::Edges edges = edgesFor(hitCode);
+    const Qt::Edges edges = EdgesFor(hitCode);
     if (!edges) {
         return;
     }
@@ -331,7 +331,7 @@ void Form::startSize(int hitCode) {
 
 void Form::beginDrag(const QPoint& globalPos) {
     const bool moving = drag_ == Drag::PendingMove;
-    const Qt::Edges edges = moving ? Qt::Edges() : edgesFor(dragEdge_);
+    const Qt::Edges edges = moving ? Qt::Edges() : EdgesFor(dragEdge_);
     QWindow* window = windowHandle();
     // An X11 window manager takes it from the press point, so the window
     // catches up with the pointer at once.
@@ -340,7 +340,7 @@ void Form::beginDrag(const QPoint& globalPos) {
         return;
     }
     // A Wayland compositor takes it from where the pointer is now.
-    if (window && onWayland() &&
+    if (window && OnWayland() &&
         (moving ? window->startSystemMove() : window->startSystemResize(edges))) {
         drag_ = Drag::None;
         return;
@@ -359,7 +359,7 @@ void Form::showState(int showCommand) {
         if (!platform::IsZoomed(hwnd_)) {
             normalGeometry_ = geometry();
             platform::SetWindowStateRecord(hwnd_, true, false);
-            if (onWayland()) {
+            if (OnWayland()) {
                 showMaximized(); // only the compositor places windows
             } else if (const QScreen* s = screen()) {
                 // Maximised by hand, so that it works with or without a window manager.
@@ -373,7 +373,7 @@ void Form::showState(int showCommand) {
         }
         if (platform::IsZoomed(hwnd_)) {
             platform::SetWindowStateRecord(hwnd_, false, false);
-            if (onWayland()) {
+            if (OnWayland()) {
                 showNormal();
             } else {
                 setGeometry(normalGeometry_);
@@ -441,7 +441,7 @@ void Form::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     syncWindowRect();
     layoutClient();
-    platform::SendMessageA(hwnd_, platform::WM_SIZE, sizeKind(this, platform::IsZoomed(hwnd_)),
+    platform::SendMessageA(hwnd_, platform::WM_SIZE, SizeKind(this, platform::IsZoomed(hwnd_)),
                            platform::MAKELPARAM(client_->width(), client_->height()));
     // A hidden window's frame is painted when it shows.
     if (isVisible()) {
@@ -481,7 +481,7 @@ bool Form::activate() {
     activateWindow();
     // Under Wayland the compositor alone decides which window has the focus;
     // our captions follow what it reports.
-    return !onWayland();
+    return !OnWayland();
 }
 
 void Form::changeEvent(QEvent* event) {
@@ -516,7 +516,7 @@ void Form::paintEvent(QPaintEvent* event) {
     }
     // Only the frame comes from the surface; the client area covers the rest.
     QPainter painter(this);
-    drawInBands(painter, event->region() - client_->geometry(), *surface);
+    DrawInBands(painter, event->region() - client_->geometry(), *surface);
 }
 
 platform::LPARAM Form::screenPoint(const QMouseEvent* event) const {

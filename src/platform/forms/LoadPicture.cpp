@@ -16,7 +16,7 @@ const QString NotAPicture = QStringLiteral("not a readable picture");
 
 // The decoder for the format a file's first bytes announce; null for any
 // format the loader does not read, so that no other decoder ever sees it.
-const char* formatOf(const QByteArray& head) {
+const char* FormatOf(const QByteArray& head) {
     if (head.startsWith("\xFF\xD8\xFF")) {
         return "jpeg";
     }
@@ -35,7 +35,7 @@ const char* formatOf(const QByteArray& head) {
     return nullptr;
 }
 
-QPixmap fail(QString* error, const QString& reason) {
+QPixmap Fail(QString* error, const QString& reason) {
     if (error) {
         *error = reason;
     }
@@ -48,24 +48,24 @@ QPixmap LoadPicture(const QByteArray& path, QString* error) {
     // Non-blocking, so that a pipe in place of a picture cannot hang the window.
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
+        return Fail(error, QString::fromLocal8Bit(std::strerror(errno)));
     }
     struct stat info {};
     QFile file;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
         !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return fail(error, NotAPicture);
+        return Fail(error, NotAPicture);
     }
-    const char* format = formatOf(file.peek(6));
+    const char* format = FormatOf(file.peek(6));
     if (!format) {
-        return fail(error, NotAPicture);
+        return Fail(error, NotAPicture);
     }
     QImageReader reader(&file, format);
     reader.setAutoDetectImageFormat(false);
     const QImage image = reader.read();
     if (image.isNull()) {
-        return fail(error, NotAPicture);
+        return Fail(error, NotAPicture);
     }
     return QPixmap::fromImage(image);
 }

@@ -21,7 +21,7 @@ namespace platform::forms {
 
 namespace {
 
-MsgBoxHook& hook() {
+MsgBoxHook& Hook() {
     static MsgBoxHook h;
     return h;
 }
@@ -31,7 +31,7 @@ struct ButtonChoice {
     int answer;
 };
 
-std::vector<ButtonChoice> buttonsFor(int style) {
+std::vector<ButtonChoice> ButtonsFor(int style) {
     switch (style & 0x0F) {
     case MB_OKCANCEL:
         return {{"OK", IDOK}, {"Cancel", IDCANCEL}};
@@ -48,7 +48,7 @@ std::vector<ButtonChoice> buttonsFor(int style) {
     }
 }
 
-std::optional<QStyle::StandardPixmap> iconFor(int style) {
+std::optional<QStyle::StandardPixmap> IconFor(int style) {
     switch (style & 0xF0) {
     case MB_ICONHAND:
         return QStyle::SP_MessageBoxCritical;
@@ -64,7 +64,7 @@ std::optional<QStyle::StandardPixmap> iconFor(int style) {
 }
 
 // Closed without a button: Cancel where there is one, else the last button.
-int closeAnswer(const std::vector<ButtonChoice>& choices) {
+int CloseAnswer(const std::vector<ButtonChoice>& choices) {
     for (const ButtonChoice& choice : choices) {
         if (choice.answer == IDCANCEL) {
             return IDCANCEL;
@@ -86,9 +86,9 @@ constexpr int ButtonGap = 6;
 class MessageBoxForm : public Form {
 public:
     MessageBoxForm(const QString& prompt, int style, const QString& title, QWidget* owner)
-        : Form(designFor(prompt, style, title, owner)), choices_(buttonsFor(style)) {
+        : Form(designFor(prompt, style, title, owner)), choices_(ButtonsFor(style)) {
         const Layout l = layoutFor(prompt, style, title);
-        if (const std::optional<QStyle::StandardPixmap> icon = iconFor(style)) {
+        if (const std::optional<QStyle::StandardPixmap> icon = IconFor(style)) {
             auto* picture = new QLabel(Client());
             picture->setPixmap(
                 QApplication::style()->standardIcon(*icon).pixmap(IconSize, IconSize));
@@ -130,7 +130,7 @@ public:
 protected:
     void Form_Unload() override {
         if (!answer_) {
-            answer_ = closeAnswer(choices_);
+            answer_ = CloseAnswer(choices_);
         }
         if (loop_) {
             loop_->quit();
@@ -169,11 +169,11 @@ private:
         }
         const QRect needed = metrics.boundingRect(QRect(0, 0, wrapAt, 100000),
                                                   Qt::TextWordWrap | Qt::TextExpandTabs, prompt);
-        const bool icon = iconFor(style).has_value();
+        const bool icon = IconFor(style).has_value();
         const int textLeft = Margin + (icon ? IconSize + Margin : 0);
         const int contentHeight = std::max(icon ? IconSize : 0, needed.height());
         const int textTop = Margin + (contentHeight - needed.height()) / 2;
-        const auto count = static_cast<int>(buttonsFor(style).size());
+        const auto count = static_cast<int>(ButtonsFor(style).size());
         Layout l;
         l.buttonsWidth = count * ButtonWidth + (count - 1) * ButtonGap;
         l.buttonsTop = Margin + contentHeight + Margin + 6;
@@ -212,8 +212,8 @@ private:
 } // namespace
 
 int MsgBox(const QString& prompt, int style, const QString& title) {
-    if (hook()) {
-        return hook()(prompt, style, title);
+    if (Hook()) {
+        return Hook()(prompt, style, title);
     }
     QPointer<QWidget> owner = QApplication::activeWindow();
     if (owner && !owner->isVisible()) {
@@ -230,7 +230,7 @@ int MsgBox(const QString& prompt, int style, const QString& title) {
 }
 
 void SetMsgBoxHook(MsgBoxHook h) {
-    hook() = std::move(h);
+    Hook() = std::move(h);
 }
 
 } // namespace platform::forms

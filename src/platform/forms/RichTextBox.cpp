@@ -36,11 +36,11 @@ const QByteArray Utf8Bom("\xEF\xBB\xBF", 3);
 constexpr qsizetype FirstSlice = 256 * 1024;
 constexpr qsizetype Slice = 512 * 1024;
 
-QString systemError(int error) {
+QString SystemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-void setError(QString* error, const QString& text) {
+void SetError(QString* error, const QString& text) {
     if (error) {
         *error = text;
     }
@@ -56,7 +56,7 @@ struct LineBreaks {
 // CR LF and a lone CR become LF, the one break the edit control keeps; what
 // each break was is noted so that a save can write it back. Works in place
 // on the decoded text, so the file's bytes are neither copied nor changed.
-LineBreaks toLfBreaks(QString& text) {
+LineBreaks ToLfBreaks(QString& text) {
     LineBreaks breaks;
     const qsizetype firstCr = text.indexOf(u'\r');
     if (firstCr < 0) {
@@ -116,7 +116,7 @@ LineBreaks toLfBreaks(QString& text) {
 constexpr char16_t Separators[] = {u'\u2029', u'\uFDD0', u'\uFDD1'};
 constexpr char16_t StandIns[] = {u'\uE000', u'\uE001', u'\uE002'};
 
-bool holdsAny(QStringView text, const char16_t (&chars)[3]) {
+bool HoldsAny(QStringView text, const char16_t (&chars)[3]) {
     for (char16_t c : chars) {
         if (text.contains(QChar(c))) {
             return true;
@@ -127,7 +127,7 @@ bool holdsAny(QStringView text, const char16_t (&chars)[3]) {
 
 // Whether UTF-8 bytes hold one of the separators (E2 80 A9, EF B7 90, EF B7 91).
 // memchr finds the lead bytes quickly, and most files have none of them.
-bool holdsSeparator(QByteArrayView utf8) {
+bool HoldsSeparator(QByteArrayView utf8) {
     const char* data = utf8.data();
     const char* end = data + utf8.size();
     for (const char lead : {'\xE2', '\xEF'}) {
@@ -145,7 +145,7 @@ bool holdsSeparator(QByteArrayView utf8) {
 }
 
 // Replaces each character of `from` by the one at the same place in `to`.
-void swapCharacters(QChar* data, qsizetype size, const char16_t (&from)[3],
+void SwapCharacters(QChar* data, qsizetype size, const char16_t (&from)[3],
                     const char16_t (&to)[3]) {
     for (qsizetype i = 0; i < size; ++i) {
         for (std::size_t k = 0; k < std::size(from); ++k) {
@@ -158,7 +158,7 @@ void swapCharacters(QChar* data, qsizetype size, const char16_t (&from)[3],
 
 // Where a slice of at most `size` characters from `from` ends: after a line
 // break when there is one, never between the halves of a surrogate pair.
-qsizetype sliceEnd(const QString& text, qsizetype from, qsizetype size) {
+qsizetype SliceEnd(const QString& text, qsizetype from, qsizetype size) {
     if (text.size() - from <= size) {
         return text.size();
     }
@@ -173,7 +173,7 @@ qsizetype sliceEnd(const QString& text, qsizetype from, qsizetype size) {
     return end;
 }
 
-QString unencodable(QStringView line, qsizetype i) {
+QString Unencodable(QStringView line, qsizetype i) {
     const bool pair =
         line[i].isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate();
     const char32_t code = pair ? QChar::surrogateToUcs4(line[i], line[i + 1]) : line[i].unicode();
@@ -240,19 +240,19 @@ private:
                 const char16_t c = piece[i].unicode();
                 if (c > 0xFF) {
                     // Writing it would silently turn it into another character.
-                    setError(error, unencodable(piece, i));
+                    SetError(error, Unencodable(piece, i));
                     return false;
                 }
                 *end++ = static_cast<char>(c);
             }
-        } else if (standIns_ && holdsAny(piece, StandIns)) {
+        } else if (standIns_ && HoldsAny(piece, StandIns)) {
             QString text = piece.toString();
-            swapCharacters(text.data(), text.size(), StandIns, Separators);
+            SwapCharacters(text.data(), text.size(), StandIns, Separators);
             end = encoder_.appendToBuffer(end, text);
         } else {
             end = encoder_.appendToBuffer(end, piece);
             if (encoder_.hasError()) {
-                setError(error, QStringLiteral(
+                SetError(error, QStringLiteral(
                                     "the text holds a broken character that UTF-8 cannot store"));
                 return false;
             }
@@ -276,8 +276,8 @@ private:
 
     bool flush(QString* error) {
         if (used_ > 0 && !sink_(buffer_.constData(), used_)) {
-            setError(error, QStringLiteral("the new content could not be written (%1)")
-                                .arg(systemError(errno)));
+            SetError(error, QStringLiteral("the new content could not be written (%1)")
+                                .arg(SystemError(errno)));
             return false;
         }
         used_ = 0;
@@ -292,33 +292,33 @@ private:
     qsizetype used_ = 0;
 };
 
-bool readWholeFile(const QByteArray& path, QByteArray* bytes, struct stat* identity,
+bool ReadWholeFile(const QByteArray& path, QByteArray* bytes, struct stat* identity,
                    QString* error) {
     // Non-blocking, so that opening a pipe does not wait for a writer.
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        setError(error, systemError(errno));
+        SetError(error, SystemError(errno));
         return false;
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        setError(error, systemError(errno));
+        SetError(error, SystemError(errno));
         ::close(fd);
         return false;
     }
     if (S_ISDIR(info.st_mode)) {
-        setError(error, QStringLiteral("it is a directory, not a file"));
+        SetError(error, QStringLiteral("it is a directory, not a file"));
         ::close(fd);
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
         // A pipe or a device could block or never end.
-        setError(error, QStringLiteral("it is not a regular file"));
+        SetError(error, QStringLiteral("it is not a regular file"));
         ::close(fd);
         return false;
     }
     if (info.st_size > MaxFileSize) {
-        setError(error, QStringLiteral("the file is too large to edit (%1 MB)")
+        SetError(error, QStringLiteral("the file is too large to edit (%1 MB)")
                             .arg(info.st_size / (1024 * 1024)));
         ::close(fd);
         return false;
@@ -328,7 +328,7 @@ bool readWholeFile(const QByteArray& path, QByteArray* bytes, struct stat* ident
     for (;;) {
         if (filled == data.size()) {
             if (data.size() >= MaxFileSize) {
-                setError(error, QStringLiteral("the file is too large to edit"));
+                SetError(error, QStringLiteral("the file is too large to edit"));
                 ::close(fd);
                 return false;
             }
@@ -341,7 +341,7 @@ bool readWholeFile(const QByteArray& path, QByteArray* bytes, struct stat* ident
             if (errno == EINTR) {
                 continue;
             }
-            setError(error, systemError(errno));
+            SetError(error, SystemError(errno));
             ::close(fd);
             return false;
         }
@@ -362,7 +362,7 @@ bool readWholeFile(const QByteArray& path, QByteArray* bytes, struct stat* ident
 
 // The character a key types, as the character event reports it; 0 for keys
 // that type none (Delete, cursor and function keys, Alt combinations).
-int characterOf(const QKeyEvent* event) {
+int CharacterOf(const QKeyEvent* event) {
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     const bool ctrl = modifiers & Qt::ControlModifier;
     const bool alt = modifiers & Qt::AltModifier;
@@ -401,13 +401,13 @@ int characterOf(const QKeyEvent* event) {
 
 // Replaces the file at path with what `produce` writes into the sink it is
 // given, through the program's one safe save.
-bool replaceFile(const QByteArray& path,
+bool ReplaceFile(const QByteArray& path,
                  const std::function<bool(const ByteSink& sink, QString* error)>& produce,
                  QString* error) {
     platform::AtomicFile file(path.toStdString());
     const auto reason = [&file] { return QString::fromStdString(file.Reason()); };
     if (!file.Open()) {
-        setError(error, reason());
+        SetError(error, reason());
         return false;
     }
     const ByteSink sink = [&file](const char* data, qsizetype size) {
@@ -416,12 +416,12 @@ bool replaceFile(const QByteArray& path,
     QString why;
     if (!produce(sink, &why)) {
         // A write that failed has the safe save's own reason.
-        setError(error, file.Reason().empty() ? why : reason());
+        SetError(error, file.Reason().empty() ? why : reason());
         file.Abandon();
         return false;
     }
     if (!file.Commit()) {
-        setError(error, reason());
+        SetError(error, reason());
         return false;
     }
     return true;
@@ -436,7 +436,7 @@ struct DecodedText {
     QString readOnlyReason;
 };
 
-DecodedText decodeText(const QByteArray& bytes) {
+DecodedText DecodeText(const QByteArray& bytes) {
     DecodedText d;
     // UTF-8 when the whole file is valid UTF-8 (an initial byte-order mark
     // kept aside); otherwise every byte is one character.
@@ -454,25 +454,25 @@ DecodedText decodeText(const QByteArray& bytes) {
         d.format.encoding = RichTextBox::Encoding::Utf8;
         d.format.byteOrderMark = bom;
     }
-    const LineBreaks breaks = toLfBreaks(d.text);
+    const LineBreaks breaks = ToLfBreaks(d.text);
     d.format.lineBreak = breaks.first;
     d.lineBreaks = breaks.each;
 
-    if (d.format.encoding == RichTextBox::Encoding::Utf8 && holdsSeparator(body)) {
-        if (holdsAny(d.text, StandIns)) {
+    if (d.format.encoding == RichTextBox::Encoding::Utf8 && HoldsSeparator(body)) {
+        if (HoldsAny(d.text, StandIns)) {
             d.readOnlyReason = QStringLiteral(
                 "the file holds characters that the editor can only show through stand-ins "
                 "(U+2029, U+FDD0 and U+FDD1, shown as U+E000, U+E001 and U+E002) and also "
                 "holds those stand-ins, so a change could not be saved exactly");
         } else {
-            swapCharacters(d.text.data(), d.text.size(), Separators, StandIns);
+            SwapCharacters(d.text.data(), d.text.size(), Separators, StandIns);
             d.standIns = true;
         }
     }
     return d;
 }
 
-struct stat statOf(const QByteArray& path, bool* found) {
+struct stat StatOf(const QByteArray& path, bool* found) {
     struct stat info {};
     *found = ::stat(path.constData(), &info) == 0;
     return info;
@@ -489,10 +489,10 @@ RichTextBox::RichTextBox(QWidget* parent) : QPlainTextEdit(parent) {
 bool RichTextBox::LoadFile(const QByteArray& path, QString* error) {
     QByteArray bytes;
     struct stat info {};
-    if (!readWholeFile(path, &bytes, &info, error)) {
+    if (!ReadWholeFile(path, &bytes, &info, error)) {
         return false;
     }
-    DecodedText decoded = decodeText(bytes);
+    DecodedText decoded = DecodeText(bytes);
     showText(decoded.text);
     format_ = decoded.format;
     lineBreaks_ = std::move(decoded.lineBreaks);
@@ -506,7 +506,7 @@ bool RichTextBox::LoadFile(const QByteArray& path, QString* error) {
 
 bool RichTextBox::SaveFile(const QByteArray& path, int fileType, QString* error) {
     if (fileType != rtfText) {
-        setError(error, QStringLiteral("only plain text can be saved"));
+        SetError(error, QStringLiteral("only plain text can be saved"));
         return false;
     }
     FinishFilling();
@@ -515,13 +515,13 @@ bool RichTextBox::SaveFile(const QByteArray& path, int fileType, QString* error)
     const bool unchanged = !loadedBytes_.isNull() && !document()->isModified();
     // Block by block: the document's text is never gathered in one string.
     const QTextDocument* doc = document();
-    const bool saved = replaceFile(
+    const bool saved = ReplaceFile(
         path,
         [this, doc, unchanged](const ByteSink& sink, QString* why) {
             if (unchanged) {
                 if (!sink(loadedBytes_.constData(), loadedBytes_.size())) {
-                    setError(why, QStringLiteral("the new content could not be written (%1)")
-                                      .arg(systemError(errno)));
+                    SetError(why, QStringLiteral("the new content could not be written (%1)")
+                                      .arg(SystemError(errno)));
                     return false;
                 }
                 return true;
@@ -554,7 +554,7 @@ bool RichTextBox::SaveFile(const QByteArray& path, int fileType, QString* error)
     }
     document()->setModified(false);
     bool found = false;
-    const struct stat info = statOf(path, &found);
+    const struct stat info = StatOf(path, &found);
     if (found) {
         rememberFile(path, info);
     } else {
@@ -576,7 +576,7 @@ bool RichTextBox::FileChangedOnDisk() const {
         return false;
     }
     bool found = false;
-    const struct stat info = statOf(identityPath_, &found);
+    const struct stat info = StatOf(identityPath_, &found);
     if (!found) {
         return false; // nothing there to overwrite
     }
@@ -593,7 +593,7 @@ QString RichTextBox::Text() {
     QString text = document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QChar(u'\n'));
     if (standIns_) {
-        swapCharacters(text.data(), text.size(), StandIns, Separators);
+        SwapCharacters(text.data(), text.size(), StandIns, Separators);
     }
     return text;
 }
@@ -618,7 +618,7 @@ void RichTextBox::showText(const QString& text) {
     doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
     doc->setDefaultFont(font());
     doc->setUndoRedoEnabled(false);
-    const qsizetype first = sliceEnd(text, 0, FirstSlice);
+    const qsizetype first = SliceEnd(text, 0, FirstSlice);
     doc->setPlainText(first == text.size() ? text : text.left(first));
     // The control frees only the document it made itself; ours go here.
     QTextDocument* old = document();
@@ -684,7 +684,7 @@ void RichTextBox::fillSlice(qsizetype size) {
     if (pending_.isEmpty()) {
         return;
     }
-    const qsizetype end = sliceEnd(pending_, pendingFrom_, size);
+    const qsizetype end = SliceEnd(pending_, pendingFrom_, size);
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(pending_.mid(pendingFrom_, end - pendingFrom_));
@@ -715,7 +715,7 @@ void RichTextBox::FinishFilling() {
 }
 
 void RichTextBox::keyPressEvent(QKeyEvent* event) {
-    const int c = characterOf(event);
+    const int c = CharacterOf(event);
     if (Filling()) {
         // Filling the rest at once could take seconds: the key waits for
         // the last slice instead, and the window stays responsive.

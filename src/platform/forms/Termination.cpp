@@ -15,7 +15,7 @@ namespace {
 int wakeFds[2] = {-1, -1};
 
 // Only async-signal-safe work here: one byte down the pipe.
-void onSignal(int) {
+void OnSignal(int) {
     const char byte = 1;
     ssize_t ignored = write(wakeFds[1], &byte, 1);
     (void)ignored;
@@ -41,7 +41,7 @@ void CloseOnTermination(QWidget* window) {
                          }
                      });
     struct sigaction action {};
-    action.sa_handler = onSignal;
+    action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);

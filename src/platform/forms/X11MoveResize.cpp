@@ -60,7 +60,7 @@ bool ManagerOffers(xcb_connection_t* c, xcb_window_t root, xcb_atom_t request) {
 
 // _NET_WM_MOVERESIZE directions.
 std::uint32_t Direction(Qt::Edges edges) {
-    constexpr std::uint32_t kMove = 8;
+    constexpr std::uint32_t MoveDirection = 8;
     const bool left = edges & Qt::LeftEdge, right = edges & Qt::RightEdge;
     const bool top = edges & Qt::TopEdge, bottom = edges & Qt::BottomEdge;
     if (top) {
@@ -72,7 +72,7 @@ std::uint32_t Direction(Qt::Edges edges) {
     if (left) {
         return 7;
     }
-    return right ? 3 : kMove;
+    return right ? 3 : MoveDirection;
 }
 
 } // namespace

@@ -424,7 +424,7 @@ std::function<void(FileListBox&)> Key(Qt::Key k, Qt::KeyboardModifiers m = Qt::N
     return [k, m](FileListBox& box) { QTest::keyClick(&box, k, m); };
 }
 
-const SelectionRow selectionRows[] = {
+const SelectionRow SelectionRows[] = {
     {"ClickBelowTheLastName", "click below the last name",
      [](FileListBox& b) { ClickAt(b, -1, {}); }, "beta.drv", 0},
     {"CtrlClickBelowTheLastName", "Ctrl+click below the last name",
@@ -469,7 +469,7 @@ TEST_P(FileListBoxSelection, UserCanMoveButNeverEmptyTheSelection) {
     EXPECT_EQ(clicks.count(), row.clicks) << row.action;
 }
 
-INSTANTIATE_TEST_SUITE_P(Actions, FileListBoxSelection, ::testing::ValuesIn(selectionRows),
+INSTANTIATE_TEST_SUITE_P(Actions, FileListBoxSelection, ::testing::ValuesIn(SelectionRows),
                          [](const ::testing::TestParamInfo<SelectionRow>& info) {
                              return std::string(info.param.name);
                          });

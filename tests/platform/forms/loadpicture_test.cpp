@@ -13,13 +13,13 @@ using tavro::test::Picture;
 
 namespace {
 
-QByteArray resource(const char* name) {
+QByteArray Resource(const char* name) {
     QFile f(QStringLiteral(TAVRO_SOURCE_DIR "/src/resources/") + name);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A 2 x 1 uncompressed true-colour TGA, which Qt's own TGA reader takes.
-QByteArray tga() {
+QByteArray Tga() {
     QByteArray bytes(18, '\0');
     bytes[2] = 2;  // uncompressed true colour
     bytes[12] = 2; // width
@@ -37,12 +37,12 @@ TEST(LoadPicture, OnlyTheFormatsPreviewsComeInAreRead) {
     const Case cases[] = {
         {"a.jpg", Picture(30, 20, "JPG"), QSize(30, 20)},
         {"a.bmp", Picture(7, 5, "BMP"), QSize(7, 5)},
-        {"a.gif", resource("about_small.gif"), QSize(209, 81)},
-        {"a.ico", resource("pointer.ico"), QSize(32, 32)},
-        {"a.cur", resource("tavro.cur"), QSize(32, 32)},
+        {"a.gif", Resource("about_small.gif"), QSize(209, 81)},
+        {"a.ico", Resource("pointer.ico"), QSize(32, 32)},
+        {"a.cur", Resource("tavro.cur"), QSize(32, 32)},
         // The content decides, not the name.
         {"jpeg.png", Picture(11, 9, "JPG"), QSize(11, 9)},
-        {"gif.jpg", resource("about_big.gif"), QSize(249, 132)},
+        {"gif.jpg", Resource("about_big.gif"), QSize(249, 132)},
         {"bmp", Picture(3, 4, "BMP"), QSize(3, 4)},
         // Formats Qt could decode but previews never come in.
         {"png.jpg", Picture(8, 8, "PNG"), {}},
@@ -51,11 +51,11 @@ TEST(LoadPicture, OnlyTheFormatsPreviewsComeInAreRead) {
         {"webp.jpg", Picture(8, 8, "WEBP"), {}},
         {"xpm.jpg", Picture(8, 8, "XPM"), {}},
         {"ppm.jpg", Picture(8, 8, "PPM"), {}},
-        {"a.tga", tga(), {}},
+        {"a.tga", Tga(), {}},
         // Not pictures at all, or cut short.
         {"text.jpg", "this is not a picture", {}},
         {"cut.jpg", Picture(30, 20, "JPG").left(3), {}},
-        {"cut.gif", resource("about_small.gif").left(6), {}},
+        {"cut.gif", Resource("about_small.gif").left(6), {}},
     };
     QTemporaryDir dir;
     for (const Case& c : cases) {

@@ -27,31 +27,31 @@ struct Row {
 };
 
 using platform::IDCANCEL, platform::IDNO, platform::IDOK, platform::IDYES;
-const Qt::KeyboardModifiers none = Qt::NoModifier;
+const Qt::KeyboardModifiers None = Qt::NoModifier;
 
-const Row rows[] = {
-    {"EnterOnOk", "Enter on OK", platform::MB_ICONASTERISK, {{Qt::Key_Return, none}}, IDOK},
-    {"EscapeOnOkAlone", "Escape on OK alone", platform::MB_OK, {{Qt::Key_Escape, none}}, IDOK},
-    {"EnterOnTheDefaultYes", "Enter on the default Yes", 36, {{Qt::Key_Return, none}}, IDYES},
+const Row Rows[] = {
+    {"EnterOnOk", "Enter on OK", platform::MB_ICONASTERISK, {{Qt::Key_Return, None}}, IDOK},
+    {"EscapeOnOkAlone", "Escape on OK alone", platform::MB_OK, {{Qt::Key_Escape, None}}, IDOK},
+    {"EnterOnTheDefaultYes", "Enter on the default Yes", 36, {{Qt::Key_Return, None}}, IDYES},
     {"EnterOnTheSecondDefault",
      "Enter on the second default",
      36 | platform::MB_DEFBUTTON2,
-     {{Qt::Key_Return, none}},
+     {{Qt::Key_Return, None}},
      IDNO},
     {"TabToNoThenSpace",
      "Tab to No, Space",
      36,
-     {{Qt::Key_Tab, none}, {Qt::Key_Space, none}},
+     {{Qt::Key_Tab, None}, {Qt::Key_Space, None}},
      IDNO},
     {"EscapeIsCancel",
      "Escape is Cancel",
      platform::MB_OKCANCEL,
-     {{Qt::Key_Escape, none}},
+     {{Qt::Key_Escape, None}},
      IDCANCEL},
     {"EscapeWithoutCancelThenClosed",
      "Escape without Cancel does nothing; closed, the last button",
      36,
-     {{Qt::Key_Escape, none}},
+     {{Qt::Key_Escape, None}},
      IDNO},
 };
 
@@ -94,7 +94,7 @@ TEST_P(MsgBoxTest, IsAnOwnedDialogOfOursAndAnswersTheKeys) {
     EXPECT_TRUE(checked) << row.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, MsgBoxTest, ::testing::ValuesIn(rows),
+INSTANTIATE_TEST_SUITE_P(Keys, MsgBoxTest, ::testing::ValuesIn(Rows),
                          [](const ::testing::TestParamInfo<Row>& info) {
                              return std::string(info.param.name);
                          });

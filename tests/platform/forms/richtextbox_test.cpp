@@ -130,7 +130,7 @@ void PrintTo(const JoinCase& c, std::ostream* os) {
     *os << c.what;
 }
 
-const JoinCase joinCases[] = {
+const JoinCase JoinCases[] = {
     {"BackspaceAtALinesStart", "Backspace at a line's start", "l0\r\nl1\nl2\r\n",
      [](QTextDocument* doc) { QTextCursor(doc->findBlockByNumber(2)).deletePreviousChar(); },
      "l0\r\nl1l2\r\n"},
@@ -168,7 +168,7 @@ TEST_P(RichTextBoxJoins, KeepTheOtherLinesBreaks) {
     EXPECT_EQ(read("mixed.drv"), QByteArray(c.saved)) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(Edits, RichTextBoxJoins, ::testing::ValuesIn(joinCases),
+INSTANTIATE_TEST_SUITE_P(Edits, RichTextBoxJoins, ::testing::ValuesIn(JoinCases),
                          [](const ::testing::TestParamInfo<JoinCase>& info) {
                              return std::string(info.param.name);
                          });
@@ -356,7 +356,7 @@ TEST_F(RichTextBoxTest, FailedWriteLeavesTheOldFileWholeAndNoTemporary) {
 }
 
 // The number of character events one key raises.
-int eventsFor(RichTextBox& box, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+int EventsFor(RichTextBox& box, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QSignalSpy spy(&box, &RichTextBox::KeyPress);
     QTest::keyClick(&box, key, modifiers);
     return static_cast<int>(spy.count());
@@ -371,24 +371,24 @@ TEST_F(RichTextBoxTest, CharacterEventFiresForTypingKeysOnly) {
     EXPECT_EQ(spy.at(0).at(0).toInt(), 'q');
     EXPECT_EQ(box.Text(), "qfirst line\nsecond line\n"); // the key still types
 
-    EXPECT_EQ(eventsFor(box, Qt::Key_Return), 1);
-    EXPECT_EQ(eventsFor(box, Qt::Key_Backspace), 1);
-    EXPECT_EQ(eventsFor(box, Qt::Key_A, Qt::ShiftModifier), 1);
-    EXPECT_EQ(eventsFor(box, Qt::Key_Space), 1);
-    EXPECT_EQ(eventsFor(box, Qt::Key_A, Qt::ControlModifier), 1);
-    EXPECT_EQ(eventsFor(box, Qt::Key_X, Qt::ControlModifier), 1);
-    EXPECT_EQ(eventsFor(box, Qt::Key_V, Qt::ControlModifier), 1);
+    EXPECT_EQ(EventsFor(box, Qt::Key_Return), 1);
+    EXPECT_EQ(EventsFor(box, Qt::Key_Backspace), 1);
+    EXPECT_EQ(EventsFor(box, Qt::Key_A, Qt::ShiftModifier), 1);
+    EXPECT_EQ(EventsFor(box, Qt::Key_Space), 1);
+    EXPECT_EQ(EventsFor(box, Qt::Key_A, Qt::ControlModifier), 1);
+    EXPECT_EQ(EventsFor(box, Qt::Key_X, Qt::ControlModifier), 1);
+    EXPECT_EQ(EventsFor(box, Qt::Key_V, Qt::ControlModifier), 1);
 
     box.setText("some text");
-    EXPECT_EQ(eventsFor(box, Qt::Key_Delete), 0);
+    EXPECT_EQ(EventsFor(box, Qt::Key_Delete), 0);
     EXPECT_EQ(box.Text(), "ome text"); // Delete still deletes
     for (Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_Home,
                         Qt::Key_End, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Insert, Qt::Key_F5,
                         Qt::Key_Shift, Qt::Key_Control}) {
-        EXPECT_EQ(eventsFor(box, key), 0) << key;
+        EXPECT_EQ(EventsFor(box, key), 0) << key;
     }
-    EXPECT_EQ(eventsFor(box, Qt::Key_Left, Qt::ShiftModifier), 0);
-    EXPECT_EQ(eventsFor(box, Qt::Key_X, Qt::AltModifier), 0); // a menu access key
+    EXPECT_EQ(EventsFor(box, Qt::Key_Left, Qt::ShiftModifier), 0);
+    EXPECT_EQ(EventsFor(box, Qt::Key_X, Qt::AltModifier), 0); // a menu access key
 
     // The mouse moves, selects, and pastes from the context menu without the event.
     QSignalSpy mouse(&box, &RichTextBox::KeyPress);
