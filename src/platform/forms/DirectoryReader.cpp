@@ -10,7 +10,9 @@
 #include <fcntl.h>
 #include <memory>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -272,46 +274,76 @@ std::size_t ExpectedEntries(int directory) {
 
 } // namespace
 
-FileNames ReadMatchingNames(DIR* directory, const QString& pattern, const std::atomic<bool>* stop) {
-    const NameMatcher matcher(pattern);
-    const int fd = ::dirfd(directory);
-    const std::size_t expected = ExpectedEntries(fd);
-    std::string bytes;
-    bytes.reserve(expected * 16);
-    std::vector<Key> keys;
-    keys.reserve(expected);
-    HeadCounts counts;
-    std::size_t seen = 0;
-    while (const dirent* entry = ::readdir(directory)) {
-        if (stop && (++seen % 1024) == 0 && stop->load(std::memory_order_relaxed)) {
-            return {};
-        }
-        const char* name = entry->d_name;
-        // Hidden files (and . and ..) are not listed, as a file list box hides them.
-        if (name[0] == '.') {
-            continue;
-        }
-        const std::size_t length = std::strlen(name);
-        if (!matcher.matches(name, length) || !IsRegularFile(fd, entry)) {
-            continue;
-        }
-        if (bytes.size() + length > UINT32_MAX) {
-            break; // 4 GiB of names: far beyond any real directory
-        }
-        keys.push_back(MakeKey(name, length, static_cast<std::uint32_t>(bytes.size())));
-        counts.add(keys.back());
-        bytes.append(name, length);
+// The matching names of one directory, read a batch of entries at a time so
+// that a reading can stop, or pass from one thread to another, between
+// batches.
+class NameCollector {
+public:
+    NameCollector(DIR* directory, const QString& pattern)
+        : matcher_(pattern), directory_(directory), fd_(::dirfd(directory)) {
+        const std::size_t expected = ExpectedEntries(fd_);
+        bytes_.reserve(expected * 16);
+        keys_.reserve(expected);
     }
-    if (stop && stop->load(std::memory_order_relaxed)) {
+
+    // Reads on to the end of the directory (true), or until `pause` is found
+    // set between two batches (false).
+    bool read(const std::atomic<bool>* pause) {
+        for (std::size_t seen = 1;; ++seen) {
+            // Checked before an entry is read, so that none is lost when
+            // another thread reads on.
+            if (pause && seen % 1024 == 0 && pause->load(std::memory_order_relaxed)) {
+                return false;
+            }
+            const dirent* entry = ::readdir(directory_);
+            if (!entry) {
+                break;
+            }
+            const char* name = entry->d_name;
+            // Hidden files (and . and ..) are not listed, as a file list box hides them.
+            if (name[0] == '.') {
+                continue;
+            }
+            const std::size_t length = std::strlen(name);
+            if (!matcher_.matches(name, length) || !IsRegularFile(fd_, entry)) {
+                continue;
+            }
+            if (bytes_.size() + length > UINT32_MAX) {
+                break; // 4 GiB of names: far beyond any real directory
+            }
+            keys_.push_back(MakeKey(name, length, static_cast<std::uint32_t>(bytes_.size())));
+            counts_.add(keys_.back());
+            bytes_.append(name, length);
+        }
+        return true;
+    }
+
+    // The names read, sorted.
+    FileNames finish() {
+        SortKeys(keys_, counts_, ByFoldedName{bytes_.data()});
+        std::vector<FileNames::Span> spans;
+        spans.reserve(keys_.size());
+        for (const Key& key : keys_) {
+            spans.push_back(key.span);
+        }
+        return FileNames(std::move(bytes_), std::move(spans));
+    }
+
+private:
+    const NameMatcher matcher_;
+    DIR* directory_;
+    int fd_;
+    std::string bytes_;
+    std::vector<Key> keys_;
+    HeadCounts counts_;
+};
+
+FileNames ReadMatchingNames(DIR* directory, const QString& pattern, const std::atomic<bool>* stop) {
+    NameCollector names(directory, pattern);
+    if (!names.read(stop) || (stop && stop->load(std::memory_order_relaxed))) {
         return {};
     }
-    SortKeys(keys, counts, ByFoldedName{bytes.data()});
-    std::vector<FileNames::Span> spans;
-    spans.reserve(keys.size());
-    for (const Key& key : keys) {
-        spans.push_back(key.span);
-    }
-    return FileNames(std::move(bytes), std::move(spans));
+    return names.finish();
 }
 
 DIR* OpenDirectory(const QString& path, QString* error) {
@@ -323,13 +355,24 @@ DIR* OpenDirectory(const QString& path, QString* error) {
 }
 
 DirectoryReader::DirectoryReader(DIR* directory, QString pattern, std::function<void()> finished)
-    : finished_(std::move(finished)) {
-    worker_ = std::thread([this, directory, pattern = std::move(pattern)] {
-        names_ = ReadMatchingNames(directory, pattern, &stop_);
-        ::closedir(directory);
+    : directory_(directory), finished_(std::move(finished)) {
+    worker_ = std::thread([this, pattern = std::move(pattern)] {
+        // The window being built and drawn comes first: the reading yields
+        // its core to it, and to the X server, whenever they want it. Whoever
+        // has to wait for the names takes the reading over instead (take()).
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
+        collector_ = std::make_unique<NameCollector>(directory_, pattern);
+        if (!collector_->read(&pause_)) {
+            return; // stopped, or handed over
+        }
+        FileNames names = collector_->finish();
+        collector_.reset();
+        ::closedir(directory_);
+        directory_ = nullptr;
         const std::lock_guard<std::mutex> guard(lock_);
+        names_ = std::move(names);
         done_ = true;
-        if (finished_ && !stop_.load()) {
+        if (finished_) {
             finished_();
         }
     });
@@ -337,8 +380,11 @@ DirectoryReader::DirectoryReader(DIR* directory, QString pattern, std::function<
 
 DirectoryReader::~DirectoryReader() {
     if (worker_.joinable()) {
-        stop_.store(true);
+        pause_.store(true);
         worker_.join();
+    }
+    if (directory_) {
+        ::closedir(directory_);
     }
 }
 
@@ -353,7 +399,17 @@ bool DirectoryReader::notifyWhenDone(std::function<void()> finished) {
 
 FileNames DirectoryReader::take() {
     if (worker_.joinable()) {
+        // The worker stops at its next batch and this thread reads on.
+        pause_.store(true);
         worker_.join();
+    }
+    if (!done_ && collector_) {
+        collector_->read(nullptr);
+        names_ = collector_->finish();
+        collector_.reset();
+        ::closedir(directory_);
+        directory_ = nullptr;
+        done_ = true;
     }
     return std::move(names_);
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <dirent.h>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -59,31 +60,37 @@ DIR* OpenDirectory(const QString& path, QString* error);
 FileNames ReadMatchingNames(DIR* directory, const QString& pattern,
                             const std::atomic<bool>* stop = nullptr);
 
-// One reading of a directory on a worker thread. The worker writes only the
-// names; the owner takes them after the join, so they need no lock. What to
-// run when the names are read may be settled after the worker started (a
-// directory read ahead of its list), so that and "done" go under a lock.
+class NameCollector;
+
+// One reading of a directory on a worker thread, at the lowest priority so
+// that it never holds up the window. The names are handed over after the
+// join, so they need no lock. What to run when the names are read may be
+// settled after the worker started (a directory read ahead of its list), so
+// that and "done" go under a lock.
 class DirectoryReader {
 public:
-    // Starts reading `directory` on a new worker thread, which closes it when
-    // done, and runs `finished` (when given) on that thread once the names
-    // are read, unless the reading was stopped. Throws std::system_error when
-    // no thread can be had; the directory is then left open.
+    // Starts reading `directory` on a new worker thread and runs `finished`
+    // (when given) on that thread once the names are read. The directory is
+    // closed when the reading ends. Throws std::system_error when no thread
+    // can be had; the directory is then left open.
     DirectoryReader(DIR* directory, QString pattern, std::function<void()> finished = {});
     // Stops a reading still going, dropping what it found.
     ~DirectoryReader();
     DirectoryReader(const DirectoryReader&) = delete;
     DirectoryReader& operator=(const DirectoryReader&) = delete;
-
     // Sets what the worker runs once the names are read, for a reading
     // started without. False, and nothing is kept, when they are read
     // already.
     bool notifyWhenDone(std::function<void()> finished);
-    // Waits for the worker and hands over the names.
+    // Hands over the names. A reading still going is taken over by the
+    // calling thread from the worker's next batch of entries on, so a
+    // low-priority worker on a busy machine never keeps the caller waiting.
     FileNames take();
 
 private:
-    std::atomic<bool> stop_{false};
+    DIR* directory_;
+    std::atomic<bool> pause_{false};
+    std::unique_ptr<NameCollector> collector_; // while the reading goes on
     FileNames names_;
     std::mutex lock_;
     bool done_ = false;
