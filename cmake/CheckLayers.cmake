@@ -42,37 +42,33 @@ if(bad)
   message(FATAL_ERROR "platform includes outside platform/:\n${bad}")
 endif()
 
+# Fails, naming each file and line, when any of the files includes a header
+# whose quoted include line matches the pattern.
+function(reject_includes files pattern what)
+  set(bad)
+  foreach(source IN LISTS files)
+    file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"${pattern}")
+    foreach(line IN LISTS includes)
+      file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
+      list(APPEND bad "${name}: ${line}")
+    endforeach()
+  endforeach()
+  if(bad)
+    list(JOIN bad "\n" bad)
+    message(FATAL_ERROR "${what}:\n${bad}")
+  endif()
+endfunction()
+
 # 3. The window layer (src/platform, outside forms/) stands below the forms
 #    runtime and never includes it.
 file(GLOB window_layer ${SOURCE_DIR}/src/platform/*.cpp ${SOURCE_DIR}/src/platform/*.h)
-foreach(source IN LISTS window_layer)
-  file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"platform/forms/")
-  foreach(line IN LISTS includes)
-    file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
-    list(APPEND bad "${name}: ${line}")
-  endforeach()
-endforeach()
-if(bad)
-  list(JOIN bad "\n" bad)
-  message(FATAL_ERROR "the window layer includes the forms runtime:\n${bad}")
-endif()
+reject_includes("${window_layer}" "platform/forms/" "the window layer includes the forms runtime")
 
 # 4. The hooks for tests (platform/testing.h, platform/forms/Testing.h) are for
 #    tests and benchmarks: the program's own folders never include them.
 file(GLOB_RECURSE program ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.h)
 list(FILTER program EXCLUDE REGEX "/src/platform/")
-foreach(source IN LISTS program)
-  file(STRINGS ${source} includes
-    REGEX "^[ \t]*#[ \t]*include[ \t]*\"platform/(forms/Testing|testing)\\.h\"")
-  foreach(line IN LISTS includes)
-    file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
-    list(APPEND bad "${name}: ${line}")
-  endforeach()
-endforeach()
-if(bad)
-  list(JOIN bad "\n" bad)
-  message(FATAL_ERROR "the program includes the hooks for tests:\n${bad}")
-endif()
+reject_includes("${program}" "platform/(forms/Testing|testing)\\.h\"" "the program includes the hooks for tests")
 
 # 5. The libraries list their sources by hand: a file under src/ that no list
 #    names would not be built, and a platform file listed for the program (or
