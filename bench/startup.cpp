@@ -21,6 +21,7 @@
 // follows the benchmark output.
 #include "launcher/Form1.h"
 #include "platform/forms/ClassicStyle.h"
+#include "platform/forms/FontsAhead.h"
 #include "platform/forms/MsgBox.h"
 #include "platform/forms/Testing.h"
 
@@ -269,6 +270,7 @@ int RunChild(int argc, char* argv[]) {
 
     // As main.cpp does, before the application exists.
     if (kind == "form1") {
+        platform::forms::PrepareFontsAhead();
         tavro::Form1::ReadDriversAhead(QString::fromLocal8Bit(argv[4]));
     }
     int appArgc = 1;

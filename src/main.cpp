@@ -2,12 +2,14 @@
 #include "launcher/Form1.h"
 #include "platform/forms/App.h"
 #include "platform/forms/ClassicStyle.h"
+#include "platform/forms/FontsAhead.h"
 #include "platform/forms/Termination.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
-    // A big driver directory takes a while to read: start before Qt does.
+    // Fonts and a big driver directory take a while to read: start before Qt does.
+    platform::forms::PrepareFontsAhead();
     tavro::Form1::ReadDriversAhead(platform::forms::App::PathBeforeStart(argc > 0 ? argv[0] : ""));
     QApplication app(argc, argv);
     platform::forms::UseClassicLook();

@@ -1,12 +1,16 @@
 // The program directory: the directory of the path Tavro was started by, with
 // symbolic links left as they are, so that a link in an emulator directory
-// makes that directory the program's.
+// makes that directory the program's. And the fonts set up ahead of the
+// application.
 #include "platform/forms/App.h"
+#include "platform/forms/Design.h"
+#include "platform/forms/FontsAhead.h"
 #include "support/EmulatorDir.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -95,6 +99,16 @@ TEST_F(ProgramDirectoryTest, AnUnusableArgv0FallsBackToTheExecutablesDirectory) 
         EXPECT_EQ(ProgramDirectory(argv0, at("emu"), searchPath({"emu"}), exe), exeDir)
             << argv0.toStdString();
     }
+}
+
+// The font set-up starts once however often it is asked for (this program
+// has Qt's GUI, and with it the system's font configuration), and the fonts
+// resolve as before.
+TEST(FontsAheadTest, StartsOnceAndLeavesFontsAsTheyWere) {
+    const int before = QFontMetrics(platform::forms::DefaultDialogFont()).height();
+    EXPECT_TRUE(platform::forms::PrepareFontsAhead());
+    EXPECT_FALSE(platform::forms::PrepareFontsAhead());
+    EXPECT_EQ(QFontMetrics(platform::forms::DefaultDialogFont()).height(), before);
 }
 
 } // namespace
