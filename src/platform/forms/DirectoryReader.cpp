@@ -8,10 +8,13 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -182,80 +185,112 @@ struct ByFoldedName {
     }
 };
 
-// How often each byte value occurs at each of the sixteen head positions.
-class HeadCounts {
-public:
-    void add(const Key& key) {
-        addWord(key.head0, counts_.data());
-        addWord(key.head1, counts_.data() + 8);
-    }
-    std::array<std::size_t, 256>& at(std::uint32_t position) { return counts_[position]; }
+// The byte of a key's head at `position` (0 to 15).
+unsigned HeadByte(const Key& key, std::uint32_t position) {
+    const std::uint64_t word = position < 8 ? key.head0 : key.head1;
+    return static_cast<unsigned>(word >> (56 - 8 * (position % 8))) & 0xFFu;
+}
 
-private:
-    static void addWord(std::uint64_t word, std::array<std::size_t, 256>* counts) {
-#pragma GCC unroll 8
-        for (unsigned i = 0; i < 8; ++i) {
-            ++counts[i][(word >> (56 - 8 * i)) & 0xFFu];
-        }
-    }
-    std::vector<std::array<std::size_t, 256>> counts_ =
-        std::vector<std::array<std::size_t, 256>>(HeadBytes);
-};
+// Runs this short are put in order by comparing the names.
+constexpr std::size_t ShortRun = 32;
 
-// One pass of the radix sort: a stable sort on one byte of the heads.
-template <std::uint64_t Key::*Word>
-void SortOnByte(const Key* keys, std::size_t n, Key* sorted, unsigned shift,
-                std::array<std::size_t, 256>& starts) {
-    std::size_t next = 0;
-    for (std::size_t& start : starts) {
-        next += std::exchange(start, next);
-    }
+// The first head position, from `position` on, at which the keys differ;
+// HeadBytes when their heads are all the same.
+std::uint32_t FirstDifference(const Key* keys, std::size_t n, std::uint32_t position) {
+    std::uint64_t differ0 = 0;
+    std::uint64_t differ1 = 0;
     for (const Key* key = keys; key != keys + n; ++key) {
-        sorted[starts[(key->*Word >> shift) & 0xFFu]++] = *key;
+        differ0 |= key->head0 ^ keys->head0;
+        differ1 |= key->head1 ^ keys->head1;
+    }
+    const std::uint32_t first =
+        differ0 != 0   ? static_cast<std::uint32_t>(std::countl_zero(differ0)) / 8
+        : differ1 != 0 ? 8 + static_cast<std::uint32_t>(std::countl_zero(differ1)) / 8
+                       : HeadBytes;
+    return std::max(first, position);
+}
+
+// Sorts the n keys at `from` on their heads from byte `position` on, most
+// significant byte first: a pass puts them in buckets by their first byte
+// that differs, into `to` (room as long), and each bucket is sorted from
+// there on the next byte, the two arrays trading places at each level.
+// Names that lead to the same heads, and short runs, are put in order by
+// the whole names. The result ends in `from` when `resultInFrom`, else in
+// `to`.
+void SortKeysFrom(Key* from, Key* to, std::size_t n, std::uint32_t position, bool resultInFrom,
+                  const ByFoldedName& less) {
+    if (n > ShortRun) {
+        position = FirstDifference(from, n, position);
+    }
+    if (n <= ShortRun || position >= HeadBytes) {
+        std::sort(from, from + n, less);
+        if (!resultInFrom) {
+            std::copy(from, from + n, to);
+        }
+        return;
+    }
+    std::array<std::size_t, 256> counts{};
+    for (const Key* key = from; key != from + n; ++key) {
+        ++counts[HeadByte(*key, position)];
+    }
+    std::array<std::size_t, 256> starts{};
+    std::size_t next = 0;
+    for (unsigned b = 0; b < 256; ++b) {
+        starts[b] = next;
+        next += counts[b];
+    }
+    for (const Key* key = from; key != from + n; ++key) {
+        to[starts[HeadByte(*key, position)]++] = *key;
+    }
+    std::size_t first = 0;
+    for (const std::size_t count : counts) {
+        if (count > 0) {
+            SortKeysFrom(to + first, from + first, count, position + 1, !resultInFrom, less);
+        }
+        first += count;
     }
 }
 
-// Sorts by the heads with a least-significant-byte-first radix sort, passing
-// over the byte positions where every name has the same byte (such as a
-// shared "game 0" or ".drv"), then puts each run of equal heads in order by
-// the whole names.
-void SortKeys(std::vector<Key>& keys, HeadCounts& counts, const ByFoldedName& less) {
-    const std::size_t n = keys.size();
-    if (n < 256) {
-        std::sort(keys.begin(), keys.end(), less);
-        return;
+void SortKeys(std::vector<Key>& keys, const ByFoldedName& less) {
+    const auto scratch = std::make_unique_for_overwrite<Key[]>(keys.size());
+    SortKeysFrom(keys.data(), scratch.get(), keys.size(), 0, true, less);
+}
+
+// Merges two sorted runs into `out`. A long merge is cut in two at the
+// middle of the output and the halves merged side by side, the second on a
+// thread of its own (when one can be had).
+void MergeTwo(const Key* a, std::size_t aLength, const Key* b, std::size_t bLength, Key* out,
+              const ByFoldedName& less) {
+    constexpr std::size_t SideBySideFrom = 32768;
+    const std::size_t half = (aLength + bLength) / 2;
+    std::thread second;
+    if (aLength + bLength >= SideBySideFrom) {
+        // The first `half` keys of the merge are a[0, i) and b[0, half - i)
+        // for the i at which the two runs cross.
+        std::size_t low = half > bLength ? half - bLength : 0;
+        std::size_t high = std::min(half, aLength);
+        while (low < high) {
+            const std::size_t i = low + (high - low) / 2;
+            if (less(b[half - i - 1], a[i])) {
+                high = i;
+            } else {
+                low = i + 1;
+            }
+        }
+        const std::size_t i = low;
+        const std::size_t j = half - i;
+        try {
+            second = std::thread(
+                [=] { std::merge(a + i, a + aLength, b + j, b + bLength, out + half, less); });
+            aLength = i;
+            bLength = j;
+        } catch (const std::system_error&) {
+            // Merged here in one go.
+        }
     }
-    const auto scratch = std::make_unique_for_overwrite<Key[]>(n);
-    Key* from = keys.data();
-    Key* to = scratch.get();
-    for (std::uint32_t position = HeadBytes; position-- > 0;) {
-        std::array<std::size_t, 256>& starts = counts.at(position);
-        const unsigned shift = 56 - 8 * (position % 8);
-        const std::uint64_t word = position < 8 ? from->head0 : from->head1;
-        if (starts[(word >> shift) & 0xFFu] == n) {
-            continue;
-        }
-        if (position < 8) {
-            SortOnByte<&Key::head0>(from, n, to, shift, starts);
-        } else {
-            SortOnByte<&Key::head1>(from, n, to, shift, starts);
-        }
-        std::swap(from, to);
-    }
-    if (from != keys.data()) {
-        std::copy(from, from + n, keys.data());
-    }
-    for (std::size_t first = 0; first < n;) {
-        std::size_t last = first + 1;
-        while (last < n && keys[last].head0 == keys[first].head0 &&
-               keys[last].head1 == keys[first].head1) {
-            ++last;
-        }
-        if (last - first > 1) {
-            std::sort(keys.begin() + static_cast<std::ptrdiff_t>(first),
-                      keys.begin() + static_cast<std::ptrdiff_t>(last), less);
-        }
-        first = last;
+    std::merge(a, a + aLength, b, b + bLength, out, less);
+    if (second.joinable()) {
+        second.join();
     }
 }
 
@@ -276,20 +311,29 @@ std::size_t ExpectedEntries(int directory) {
 
 // The matching names of one directory, read a batch of entries at a time so
 // that a reading can stop, or pass from one thread to another, between
-// batches.
+// batches. A big directory may be split in two parts read side by side.
 class NameCollector {
 public:
     NameCollector(DIR* directory, const QString& pattern)
-        : matcher_(pattern), directory_(directory), fd_(::dirfd(directory)) {
+        : pattern_(pattern), matcher_(pattern), directory_(directory), fd_(::dirfd(directory)) {
         const std::size_t expected = ExpectedEntries(fd_);
         bytes_.reserve(expected * 16);
         keys_.reserve(expected);
     }
 
-    // Reads on to the end of the directory (true), or until `pause` is found
-    // set between two batches (false).
+    ~NameCollector() {
+        if (ownsDirectory_) {
+            ::closedir(directory_);
+        }
+    }
+
+    NameCollector(const NameCollector&) = delete;
+    NameCollector& operator=(const NameCollector&) = delete;
+
+    // Reads on to the end of the directory, or of this collector's part of
+    // it (true), or until `pause` is found set between two batches (false).
     bool read(const std::atomic<bool>* pause) {
-        for (std::size_t seen = 1;; ++seen) {
+        for (std::size_t seen = 1; !finished_; ++seen) {
             // Checked before an entry is read, so that none is lost when
             // another thread reads on.
             if (pause && seen % 1024 == 0 && pause->load(std::memory_order_relaxed)) {
@@ -297,30 +341,78 @@ public:
             }
             const dirent* entry = ::readdir(directory_);
             if (!entry) {
+                finished_ = true;
                 break;
             }
-            const char* name = entry->d_name;
-            // Hidden files (and . and ..) are not listed, as a file list box hides them.
-            if (name[0] == '.') {
-                continue;
+            // An entry's offset is where the next one lies.
+            const bool last = static_cast<std::uint64_t>(entry->d_off) >= partEnd_;
+            if (!collect(entry) || last) {
+                finished_ = true;
             }
-            const std::size_t length = std::strlen(name);
-            if (!matcher_.matches(name, length) || !IsRegularFile(fd_, entry)) {
-                continue;
-            }
-            if (bytes_.size() + length > UINT32_MAX) {
-                break; // 4 GiB of names: far beyond any real directory
-            }
-            keys_.push_back(MakeKey(name, length, static_cast<std::uint32_t>(bytes_.size())));
-            counts_.add(keys_.back());
-            bytes_.append(name, length);
         }
+        // Each part is sorted by the thread that read it.
+        sort();
         return true;
+    }
+
+    // Splits what is left to read of a big directory on ext2, ext3 or ext4,
+    // whose indexed directories are read in the order of the names' hashes,
+    // with offsets that are those hashes, spread evenly below 2^63: this
+    // collector keeps the lower half of the offsets left, and the one
+    // returned reads the upper half from a handle of its own. Nothing, and
+    // no split, for other file systems, small directories and on any error.
+    // A directory read in file order has offsets far below the split and
+    // refuses the seek to it, so it is never split.
+    std::unique_ptr<NameCollector> splitOff() {
+        struct statfs fileSystem {};
+        if (finished_ || ExpectedEntries(fd_) < SplitFrom || ::fstatfs(fd_, &fileSystem) != 0 ||
+            fileSystem.f_type != EXT4_SUPER_MAGIC) {
+            return nullptr;
+        }
+        // Where the next entry lies: every entry from there on is still to read.
+        const long next = ::telldir(directory_);
+        if (next < 0 || static_cast<std::uint64_t>(next) >= HashEnd) {
+            return nullptr;
+        }
+        const auto from = static_cast<std::uint64_t>(next);
+        const std::uint64_t split = from + (HashEnd - from) / 2;
+        const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            return nullptr;
+        }
+        DIR* handle = nullptr;
+        if (::lseek(fd, static_cast<off_t>(split), SEEK_SET) != static_cast<off_t>(split) ||
+            !(handle = ::fdopendir(fd))) {
+            ::close(fd);
+            return nullptr;
+        }
+        auto upper = std::make_unique<NameCollector>(handle, pattern_);
+        upper->ownsDirectory_ = true;
+        partEnd_ = split;
+        return upper;
+    }
+
+    // Takes in the names another collector read: both sorted, merged.
+    void absorb(NameCollector& other) {
+        if (bytes_.size() + other.bytes_.size() > UINT32_MAX) {
+            return; // 4 GiB of names: far beyond any real directory
+        }
+        sort();
+        other.sort();
+        const auto shift = static_cast<std::uint32_t>(bytes_.size());
+        bytes_.append(other.bytes_);
+        std::vector<Key> merged(keys_.size() + other.keys_.size());
+        for (Key& key : other.keys_) {
+            key.span.offset += shift;
+        }
+        MergeTwo(keys_.data(), keys_.size(), other.keys_.data(), other.keys_.size(), merged.data(),
+                 ByFoldedName{bytes_.data()});
+        keys_.swap(merged);
     }
 
     // The names read, sorted.
     FileNames finish() {
-        SortKeys(keys_, counts_, ByFoldedName{bytes_.data()});
+        sort();
         std::vector<FileNames::Span> spans;
         spans.reserve(keys_.size());
         for (const Key& key : keys_) {
@@ -330,12 +422,47 @@ public:
     }
 
 private:
+    // A directory this big (by its size) is worth a second reader.
+    static constexpr std::size_t SplitFrom = 8192;
+    // Past the last offset of a directory read by its names' hashes.
+    static constexpr std::uint64_t HashEnd = std::uint64_t{1} << 63;
+
+    void sort() {
+        if (!sorted_) {
+            SortKeys(keys_, ByFoldedName{bytes_.data()});
+            sorted_ = true;
+        }
+    }
+
+    // Keeps one entry if it is listed; false when no more can be kept.
+    bool collect(const dirent* entry) {
+        const char* name = entry->d_name;
+        // Hidden files (and . and ..) are not listed, as a file list box hides them.
+        if (name[0] == '.') {
+            return true;
+        }
+        const std::size_t length = std::strlen(name);
+        if (!matcher_.matches(name, length) || !IsRegularFile(fd_, entry)) {
+            return true;
+        }
+        if (bytes_.size() + length > UINT32_MAX) {
+            return false; // 4 GiB of names: far beyond any real directory
+        }
+        keys_.push_back(MakeKey(name, length, static_cast<std::uint32_t>(bytes_.size())));
+        bytes_.append(name, length);
+        return true;
+    }
+
+    const QString pattern_;
     const NameMatcher matcher_;
     DIR* directory_;
     int fd_;
+    bool ownsDirectory_ = false;
+    bool finished_ = false;
+    bool sorted_ = false;
+    std::uint64_t partEnd_ = UINT64_MAX; // the offset this collector's part ends at
     std::string bytes_;
     std::vector<Key> keys_;
-    HeadCounts counts_;
 };
 
 FileNames ReadMatchingNames(DIR* directory, const QString& pattern, const std::atomic<bool>* stop) {
@@ -358,34 +485,49 @@ DirectoryReader::DirectoryReader(DIR* directory, QString pattern, std::function<
     : directory_(directory), finished_(std::move(finished)) {
     worker_ = std::thread([this, pattern = std::move(pattern)] {
         // The window being built and drawn comes first: the reading yields
-        // its core to it, and to the X server, whenever they want it. Whoever
-        // has to wait for the names takes the reading over instead (take()).
+        // its core to it, and to the X server, whenever they want it. Once
+        // the window is up, hurry() moves the rest to a thread at the
+        // program's own priority; whoever has to wait for the names takes
+        // the reading over instead (take()).
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
         collector_ = std::make_unique<NameCollector>(directory_, pattern);
-        if (!collector_->read(&pause_)) {
-            return; // stopped, or handed over
-        }
-        FileNames names = collector_->finish();
-        collector_.reset();
-        ::closedir(directory_);
-        directory_ = nullptr;
-        const std::lock_guard<std::mutex> guard(lock_);
-        names_ = std::move(names);
-        done_ = true;
-        if (finished_) {
-            finished_();
+        if (collector_->read(&pause_)) {
+            publish();
         }
     });
 }
 
 DirectoryReader::~DirectoryReader() {
     if (worker_.joinable()) {
+        stop_.store(true);
         pause_.store(true);
         worker_.join();
     }
     if (directory_) {
         ::closedir(directory_);
     }
+}
+
+void DirectoryReader::publish() {
+    FileNames names = collectNames();
+    const std::lock_guard<std::mutex> guard(lock_);
+    names_ = std::move(names);
+    done_ = true;
+    if (finished_) {
+        finished_();
+    }
+}
+
+FileNames DirectoryReader::collectNames() {
+    if (upper_) {
+        collector_->absorb(*upper_);
+        upper_.reset();
+    }
+    FileNames names = collector_->finish();
+    collector_.reset();
+    ::closedir(directory_);
+    directory_ = nullptr;
+    return names;
 }
 
 bool DirectoryReader::notifyWhenDone(std::function<void()> finished) {
@@ -397,18 +539,68 @@ bool DirectoryReader::notifyWhenDone(std::function<void()> finished) {
     return true;
 }
 
+void DirectoryReader::hurry() {
+    if (hurried_ || !worker_.joinable()) {
+        return;
+    }
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        if (done_) {
+            return;
+        }
+    }
+    hurried_ = true;
+    // A thread started here has the program's priority, which the
+    // low-priority worker cannot take back. It waits for the worker's next
+    // batch, so this thread never does.
+    slowWorker_ = std::move(worker_);
+    try {
+        worker_ = std::thread([this] { readOnHurried(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the worker reads on at its own pace.
+        worker_ = std::move(slowWorker_);
+    }
+}
+
+void DirectoryReader::readOnHurried() {
+    pause_.store(true);
+    slowWorker_.join();
+    // Stopped or taken over meanwhile, or read to the end already.
+    if (stop_.load() || !collector_) {
+        return;
+    }
+    // What is left of a big directory is read in two parts side by side.
+    std::thread upperReader;
+    upper_ = collector_->splitOff();
+    if (upper_) {
+        try {
+            upperReader = std::thread([this] { upper_->read(&stop_); });
+        } catch (const std::system_error&) {
+            // This thread reads that part too, after its own.
+        }
+    }
+    const bool lowerRead = collector_->read(&stop_);
+    if (upperReader.joinable()) {
+        upperReader.join();
+    }
+    if (lowerRead && (!upper_ || upper_->read(&stop_))) {
+        publish();
+    }
+}
+
 FileNames DirectoryReader::take() {
     if (worker_.joinable()) {
-        // The worker stops at its next batch and this thread reads on.
+        // The readers stop at their next batch and this thread reads on.
+        stop_.store(true);
         pause_.store(true);
         worker_.join();
     }
     if (!done_ && collector_) {
         collector_->read(nullptr);
-        names_ = collector_->finish();
-        collector_.reset();
-        ::closedir(directory_);
-        directory_ = nullptr;
+        if (upper_) {
+            upper_->read(nullptr);
+        }
+        names_ = collectNames();
         done_ = true;
     }
     return std::move(names_);

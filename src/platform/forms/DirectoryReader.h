@@ -63,10 +63,10 @@ FileNames ReadMatchingNames(DIR* directory, const QString& pattern,
 class NameCollector;
 
 // One reading of a directory on a worker thread, at the lowest priority so
-// that it never holds up the window. The names are handed over after the
-// join, so they need no lock. What to run when the names are read may be
-// settled after the worker started (a directory read ahead of its list), so
-// that and "done" go under a lock.
+// that it never holds up the window, until hurried once the window is up.
+// The names are handed over after the join, so they need no lock. What to run when the names are
+// read may be settled after the worker started (a directory read ahead of its list), so that and
+// "done" go under a lock.
 class DirectoryReader {
 public:
     // Starts reading `directory` on a new worker thread and runs `finished`
@@ -82,20 +82,36 @@ public:
     // started without. False, and nothing is kept, when they are read
     // already.
     bool notifyWhenDone(std::function<void()> finished);
+    // The one waiting for the names is up and about (the window has been
+    // drawn): the rest of the reading moves to a new thread at the caller's
+    // priority. Returns at once; does nothing once the names are read.
+    void hurry();
     // Hands over the names. A reading still going is taken over by the
     // calling thread from the worker's next batch of entries on, so a
     // low-priority worker on a busy machine never keeps the caller waiting.
     FileNames take();
 
 private:
+    // Puts the names read where take() finds them and says they are there.
+    void publish();
+    // The names of the parts read, sorted; closes the directory.
+    FileNames collectNames();
+    // The hurried thread: waits for the low-priority worker's next batch and
+    // reads on, a big directory in two parts side by side.
+    void readOnHurried();
+
     DIR* directory_;
-    std::atomic<bool> pause_{false};
+    std::atomic<bool> pause_{false}; // the low-priority worker stops at its next batch
+    std::atomic<bool> stop_{false};  // whoever reads stops at the next batch
+    bool hurried_ = false;
     std::unique_ptr<NameCollector> collector_; // while the reading goes on
+    std::unique_ptr<NameCollector> upper_;     // the second part of a split reading
     FileNames names_;
     std::mutex lock_;
     bool done_ = false;
     std::function<void()> finished_;
     std::thread worker_;
+    std::thread slowWorker_; // the low-priority worker, once hurried
 };
 
 // The names of the regular files in a directory that match a wildcard pattern

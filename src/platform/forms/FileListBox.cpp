@@ -1,6 +1,7 @@
 #include "platform/forms/FileListBox.h"
 
 #include <QItemSelectionModel>
+#include <QTimer>
 #include <memory>
 #include <system_error>
 #include <utility>
@@ -100,6 +101,18 @@ QModelIndex FileListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers m
         }
     }
     return QListView::moveCursor(action, modifiers);
+}
+
+void FileListBox::paintEvent(QPaintEvent* event) {
+    QListView::paintEvent(event);
+    if (pending_) {
+        // After this paint pass, so that the reading does not compete with it.
+        QTimer::singleShot(0, this, [this] {
+            if (pending_) {
+                pending_->hurry();
+            }
+        });
+    }
 }
 
 FileListBox::~FileListBox() {

@@ -76,6 +76,9 @@ protected:
     // With no current name yet, End goes to the last name at once (the
     // list view would first go to the first name, whatever the key).
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    // Once the list has been drawn, a directory still being read may take
+    // the program's full share of the machine.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // Waits for a directory still being read and puts its names in the list.

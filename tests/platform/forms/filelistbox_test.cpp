@@ -1,6 +1,7 @@
 // The file list box: which files it lists and in what order, the error for a
 // directory it cannot open, and that reading the directory in the background
 // never shows through to its callers.
+#include "platform/forms/DirectoryReader.h"
 #include "platform/forms/FileListBox.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -27,8 +29,11 @@
 #include <unistd.h>
 #include <vector>
 
+using platform::forms::DirectoryReader;
 using platform::forms::FileListBox;
+using platform::forms::FileNames;
 using platform::forms::ListMatchingFiles;
+using platform::forms::OpenDirectory;
 
 namespace {
 
@@ -43,18 +48,25 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << name.toStdString();
     }
 
+    // The n-th of makeDrivers' files, which is also its place in the list (from 1).
+    static QString driverName(int n) {
+        static const char* const formats[] = {"game %05d.drv", "Game %05d.DRV", "GAME %05d.Drv"};
+        return QString::asprintf(formats[n % 3], n);
+    }
+
     // Many empty files, quickly: "Game 00001.DRV", "GAME 00002.Drv", "game 00003.drv", ...
+    // All but the first are links to it, as a new name costs the file system
+    // far less than a new file.
     void makeDrivers(const QString& subdir, int count) const {
         ASSERT_TRUE(QDir(dir.path()).mkpath(subdir));
-        const QByteArray base = QFile::encodeName(path(subdir));
-        static const char* const formats[] = {"%s/game %05d.drv", "%s/Game %05d.DRV",
-                                              "%s/GAME %05d.Drv"};
-        char name[4096];
-        for (int i = 1; i <= count; ++i) {
-            std::snprintf(name, sizeof name, formats[i % 3], base.constData(), i);
-            const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-            ASSERT_GE(fd, 0) << name << ": " << std::strerror(errno);
-            ::close(fd);
+        const QByteArray first = QFile::encodeName(path(subdir) + "/" + driverName(1));
+        const int fd = ::open(first.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0) << first.constData() << ": " << std::strerror(errno);
+        ::close(fd);
+        for (int i = 2; i <= count; ++i) {
+            const QByteArray name = QFile::encodeName(path(subdir) + "/" + driverName(i));
+            ASSERT_EQ(::link(first.constData(), name.constData()), 0)
+                << name.constData() << ": " << std::strerror(errno);
         }
     }
 
@@ -318,21 +330,63 @@ TEST_F(FileListBoxTest, LatestPathWins) {
 
 TEST_F(FileListBoxTest, DestroyedWhileReadingABigDirectory) {
     makeDrivers("drv", 20000);
-    // At once, and at a few moments into the reading and sorting.
+    // At once, and at a few moments into the reading and sorting; a box on
+    // screen hurries its reading once drawn.
     for (const int waitMs : {0, 0, 1, 3, 10, 30}) {
-        auto box = std::make_unique<FileListBox>(&parent);
-        box->setPattern("*.drv");
-        ASSERT_TRUE(box->setPath(path("drv")));
-        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
-        box.reset();
-        // A notice posted by the reading must not reach the box that is gone.
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
+        for (const bool shown : {false, true}) {
+            auto box = std::make_unique<FileListBox>(shown ? nullptr : &parent);
+            box->setPattern("*.drv");
+            ASSERT_TRUE(box->setPath(path("drv")));
+            if (shown) {
+                box->show();
+                QTest::qWait(waitMs);
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+            }
+            box.reset();
+            // A notice posted by the reading must not reach the box that is gone.
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
     }
     FileListBox box(&parent);
     box.setPattern("*.drv");
     ASSERT_TRUE(box.setPath(path("drv")));
     EXPECT_EQ(box.ListCount(), 20000);
+}
+
+// Once the window is up, what is left of a big directory is read at full
+// priority, in two parts side by side where the file system allows it. Every
+// name must come out once and in order however far the slow reading got, and
+// whether the names are waited for or taken early.
+TEST_F(FileListBoxTest, HurriedReadingOfABigDirectoryKeepsEveryNameInOrder) {
+    constexpr int Count = 40000;
+    makeDrivers("drv", Count);
+    for (const int waitMs : {0, 2, 10}) {
+        for (const bool waitForNames : {true, false}) {
+            std::atomic<bool> done{false};
+            DirectoryReader reader(OpenDirectory(path("drv"), nullptr), "*.drv",
+                                   [&done] { done = true; });
+            std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+            reader.hurry();
+            reader.hurry(); // a second time changes nothing
+            if (waitForNames) {
+                ASSERT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 20000));
+            }
+            const FileNames names = reader.take();
+            ASSERT_EQ(names.size(), Count) << waitMs << " ms";
+            for (int i = 0; i < Count; ++i) {
+                ASSERT_EQ(names.text(i), driverName(i + 1))
+                    << "at " << i << ", " << waitMs << " ms";
+            }
+        }
+    }
+    // Dropped at once, and at a few moments into the hurried reading.
+    for (const int waitMs : {0, 1, 3, 10}) {
+        DirectoryReader reader(OpenDirectory(path("drv"), nullptr), "*.drv");
+        reader.hurry();
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    }
 }
 
 TEST_F(FileListBoxTest, NamesReadAheadGoOnlyToTheFirstBoxSetToTheirDirectoryAndPattern) {
