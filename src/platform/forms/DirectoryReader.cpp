@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <linux/magic.h>
 #include <memory>
 #include <string>
@@ -256,11 +257,29 @@ void SortKeys(std::vector<Key>& keys, const ByFoldedName& less) {
     SortKeysFrom(keys.data(), scratch.get(), keys.size(), 0, true, less);
 }
 
-// Merges two sorted runs into `out`. A long merge is cut in two at the
-// middle of the output and the halves merged side by side, the second on a
-// thread of its own (when one can be had).
-void MergeTwo(const Key* a, std::size_t aLength, const Key* b, std::size_t bLength, Key* out,
-              const ByFoldedName& less) {
+// Writes where each merged key's name lies, which is all the list keeps.
+struct SpanWriter {
+    using iterator_category = std::output_iterator_tag;
+    using value_type = void;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = void;
+
+    FileNames::Span* next;
+    SpanWriter& operator=(const Key& key) {
+        *next++ = key.span;
+        return *this;
+    }
+    SpanWriter& operator*() { return *this; }
+    SpanWriter& operator++() { return *this; }
+    SpanWriter& operator++(int) { return *this; }
+};
+
+// Merges two sorted runs of keys into the spans at `out`. A long merge is cut
+// in two at the middle of the output and the halves merged side by side, the
+// second on a thread of its own (when one can be had).
+void MergeTwo(const Key* a, std::size_t aLength, const Key* b, std::size_t bLength,
+              FileNames::Span* out, const ByFoldedName& less) {
     constexpr std::size_t SideBySideFrom = 32768;
     const std::size_t half = (aLength + bLength) / 2;
     std::thread second;
@@ -280,15 +299,16 @@ void MergeTwo(const Key* a, std::size_t aLength, const Key* b, std::size_t bLeng
         const std::size_t i = low;
         const std::size_t j = half - i;
         try {
-            second = std::thread(
-                [=] { std::merge(a + i, a + aLength, b + j, b + bLength, out + half, less); });
+            second = std::thread([=] {
+                std::merge(a + i, a + aLength, b + j, b + bLength, SpanWriter{out + half}, less);
+            });
             aLength = i;
             bLength = j;
         } catch (const std::system_error&) {
             // Merged here in one go.
         }
     }
-    std::merge(a, a + aLength, b, b + bLength, out, less);
+    std::merge(a, a + aLength, b, b + bLength, SpanWriter{out}, less);
     if (second.joinable()) {
         second.join();
     }
@@ -392,24 +412,6 @@ public:
         return upper;
     }
 
-    // Takes in the names another collector read: both sorted, merged.
-    void absorb(NameCollector& other) {
-        if (bytes_.size() + other.bytes_.size() > UINT32_MAX) {
-            return; // 4 GiB of names: far beyond any real directory
-        }
-        sort();
-        other.sort();
-        const auto shift = static_cast<std::uint32_t>(bytes_.size());
-        bytes_.append(other.bytes_);
-        std::vector<Key> merged(keys_.size() + other.keys_.size());
-        for (Key& key : other.keys_) {
-            key.span.offset += shift;
-        }
-        MergeTwo(keys_.data(), keys_.size(), other.keys_.data(), other.keys_.size(), merged.data(),
-                 ByFoldedName{bytes_.data()});
-        keys_.swap(merged);
-    }
-
     // The names read, sorted.
     FileNames finish() {
         sort();
@@ -418,6 +420,25 @@ public:
         for (const Key& key : keys_) {
             spans.push_back(key.span);
         }
+        return FileNames(std::move(bytes_), std::move(spans));
+    }
+
+    // The names read by this collector and by another, which read the other
+    // part of the directory, sorted together.
+    FileNames finishWith(NameCollector& other) {
+        sort();
+        other.sort();
+        if (bytes_.size() + other.bytes_.size() > UINT32_MAX) {
+            return finish(); // 4 GiB of names: far beyond any real directory
+        }
+        const auto shift = static_cast<std::uint32_t>(bytes_.size());
+        bytes_.append(other.bytes_);
+        for (Key& key : other.keys_) {
+            key.span.offset += shift;
+        }
+        std::vector<FileNames::Span> spans(keys_.size() + other.keys_.size());
+        MergeTwo(keys_.data(), keys_.size(), other.keys_.data(), other.keys_.size(), spans.data(),
+                 ByFoldedName{bytes_.data()});
         return FileNames(std::move(bytes_), std::move(spans));
     }
 
@@ -519,11 +540,8 @@ void DirectoryReader::publish() {
 }
 
 FileNames DirectoryReader::collectNames() {
-    if (upper_) {
-        collector_->absorb(*upper_);
-        upper_.reset();
-    }
-    FileNames names = collector_->finish();
+    FileNames names = upper_ ? collector_->finishWith(*upper_) : collector_->finish();
+    upper_.reset();
     collector_.reset();
     ::closedir(directory_);
     directory_ = nullptr;
