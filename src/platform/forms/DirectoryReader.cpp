@@ -1,14 +1,13 @@
 #include "platform/forms/DirectoryReader.h"
 
+#include "platform/forms/NameOrder.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <iterator>
 #include <linux/magic.h>
 #include <memory>
 #include <string>
@@ -21,6 +20,12 @@
 #include <vector>
 
 namespace platform::forms {
+
+using name_order::FoldAscii;
+using name_order::Key;
+using name_order::MakeKey;
+using name_order::MergeKeys;
+using name_order::SortKeys;
 
 QByteArray FileNames::at(int index) const {
     const Span& span = spans_.at(static_cast<std::size_t>(index));
@@ -38,10 +43,6 @@ QString FileNames::text(int index) const {
 }
 
 namespace {
-
-unsigned char FoldAscii(unsigned char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
 
 bool IsAscii(const QString& text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
@@ -105,213 +106,6 @@ bool IsRegularFile(int directory, const dirent* entry) {
     // Follows a link: a link to a regular file is listed, a dangling one is not.
     struct stat info {};
     return ::fstatat(directory, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
-}
-
-// A name's sort key: the first sixteen bytes of its case-folded form packed
-// big-endian into two integers (zero-padded; names hold no zero byte), and
-// where the name lies. Most names differ within those bytes, so the keys can
-// be radix-sorted and only ties need the names themselves. Left
-// uninitialised on purpose: the sort's scratch space is written before read.
-struct Key {
-    std::uint64_t head0;
-    std::uint64_t head1;
-    FileNames::Span span;
-};
-
-constexpr std::uint32_t HeadBytes = 16;
-constexpr std::uint64_t EveryByte = 0x0101010101010101ULL;
-constexpr std::uint64_t HighBits = EveryByte * 0x80;
-
-// Lower-cases the ASCII capitals among eight bytes at once, leaving every
-// other byte as it is.
-std::uint64_t FoldAscii8(std::uint64_t bytes) {
-    const std::uint64_t low = bytes & ~HighBits;
-    const std::uint64_t fromA = (low + EveryByte * (0x80 - 'A')) & HighBits;
-    const std::uint64_t pastZ = (low + EveryByte * (0x80 - 'Z' - 1)) & HighBits;
-    const std::uint64_t capitals = fromA & ~pastZ & ~bytes;
-    return bytes | (capitals >> 2); // 0x80 >> 2 is the case bit, 0x20
-}
-
-// Eight bytes as a number that orders like them.
-std::uint64_t BigEndian(const unsigned char* bytes) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, bytes, sizeof word);
-    if constexpr (std::endian::native == std::endian::little) {
-        word = __builtin_bswap64(word);
-    }
-    return word;
-}
-
-Key MakeKey(const char* name, std::size_t length, std::uint32_t offset) {
-    unsigned char head[HeadBytes] = {};
-    std::memcpy(head, name, std::min<std::size_t>(length, HeadBytes));
-    const std::uint64_t word0 = BigEndian(head);
-    const std::uint64_t word1 = BigEndian(head + 8);
-    unsigned char rest = 0;
-    for (std::size_t i = HeadBytes; i < length; ++i) {
-        rest |= static_cast<unsigned char>(name[i]);
-    }
-    const bool ascii = ((word0 | word1) & HighBits) == 0 && rest < 0x80;
-    return Key{FoldAscii8(word0), FoldAscii8(word1),
-               FileNames::Span{offset, static_cast<std::uint16_t>(length), ascii}};
-}
-
-// Case-insensitive order: ASCII letters folded, every other byte as it is,
-// a shorter name before a longer one it begins, and the exact bytes breaking
-// ties so that the order never depends on the directory's.
-struct ByFoldedName {
-    const char* bytes;
-
-    bool operator()(const Key& a, const Key& b) const {
-        if (a.head0 != b.head0) {
-            return a.head0 < b.head0;
-        }
-        if (a.head1 != b.head1) {
-            return a.head1 < b.head1;
-        }
-        const auto* pa = reinterpret_cast<const unsigned char*>(bytes + a.span.offset);
-        const auto* pb = reinterpret_cast<const unsigned char*>(bytes + b.span.offset);
-        const std::uint32_t common = std::min(a.span.length, b.span.length);
-        for (std::uint32_t i = HeadBytes; i < common; ++i) {
-            const unsigned char fa = FoldAscii(pa[i]);
-            const unsigned char fb = FoldAscii(pb[i]);
-            if (fa != fb) {
-                return fa < fb;
-            }
-        }
-        if (a.span.length != b.span.length) {
-            return a.span.length < b.span.length;
-        }
-        return std::memcmp(pa, pb, a.span.length) < 0;
-    }
-};
-
-// The byte of a key's head at `position` (0 to 15).
-unsigned HeadByte(const Key& key, std::uint32_t position) {
-    const std::uint64_t word = position < 8 ? key.head0 : key.head1;
-    return static_cast<unsigned>(word >> (56 - 8 * (position % 8))) & 0xFFu;
-}
-
-// Runs this short are put in order by comparing the names.
-constexpr std::size_t ShortRun = 32;
-
-// The first head position, from `position` on, at which the keys differ;
-// HeadBytes when their heads are all the same.
-std::uint32_t FirstDifference(const Key* keys, std::size_t n, std::uint32_t position) {
-    std::uint64_t differ0 = 0;
-    std::uint64_t differ1 = 0;
-    for (const Key* key = keys; key != keys + n; ++key) {
-        differ0 |= key->head0 ^ keys->head0;
-        differ1 |= key->head1 ^ keys->head1;
-    }
-    const std::uint32_t first =
-        differ0 != 0   ? static_cast<std::uint32_t>(std::countl_zero(differ0)) / 8
-        : differ1 != 0 ? 8 + static_cast<std::uint32_t>(std::countl_zero(differ1)) / 8
-                       : HeadBytes;
-    return std::max(first, position);
-}
-
-// Sorts the n keys at `from` on their heads from byte `position` on, most
-// significant byte first: a pass puts them in buckets by their first byte
-// that differs, into `to` (room as long), and each bucket is sorted from
-// there on the next byte, the two arrays trading places at each level.
-// Names that lead to the same heads, and short runs, are put in order by
-// the whole names. The result ends in `from` when `resultInFrom`, else in
-// `to`.
-void SortKeysFrom(Key* from, Key* to, std::size_t n, std::uint32_t position, bool resultInFrom,
-                  const ByFoldedName& less) {
-    if (n > ShortRun) {
-        position = FirstDifference(from, n, position);
-    }
-    if (n <= ShortRun || position >= HeadBytes) {
-        std::sort(from, from + n, less);
-        if (!resultInFrom) {
-            std::copy(from, from + n, to);
-        }
-        return;
-    }
-    std::array<std::size_t, 256> counts{};
-    for (const Key* key = from; key != from + n; ++key) {
-        ++counts[HeadByte(*key, position)];
-    }
-    std::array<std::size_t, 256> starts{};
-    std::size_t next = 0;
-    for (unsigned b = 0; b < 256; ++b) {
-        starts[b] = next;
-        next += counts[b];
-    }
-    for (const Key* key = from; key != from + n; ++key) {
-        to[starts[HeadByte(*key, position)]++] = *key;
-    }
-    std::size_t first = 0;
-    for (const std::size_t count : counts) {
-        if (count > 0) {
-            SortKeysFrom(to + first, from + first, count, position + 1, !resultInFrom, less);
-        }
-        first += count;
-    }
-}
-
-void SortKeys(std::vector<Key>& keys, const ByFoldedName& less) {
-    const auto scratch = std::make_unique_for_overwrite<Key[]>(keys.size());
-    SortKeysFrom(keys.data(), scratch.get(), keys.size(), 0, true, less);
-}
-
-// Writes where each merged key's name lies, which is all the list keeps.
-struct SpanWriter {
-    using iterator_category = std::output_iterator_tag;
-    using value_type = void;
-    using difference_type = std::ptrdiff_t;
-    using pointer = void;
-    using reference = void;
-
-    FileNames::Span* next;
-    SpanWriter& operator=(const Key& key) {
-        *next++ = key.span;
-        return *this;
-    }
-    SpanWriter& operator*() { return *this; }
-    SpanWriter& operator++() { return *this; }
-    SpanWriter& operator++(int) { return *this; }
-};
-
-// Merges two sorted runs of keys into the spans at `out`. A long merge is cut
-// in two at the middle of the output and the halves merged side by side, the
-// second on a thread of its own (when one can be had).
-void MergeTwo(const Key* a, std::size_t aLength, const Key* b, std::size_t bLength,
-              FileNames::Span* out, const ByFoldedName& less) {
-    constexpr std::size_t SideBySideFrom = 32768;
-    const std::size_t half = (aLength + bLength) / 2;
-    std::thread second;
-    if (aLength + bLength >= SideBySideFrom) {
-        // The first `half` keys of the merge are a[0, i) and b[0, half - i)
-        // for the i at which the two runs cross.
-        std::size_t low = half > bLength ? half - bLength : 0;
-        std::size_t high = std::min(half, aLength);
-        while (low < high) {
-            const std::size_t i = low + (high - low) / 2;
-            if (less(b[half - i - 1], a[i])) {
-                high = i;
-            } else {
-                low = i + 1;
-            }
-        }
-        const std::size_t i = low;
-        const std::size_t j = half - i;
-        try {
-            second = std::thread([=] {
-                std::merge(a + i, a + aLength, b + j, b + bLength, SpanWriter{out + half}, less);
-            });
-            aLength = i;
-            bLength = j;
-        } catch (const std::system_error&) {
-            // Merged here in one go.
-        }
-    }
-    std::merge(a, a + aLength, b, b + bLength, SpanWriter{out}, less);
-    if (second.joinable()) {
-        second.join();
-    }
 }
 
 // Room for the names, guessed from the directory's size, so that the buffers
@@ -437,8 +231,8 @@ public:
             key.span.offset += shift;
         }
         std::vector<FileNames::Span> spans(keys_.size() + other.keys_.size());
-        MergeTwo(keys_.data(), keys_.size(), other.keys_.data(), other.keys_.size(), spans.data(),
-                 ByFoldedName{bytes_.data()});
+        MergeKeys(keys_.data(), keys_.size(), other.keys_.data(), other.keys_.size(), bytes_.data(),
+                  spans.data());
         return FileNames(std::move(bytes_), std::move(spans));
     }
 
@@ -450,7 +244,7 @@ private:
 
     void sort() {
         if (!sorted_) {
-            SortKeys(keys_, ByFoldedName{bytes_.data()});
+            SortKeys(keys_, bytes_.data());
             sorted_ = true;
         }
     }
