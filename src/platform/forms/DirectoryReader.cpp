@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -158,8 +159,10 @@ public:
                 finished_ = true;
                 break;
             }
-            // An entry's offset is where the next one lies.
-            const bool last = static_cast<std::uint64_t>(entry->d_off) >= partEnd_;
+            // An entry's offset is where the next one lies. Offsets are
+            // only compared in a split directory: elsewhere they may be any
+            // cookie the file system likes.
+            const bool last = partEnd_ && static_cast<std::uint64_t>(entry->d_off) >= *partEnd_;
             if (!collect(entry) || last) {
                 finished_ = true;
             }
@@ -275,7 +278,7 @@ private:
     bool ownsDirectory_ = false;
     bool finished_ = false;
     bool sorted_ = false;
-    std::uint64_t partEnd_ = UINT64_MAX; // the offset this collector's part ends at
+    std::optional<std::uint64_t> partEnd_; // the offset this part of a split reading ends at
     std::string bytes_;
     std::vector<Key> keys_;
 };
