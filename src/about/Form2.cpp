@@ -1,6 +1,7 @@
 #include "about/Form2.h"
 
 #include "caption/GradForm.h"
+#include "platform/forms/Accessible.h"
 #include "platform/forms/Design.h"
 #include "platform/forms/SingleInstance.h"
 #include "resources/Art.h"
@@ -59,6 +60,7 @@ Form2::Form2() : Form(WindowDesign()) {
     setMousePointer(art::CustomPointer());
     createControls();
     ApplyTabOrder(Client());
+    SetAccessibleRole(this, QAccessible::Dialog);
     connect(Command1, &CommandButton::Click, this, &Form2::Command1_Click);
 }
 
@@ -83,6 +85,8 @@ void Form2::createControls() {
 
     Image2 = Picture(client, art::AboutPicture1(), 120, 120, 3735, 1980);
     Image1 = Picture(client, art::AboutPicture2(), 3840, 600, 3135, 1215);
+    Image2->setAccessibleName(QStringLiteral("Tavro game launcher logo"));
+    Image1->setAccessibleName(QStringLiteral("Game pad"));
 
     // Label2 is made after Label1, so its box lies over the lower part of Label1's.
     Label1 = TextLabel(client, QStringLiteral("Tavro developers - tavro@example.org"), 0, 2400,

@@ -5,6 +5,7 @@
 #include "editor/edit.h"
 #include "launcher/Declarations.h"
 #include "launcher/DoEXE1.h"
+#include "platform/forms/Accessible.h"
 #include "platform/forms/App.h"
 #include "platform/forms/Design.h"
 #include "platform/forms/LoadPicture.h"
@@ -111,6 +112,12 @@ Form1::Form1() : Form(WindowDesign()) {
     setMousePointer(art::CustomPointer());
     createControls();
     ApplyTabOrder(Client());
+    // What a screen reader calls the logo, the list, the preview and the groups.
+    SetPictureName(this, QStringLiteral("Tavro logo"));
+    SetTitle(Label1, File1);
+    SetTitle(Label2, Image1);
+    SetTitle(Label3, Frame1);
+    SetTitle(Label4, Frame2);
     connect(File1, &FileListBox::Click, this, &Form1::File1_Click);
     connect(Command1, &CommandButton::Click, this, &Form1::Command1_Click);
     connect(Command2, &CommandButton::Click, this, &Form1::Command2_Click);
@@ -252,6 +259,7 @@ void Form1::showPreview() {
         const QPixmap picture = LoadPicture(PreviewPath);
         if (!picture.isNull()) {
             Image1->setPicture(picture);
+            Image1->setAccessibleDescription(QFile::decodeName(DriverFile));
             return;
         }
     } else if (exists && S_ISREG(info.st_mode)) {
@@ -260,6 +268,7 @@ void Form1::showPreview() {
     }
     PreviewPath = QFile::encodeName(App::Path()) + "/preview/404.jpg";
     Image1->setPicture(LoadPicture(PreviewPath));
+    Image1->setAccessibleDescription(QStringLiteral("No preview"));
 }
 
 void Form1::Command1_Click() {

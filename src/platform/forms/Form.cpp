@@ -1,5 +1,6 @@
 #include "platform/forms/Form.h"
 
+#include "platform/forms/Accessible.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/Design.h"
 #include "platform/forms/Testing.h"
@@ -148,6 +149,7 @@ private:
 Form::Form(const Design& design)
     : QWidget(design.owner, (design.owner ? Qt::Dialog : Qt::Window) | Qt::FramelessWindowHint),
       design_(design) {
+    InstallAccessibility();
     setFont(DefaultDialogFont());
     setMouseTracking(true);
     // The frame is painted from the window surface and the client area

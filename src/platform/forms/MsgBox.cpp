@@ -1,5 +1,6 @@
 #include "platform/forms/MsgBox.h"
 
+#include "platform/forms/Accessible.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/Design.h"
 #include "platform/forms/Form.h"
@@ -87,6 +88,9 @@ class MessageBoxForm : public Form {
 public:
     MessageBoxForm(const QString& prompt, int style, const QString& title, QWidget* owner)
         : Form(designFor(prompt, style, title, owner)), choices_(ButtonsFor(style)) {
+        // A screen reader says the title and the message as the box opens.
+        SetAccessibleRole(this, QAccessible::AlertMessage);
+        setAccessibleDescription(prompt);
         const Layout l = layoutFor(prompt, style, title);
         if (const std::optional<QStyle::StandardPixmap> icon = IconFor(style)) {
             auto* picture = new QLabel(Client());

@@ -501,6 +501,8 @@ bool RichTextBox::LoadFile(const QByteArray& path, QString* error) {
     loadedBytes_ = std::move(bytes);
     rememberFile(path, info);
     setReadOnly(Filling() || !readOnlyReason_.isEmpty());
+    // A screen reader names the text after its file.
+    setAccessibleName(QFile::decodeName(path.mid(path.lastIndexOf('/') + 1)));
     return true;
 }
 
