@@ -380,7 +380,12 @@ pid_t X11Session::spawn(const QString& program, const QStringList& args,
 
     std::vector<QByteArray> envStore;
     for (char** e = environ; *e != nullptr; ++e) {
-        if (KeptForChild(*e)) {
+        // The session's own values replace the test's.
+        const auto named = [e](const QString& extra) {
+            return extra.startsWith(QString::fromLocal8Bit(*e).section(u'=', 0, 0) + u'=');
+        };
+        if (KeptForChild(*e) &&
+            std::none_of(options_.environment.begin(), options_.environment.end(), named)) {
             envStore.emplace_back(*e);
         }
     }
@@ -553,6 +558,9 @@ std::optional<QByteArray> X11Session::run(const QString& tool, const QStringList
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.insert(QStringLiteral("DISPLAY"), display_);
     env.insert(QStringLiteral("XAUTHORITY"), dir_.filePath(QStringLiteral("Xauthority")));
+    for (const QString& extra : options_.environment) {
+        env.insert(extra.section(u'=', 0, 0), extra.section(u'=', 1));
+    }
     process.setProcessEnvironment(env);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(path, args);

@@ -125,8 +125,8 @@ public:
     // One window as the screen shows it (no window manager draws around it).
     QImage screenshot(quint64 window);
 
-    // Runs an X tool on this display; its output, or nothing when it failed,
-    // timed out or could not be started.
+    // Runs an X tool on this display, with the session's extra environment; its output, or nothing
+    // when it failed, timed out or could not be started.
     std::optional<QByteArray> run(const QString& tool, const QStringList& args,
                                   int timeoutMs = 10000);
 
