@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -100,7 +101,7 @@ TEST_F(PackageTest, ControlFieldsNameTheProgramAndTheLibrariesItNeeds) {
     }
 }
 
-TEST_F(PackageTest, InstallsTheProgramTavroLinkIconsMetainfoAndManPages) {
+TEST_F(PackageTest, InstallsTheProgramTavroLinkIconsMetainfoManPagesAndDocs) {
     QStringList files;
     QDirIterator it(root_->path(), QDir::Files | QDir::System | QDir::Hidden,
                     QDirIterator::Subdirectories);
@@ -110,6 +111,8 @@ TEST_F(PackageTest, InstallsTheProgramTavroLinkIconsMetainfoAndManPages) {
     QStringList expected{"/usr/bin/tavro", "/usr/bin/tavro-link",
                          "/usr/share/man/man1/tavro-link.1.gz", "/usr/share/man/man1/tavro.1.gz",
                          "/usr/share/metainfo/io.github.tavro_launcher.Tavro.metainfo.xml"};
+    expected << "/usr/share/doc/tavro/copyright"
+             << "/usr/share/doc/tavro/changelog.gz";
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         expected.append(QStringLiteral("/usr/share/icons/hicolor/%1x%1/apps/tavro.png").arg(size));
     expected.sort();
@@ -123,6 +126,15 @@ TEST_F(PackageTest, InstallsTheProgramTavroLinkIconsMetainfoAndManPages) {
     if (sections.code == 0) {
         EXPECT_FALSE(sections.out.contains(".debug_info"));
     }
+}
+
+TEST_F(PackageTest, LintianFindsNoErrors) {
+    needs("lintian");
+    const ToolRun l = RunTool("lintian", {"--no-cfg", TAVRO_DEB});
+    const QString report = l.out + l.err;
+    ASSERT_TRUE(l.code == 0 || l.code == 2) << "lintian did not run: " << report.toStdString();
+    EXPECT_FALSE(report.contains(QRegularExpression("^E: ", QRegularExpression::MultilineOption)))
+        << report.toStdString();
 }
 
 TEST_F(PackageTest, MetainfoValidates) {
