@@ -32,7 +32,10 @@ foreach(file tavro.1 tavro-link.1 changelog)
     list(APPEND TAVRO_MAN_PAGES ${gz})
   endif()
 endforeach()
-add_custom_target(tavro_gzipped_docs ALL DEPENDS ${TAVRO_GZIPPED})
+add_custom_target(tavro_gzipped_docs DEPENDS ${TAVRO_GZIPPED})
+# Made with the program, so that installing after a build of the program alone
+# (scripts/demo) finds them.
+add_dependencies(tavro tavro_gzipped_docs)
 install(FILES ${TAVRO_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # The licence in Debian's machine-readable form, and the changelog under the
 # name Debian gives it in a package that is its own upstream.

@@ -137,6 +137,19 @@ TEST_F(PackageTest, LintianFindsNoErrors) {
         << report.toStdString();
 }
 
+// Installing right after a build of the program alone finds every file it installs.
+TEST(ProgramBuild, MakesTheCompressedManPagesAndChangelog) {
+    const QString build = TAVRO_BINARY_DIR;
+    if (!QFileInfo::exists(build + "/build.ninja"))
+        GTEST_SKIP() << "asks Ninja, the generator scripts/configure uses";
+    // Every command that building the program runs.
+    const ToolRun r = RunTool("ninja", {"-C", build, "-t", "commands", "tavro"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    for (const char* made :
+         {"/dist/tavro.1.gz\n", "/dist/tavro-link.1.gz\n", "/dist/changelog.gz\n"})
+        EXPECT_TRUE(r.out.contains(build + made)) << made;
+}
+
 TEST_F(PackageTest, MetainfoValidates) {
     needs("appstreamcli");
     const ToolRun v = RunTool(
