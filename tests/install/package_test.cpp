@@ -164,9 +164,13 @@ TEST_F(PackageTest, TavroLinkMakesTheLinkAndAMenuEntryThatValidates) {
     EmulatorDir parent;
     parent.makeDir("Morvel $1 \"quoted\" 100%/drv");
     const QString emu = parent.file("Morvel $1 \"quoted\" 100%");
-    for (int run = 0; run < 2; ++run) { // a second run only renews the entry
+    // A second run only renews the entry, and says so.
+    for (const QString says : {"Linked ", "Already linked: "}) {
         const ToolRun r = tavroLink(emu);
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.startsWith(says + emu + "/tavro -> ")) << r.out.toStdString();
+        EXPECT_EQ(r.out.contains("\nRenewed menu entry \"Tavro ("), says != "Linked ")
+            << r.out.toStdString();
     }
     EXPECT_EQ(QFileInfo(emu + "/tavro").symLinkTarget(), installed("bin/tavro"));
     const QStringList entries = menuEntries();
