@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -27,12 +28,13 @@ struct ToolRun {
 
 // Runs a tool to its end (a failed start counts as exit code -1).
 ToolRun RunTool(const QString& program, const QStringList& args,
-                const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+                const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                int waitMs = 60000) {
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(program, args);
     ToolRun r;
-    if (p.waitForStarted(10000) && p.waitForFinished(60000) &&
+    if (p.waitForStarted(10000) && p.waitForFinished(waitMs) &&
         p.exitStatus() == QProcess::NormalExit) {
         r.code = p.exitCode();
     }
@@ -100,7 +102,7 @@ TEST_F(PackageTest, ControlFieldsNameTheProgramAndTheLibrariesItNeeds) {
     }
 }
 
-TEST_F(PackageTest, InstallsTheProgramTavroLinkIconsMetainfoAndManPages) {
+TEST_F(PackageTest, InstallsTheProgramTavroLinkIconsMetainfoManPagesAndDocs) {
     QStringList files;
     QDirIterator it(root_->path(), QDir::Files | QDir::System | QDir::Hidden,
                     QDirIterator::Subdirectories);
@@ -110,6 +112,8 @@ TEST_F(PackageTest, InstallsTheProgramTavroLinkIconsMetainfoAndManPages) {
     QStringList expected{"/usr/bin/tavro", "/usr/bin/tavro-link",
                          "/usr/share/man/man1/tavro-link.1.gz", "/usr/share/man/man1/tavro.1.gz",
                          "/usr/share/metainfo/io.github.tavro_launcher.Tavro.metainfo.xml"};
+    expected << "/usr/share/doc/tavro/copyright"
+             << "/usr/share/doc/tavro/changelog.gz";
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         expected.append(QStringLiteral("/usr/share/icons/hicolor/%1x%1/apps/tavro.png").arg(size));
     expected.sort();
@@ -123,6 +127,30 @@ TEST_F(PackageTest, InstallsTheProgramTavroLinkIconsMetainfoAndManPages) {
     if (sections.code == 0) {
         EXPECT_FALSE(sections.out.contains(".debug_info"));
     }
+}
+
+TEST_F(PackageTest, LintianFindsNoErrors) {
+    needs("lintian");
+    // Lintian takes its time on a busy machine.
+    const ToolRun l = RunTool("lintian", {"--no-cfg", TAVRO_DEB},
+                              QProcessEnvironment::systemEnvironment(), 240000);
+    const QString report = l.out + l.err;
+    ASSERT_TRUE(l.code == 0 || l.code == 2) << "lintian did not run: " << report.toStdString();
+    EXPECT_FALSE(report.contains(QRegularExpression("^E: ", QRegularExpression::MultilineOption)))
+        << report.toStdString();
+}
+
+// Installing right after a build of the program alone finds every file it installs.
+TEST(ProgramBuild, MakesTheCompressedManPagesAndChangelog) {
+    const QString build = TAVRO_BINARY_DIR;
+    if (!QFileInfo::exists(build + "/build.ninja"))
+        GTEST_SKIP() << "asks Ninja, the generator scripts/configure uses";
+    // Every command that building the program runs.
+    const ToolRun r = RunTool("ninja", {"-C", build, "-t", "commands", "tavro"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    for (const char* made :
+         {"/dist/tavro.1.gz\n", "/dist/tavro-link.1.gz\n", "/dist/changelog.gz\n"})
+        EXPECT_TRUE(r.out.contains(build + made)) << made;
 }
 
 TEST_F(PackageTest, MetainfoValidates) {
@@ -139,9 +167,13 @@ TEST_F(PackageTest, TavroLinkMakesTheLinkAndAMenuEntryThatValidates) {
     EmulatorDir parent;
     parent.makeDir("Morvel $1 \"quoted\" 100%/drv");
     const QString emu = parent.file("Morvel $1 \"quoted\" 100%");
-    for (int run = 0; run < 2; ++run) { // a second run only renews the entry
+    // A second run only renews the entry, and says so.
+    for (const QString says : {"Linked ", "Already linked: "}) {
         const ToolRun r = tavroLink(emu);
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.startsWith(says + emu + "/tavro -> ")) << r.out.toStdString();
+        EXPECT_EQ(r.out.contains("\nRenewed menu entry \"Tavro ("), says != "Linked ")
+            << r.out.toStdString();
     }
     EXPECT_EQ(QFileInfo(emu + "/tavro").symLinkTarget(), installed("bin/tavro"));
     const QStringList entries = menuEntries();
