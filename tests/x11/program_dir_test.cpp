@@ -1,7 +1,7 @@
 // The built program started the ways a user starts it - through a link in an
-// emulator directory, by name from PATH, by a relative path, in a directory
-// whose name is not UTF-8 - lists that
-// directory's drivers, keeps its tavro.cfg there and finds the emulator there.
+// emulator directory, by name from PATH, by a relative path, from a directory
+// whose name is not UTF-8 - lists that directory's drivers, keeps its
+// tavro.cfg there and finds the emulator there.
 #include "support/EmulatorDir.h"
 #include "support/FakeEmulator.h"
 #include "support/X11Launch.h"
