@@ -271,7 +271,7 @@ int RunChild(int argc, char* argv[]) {
     // As main.cpp does, before the application exists.
     if (kind == "form1") {
         platform::forms::PrepareFontsAhead();
-        tavro::Form1::ReadDriversAhead(QString::fromLocal8Bit(argv[4]));
+        tavro::Form1::ReadDriversAhead(QByteArray(argv[4]));
     }
     int appArgc = 1;
     QApplication app(appArgc, argv);

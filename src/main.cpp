@@ -10,7 +10,7 @@
 int main(int argc, char* argv[]) {
     // Fonts and a big driver directory take a while to read: start before Qt does.
     platform::forms::PrepareFontsAhead();
-    tavro::Form1::ReadDriversAhead(platform::forms::App::PathBeforeStart(argc > 0 ? argv[0] : ""));
+    tavro::Form1::ReadDriversAhead(platform::forms::App::Path());
     QApplication app(argc, argv);
     platform::forms::UseClassicLook();
     QApplication::setQuitOnLastWindowClosed(false);

@@ -3,14 +3,12 @@
 #include "launcher/Form1.h"
 #include "platform/forms/App.h"
 
-#include <QFile>
-
 namespace tavro {
 
 void RefreshDriverPaths() {
     using platform::forms::App;
     DriverFile = Form1::Instance().File1->FileName();
-    const QByteArray directory = QFile::encodeName(App::Path());
+    const QByteArray directory = App::Path();
     DriverPath = directory + "/drv/" + DriverFile;
     PreviewPath = directory + "/preview/" + DriverFile + ".jpg";
 }

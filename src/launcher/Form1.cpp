@@ -28,7 +28,7 @@ using OneForm = SingleInstance<Form1>;
 
 // The drivers: the files of this pattern in this directory of the program's.
 const QString DriverPattern = QStringLiteral("*.drv");
-QString DriverDirectory(const QString& programDirectory) {
+QByteArray DriverDirectory(const QByteArray& programDirectory) {
     return programDirectory + "/drv/";
 }
 
@@ -134,7 +134,7 @@ Form1& Form1::Instance() {
     return *OneForm::Existing();
 }
 
-void Form1::ReadDriversAhead(const QString& programDirectory) {
+void Form1::ReadDriversAhead(const QByteArray& programDirectory) {
     FileListBox::ReadAhead(DriverDirectory(programDirectory), DriverPattern);
 }
 
@@ -206,10 +206,11 @@ void Form1::createControls() {
 void Form1::Form_Load() {
     SubclassWindow(hWnd());
 
-    const QString drv = DriverDirectory(App::Path());
+    const QByteArray directory = DriverDirectory(App::Path());
     QString error;
-    if (!File1->setPath(drv, &error)) {
+    if (!File1->setPath(directory, &error)) {
         // Without drivers the launcher still opens, and says what it looked for.
+        const QString drv = QFile::decodeName(directory);
         MsgBox("The driver directory could not be read:\n" + drv + "\n(" + error +
                    ")\n\nNo drivers are listed. Tavro expects a \"drv\" directory beside it.",
                platform::MB_ICONEXCLAMATION, "Tavro");
@@ -245,7 +246,7 @@ void Form1::Form_Unload() {
 
 void Form1::File1_Click() {
     DriverFile = File1->FileName();
-    PreviewPath = QFile::encodeName(App::Path()) + "/preview/" + DriverFile + ".jpg";
+    PreviewPath = App::Path() + "/preview/" + DriverFile + ".jpg";
     showPreview();
 }
 
@@ -266,7 +267,7 @@ void Form1::showPreview() {
         // An empty preview counts as none, and is removed.
         ::unlink(PreviewPath.constData());
     }
-    PreviewPath = QFile::encodeName(App::Path()) + "/preview/404.jpg";
+    PreviewPath = App::Path() + "/preview/404.jpg";
     Image1->setPicture(LoadPicture(PreviewPath));
     Image1->setAccessibleDescription(QStringLiteral("No preview"));
 }

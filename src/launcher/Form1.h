@@ -22,7 +22,7 @@ public:
     // Starts reading the driver directory of the program in the given
     // directory while the rest of the program loads. If that is not the
     // directory Form_Load lists after all, the list reads its own.
-    static void ReadDriversAhead(const QString& programDirectory);
+    static void ReadDriversAhead(const QByteArray& programDirectory);
 
     platform::forms::Label* Label1;
     platform::forms::Label* Label2;

@@ -1,11 +1,11 @@
 #include "platform/shell.h"
 
-#include <QDir>
 #include <QFile>
 #include <bit>
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <elf.h>
 #include <exception>
@@ -121,31 +121,42 @@ QByteArray QuoteArgumentBytes(const QByteArray& argument) {
     return QuoteArgument(QString::fromLatin1(argument)).toLatin1();
 }
 
-QStringList ProgramSearchDirectories(const QString& ownDirectory) {
-    QStringList dirs;
-    const auto add = [&dirs](const QString& dir) {
+namespace {
+
+// The current directory as the exact bytes of its path.
+QByteArray CurrentDirectory() {
+    char* cwd = ::getcwd(nullptr, 0);
+    const QByteArray path(cwd);
+    std::free(cwd);
+    return path;
+}
+
+} // namespace
+
+QList<QByteArray> ProgramSearchDirectories(const QByteArray& ownDirectory) {
+    QList<QByteArray> dirs;
+    const auto add = [&dirs](const QByteArray& dir) {
         if (!dir.isEmpty() && !dirs.contains(dir))
             dirs.append(dir);
     };
     add(ownDirectory);
-    add(QDir::currentPath());
-    const QByteArray path = qgetenv("PATH");
-    for (const QByteArray& entry : path.split(':'))
-        add(QFile::decodeName(entry));
+    add(CurrentDirectory());
+    for (const QByteArray& entry : qgetenv("PATH").split(':'))
+        add(entry);
     return dirs;
 }
 
 namespace {
 
 // The file names a program name stands for, in the order they are tried.
-QStringList CandidateNames(const QString& name) {
-    QStringList names{name};
-    const QString base = name.section(u'/', -1);
-    if (base.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive)) {
+QList<QByteArray> CandidateNames(const QByteArray& name) {
+    QList<QByteArray> names{name};
+    const QByteArray base = name.mid(name.lastIndexOf('/') + 1);
+    if (base.toLower().endsWith(".exe")) {
         if (base.size() > 4)
             names.append(name.chopped(4));
-    } else if (base.lastIndexOf(u'.') <= 0) {
-        names.append(name + QStringLiteral(".exe"));
+    } else if (base.lastIndexOf('.') <= 0) {
+        names.append(name + ".exe");
     }
     return names;
 }
@@ -161,18 +172,28 @@ FileKind Examine(const QByteArray& path) {
     return ::access(path.constData(), X_OK) == 0 ? FileKind::Executable : FileKind::NotExecutable;
 }
 
-QString JoinPath(const QString& dir, const QString& name) {
-    return dir.endsWith(u'/') ? dir + name : dir + u'/' + name;
+QByteArray JoinPath(const QByteArray& dir, const QByteArray& name) {
+    return dir.endsWith('/') ? dir + name : dir + '/' + name;
 }
 
-// Looks for the program; fills path and searched, and on failure reason.
-bool FindProgram(ShellResult& result, const QString& ownDirectory) {
-    const QStringList names = CandidateNames(result.program);
-    QStringList refused;
-    const auto tryFile = [&](const QString& file) {
-        switch (Examine(QFile::encodeName(file))) {
+QStringList Decoded(const QList<QByteArray>& paths) {
+    QStringList texts;
+    for (const QByteArray& path : paths)
+        texts.append(QFile::decodeName(path));
+    return texts;
+}
+
+// Looks for the program (by the exact bytes of its name and of every place
+// looked in); returns the file found, and fills the result's path and
+// searched, and on failure reason, as text to show.
+QByteArray FindProgram(ShellResult& result, const QByteArray& program,
+                       const QByteArray& ownDirectory) {
+    const QList<QByteArray> names = CandidateNames(program);
+    QList<QByteArray> refused;
+    const auto tryFile = [&](const QByteArray& file) {
+        switch (Examine(file)) {
         case FileKind::Executable:
-            result.path = file;
+            result.path = QFile::decodeName(file);
             return true;
         case FileKind::NotExecutable:
             refused.append(file);
@@ -183,32 +204,36 @@ bool FindProgram(ShellResult& result, const QString& ownDirectory) {
         return false;
     };
 
-    if (result.program.contains(u'/')) {
-        for (const QString& name : names) {
-            const QString file = QDir::isAbsolutePath(name) ? name : QDir::current().filePath(name);
-            result.searched.append(file);
+    if (program.contains('/')) {
+        const QByteArray current = CurrentDirectory();
+        for (const QByteArray& name : names) {
+            const QByteArray file = name.startsWith('/') ? name : JoinPath(current, name);
+            result.searched.append(QFile::decodeName(file));
             if (tryFile(file))
-                return true;
+                return file;
         }
     } else {
-        result.searched = ProgramSearchDirectories(ownDirectory);
-        for (const QString& dir : std::as_const(result.searched)) {
-            for (const QString& name : names) {
-                if (tryFile(JoinPath(dir, name)))
-                    return true;
+        const QList<QByteArray> dirs = ProgramSearchDirectories(ownDirectory);
+        result.searched = Decoded(dirs);
+        for (const QByteArray& dir : dirs) {
+            for (const QByteArray& name : names) {
+                const QByteArray file = JoinPath(dir, name);
+                if (tryFile(file))
+                    return file;
             }
         }
     }
 
     result.error = refused.isEmpty() ? ENOENT : EACCES;
     if (!refused.isEmpty()) {
-        result.path = refused.first();
-        result.reason = QStringLiteral("%1 is not an executable file.").arg(refused.join(", "));
+        result.path = QFile::decodeName(refused.first());
+        result.reason = QStringLiteral("%1 is not an executable file.")
+                            .arg(Decoded(refused).join(QStringLiteral(", ")));
     } else {
-        result.reason =
-            QStringLiteral("No file named %1 was found.").arg(names.join(QStringLiteral(" or ")));
+        result.reason = QStringLiteral("No file named %1 was found.")
+                            .arg(Decoded(names).join(QStringLiteral(" or ")));
     }
-    return false;
+    return {};
 }
 
 // Waits for the started program in the background so that it never lingers
@@ -291,9 +316,10 @@ QByteArray Interpreter(const QByteArray& path) {
 
 // Why a program that was found could not be started. The exec's "No such
 // file or directory" for a file that is there means its interpreter is not.
-QString StartFailure(const QString& path, int err) {
+QString StartFailure(const QByteArray& file, int err) {
+    const QString path = QFile::decodeName(file);
     if (err == ENOENT) {
-        const QByteArray interpreter = Interpreter(QFile::encodeName(path));
+        const QByteArray interpreter = Interpreter(file);
         struct stat st {};
         if (!interpreter.isEmpty() && ::stat(interpreter.constData(), &st) != 0 &&
             (errno == ENOENT || errno == ENOTDIR))
@@ -354,7 +380,7 @@ int Spawn(const QByteArray& path, const std::vector<QByteArray>& args, pid_t& pi
 
 } // namespace
 
-ShellResult Shell(const QByteArray& commandLine, int windowStyle, const QString& ownDirectory) {
+ShellResult Shell(const QByteArray& commandLine, int windowStyle, const QByteArray& ownDirectory) {
     // Nothing on X11 or Wayland lets us ask an arbitrary program to open its
     // first window minimized, so the style is accepted and not acted on.
     static_cast<void>(windowStyle);
@@ -366,22 +392,23 @@ ShellResult Shell(const QByteArray& commandLine, int windowStyle, const QString&
             result.reason = QStringLiteral("The command line names no program.");
             return result;
         }
-        result.program = QFile::decodeName(args.first());
-        if (!FindProgram(result, ownDirectory))
+        const QByteArray& program = args.first();
+        result.program = QFile::decodeName(program);
+        const QByteArray file = FindProgram(result, program, ownDirectory);
+        if (file.isEmpty())
             return result;
 
         // The program sees the name it was found under as its own.
         std::vector<QByteArray> argv;
         argv.reserve(static_cast<std::size_t>(args.size()));
-        argv.push_back(QFile::encodeName(
-            result.program.contains(u'/') ? result.path : result.path.section(u'/', -1)));
+        argv.push_back(program.contains('/') ? file : file.mid(file.lastIndexOf('/') + 1));
         for (qsizetype i = 1; i < args.size(); ++i)
             argv.push_back(args[i]);
 
         pid_t pid = -1;
-        if (int err = Spawn(QFile::encodeName(result.path), argv, pid); err != 0) {
+        if (int err = Spawn(file, argv, pid); err != 0) {
             result.error = err;
-            result.reason = StartFailure(result.path, err);
+            result.reason = StartFailure(file, err);
             return result;
         }
         ReapLater(pid);

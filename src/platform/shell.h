@@ -14,7 +14,8 @@ namespace platform {
 // throws and never ends the program.
 struct ShellResult {
     bool ok = false;
-    pid_t pid = -1;       // the started program's process id
+    pid_t pid = -1; // the started program's process id
+    // As text to show: a name that is not UTF-8 shows with replacement marks.
     QString program;      // the program as the command line names it
     QString path;         // the file that was started (or found and refused)
     QStringList searched; // every directory (or, for a path, every file) looked at, in order
@@ -53,8 +54,9 @@ QByteArray QuoteArgumentBytes(const QByteArray& argument);
 
 // The places a program named without a directory is looked for, in order:
 // the starting program's own directory (`ownDirectory`, skipped when empty),
-// the current directory, then PATH.
-QStringList ProgramSearchDirectories(const QString& ownDirectory);
+// the current directory, then PATH. All are the exact bytes of the paths:
+// a directory's name need not be UTF-8.
+QList<QByteArray> ProgramSearchDirectories(const QByteArray& ownDirectory);
 
 // Starts the program named by the first argument of commandLine, with the
 // remaining arguments (their exact bytes), detached, in the current
@@ -66,6 +68,6 @@ QStringList ProgramSearchDirectories(const QString& ownDirectory);
 // window, so it has no effect. A program that is there but whose interpreter
 // (a script's "#!" program, an executable's loader) is missing is reported
 // as such.
-ShellResult Shell(const QByteArray& commandLine, int windowStyle, const QString& ownDirectory);
+ShellResult Shell(const QByteArray& commandLine, int windowStyle, const QByteArray& ownDirectory);
 
 } // namespace platform

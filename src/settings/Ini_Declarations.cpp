@@ -12,7 +12,7 @@ namespace {
 
 // Worked out at every call, so a change of program directory is followed.
 QByteArray ConfigPath() {
-    return (platform::forms::App::Path() + "/tavro.cfg").toUtf8();
+    return platform::forms::App::Path() + "/tavro.cfg";
 }
 
 } // namespace

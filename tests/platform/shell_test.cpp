@@ -260,11 +260,13 @@ TEST_F(ShellTest, ArgumentsArriveExactlyAsSplit) {
 }
 
 TEST_F(ShellTest, SearchOrderOwnDirectoryThenCurrentThenPath) {
+    const QByteArray ownDir = QFile::encodeName(own.path()), cwdDir = QFile::encodeName(cwd.path()),
+                     pathDir = QFile::encodeName(onPath.path());
     EXPECT_EQ(platform::forms::ProgramSearchDirectories().mid(0, 3),
-              QStringList({own.path(), cwd.path(), onPath.path()}));
+              QList<QByteArray>({ownDir, cwdDir, pathDir}));
     // The window layer's search takes the own directory as given; none skips it.
-    EXPECT_EQ(platform::ProgramSearchDirectories(QString()).mid(0, 2),
-              QStringList({cwd.path(), onPath.path()}));
+    EXPECT_EQ(platform::ProgramSearchDirectories({}).mid(0, 2),
+              QList<QByteArray>({cwdDir, pathDir}));
 
     WriteFakeEmulator(own.path() + "/morvel", record("own"));
     WriteFakeEmulator(cwd.path() + "/morvel", record("cwd"));

@@ -14,10 +14,18 @@
 #include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavro::test {
+
+namespace {
+int RemoveEntry(const char* path, const struct stat*, int, FTW*) {
+    return ::remove(path);
+}
+} // namespace
 
 EmulatorDir::EmulatorDir() {
     makeDir("drv");
@@ -30,6 +38,8 @@ EmulatorDir::~EmulatorDir() {
     for (const QByteArray& name : rawFiles_) {
         ::unlink(rawFile(name).constData());
     }
+    // Whatever the program left under names that are not UTF-8 goes too.
+    ::nftw(QFile::encodeName(dir_.path()).constData(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
     platform::forms::SetAppPathForTesting(QString());
 }
 
@@ -85,6 +95,14 @@ QList<QByteArray> EmulatorDir::rawEntries(const QByteArray& relative) const {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+void EmulatorDir::makeRawDir(const QByteArray& relative) const {
+    ASSERT_EQ(::mkdir(rawFile(relative).constData(), 0755), 0) << relative.toStdString();
+}
+
+bool EmulatorDir::linkRaw(const QByteArray& target, const QByteArray& relative) const {
+    return ::symlink(target.constData(), rawFile(relative).constData()) == 0;
 }
 
 QByteArray Picture(int width, int height, const char* format, const QColor& colour) {

@@ -35,6 +35,9 @@ public:
     QByteArray readRaw(const QByteArray& relative) const;
     // A directory's entries as bytes, sorted, without dot files.
     QList<QByteArray> rawEntries(const QByteArray& relative) const;
+    // A directory, and a symbolic link to `target`, by names of bytes.
+    void makeRawDir(const QByteArray& relative) const;
+    bool linkRaw(const QByteArray& target, const QByteArray& relative) const;
     bool exists(const QString& relative) const;
     void makeDir(const QString& relative) const;
     // Copies the built program in, as a user installs it; its path, or empty.

@@ -16,6 +16,17 @@ QString ShellQuoted(const QString& text) {
     return u'\'' + quoted + u'\'';
 }
 
+QString ShellWord(const QByteArray& bytes) {
+    if (QString::fromUtf8(bytes).toUtf8() == bytes)
+        return ShellQuoted(QString::fromUtf8(bytes));
+    // The command line reaches sh as UTF-8; printf makes the bytes from octal.
+    QString format;
+    for (const char c : bytes)
+        format +=
+            QStringLiteral("\\%1").arg(uint(static_cast<unsigned char>(c)), 3, 8, QChar(u'0'));
+    return "\"$(printf '" + format + "')\"";
+}
+
 QString RunFirstDriver(X11Session& session, const QString& command,
                        const QString& workingDirectory) {
     if (!session.ok())

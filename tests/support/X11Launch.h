@@ -4,6 +4,7 @@
 
 #include "support/X11Session.h"
 
+#include <QByteArray>
 #include <QString>
 
 namespace tavro::test {
@@ -17,5 +18,7 @@ QString RunFirstDriver(X11Session& session, const QString& command,
 
 // `text` in single quotes for a sh command line.
 QString ShellQuoted(const QString& text);
+// A sh word that gives exactly `bytes`, which need not be UTF-8.
+QString ShellWord(const QByteArray& bytes);
 
 } // namespace tavro::test

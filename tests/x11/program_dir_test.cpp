@@ -1,13 +1,17 @@
 // The built program started the ways a user starts it - through a link in an
-// emulator directory, by name from PATH, by a relative path - lists that
-// directory's drivers, keeps its tavro.cfg there and finds the emulator there.
+// emulator directory, by name from PATH, by a relative path, from a directory
+// whose name is not UTF-8 - lists that directory's drivers, keeps its
+// tavro.cfg there and finds the emulator there.
 #include "support/EmulatorDir.h"
 #include "support/FakeEmulator.h"
 #include "support/X11Launch.h"
 #include "support/X11Session.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QTemporaryDir>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -18,36 +22,47 @@ using namespace tavro::test;
 namespace {
 
 // The sh command line that starts the program and the directory it runs in,
-// for an emulator directory holding the link "tavro" and a working directory
-// elsewhere.
+// for an emulator directory `emu` holding the link "tavro" (or a copy of the
+// program) and a working directory `work` elsewhere. The emulator directory is
+// the temporary one or a directory `inside` it, whose name need not be UTF-8.
 struct Row {
     const char* name; // the test's name
     const char* how;
-    std::function<QString(const QString& emu)> command;
-    std::function<QString(const QString& emu, const QString& work)> cwd;
+    std::function<QString(const QByteArray& emu)> command;
+    std::function<QByteArray(const QByteArray& emu, const QByteArray& work)> cwd;
+    QByteArray inside = {};
+    bool copy = false;
 };
 
 void PrintTo(const Row& row, std::ostream* os) {
     *os << row.how;
 }
 
-QString Elsewhere(const QString&, const QString& work) {
+QByteArray Elsewhere(const QByteArray&, const QByteArray& work) {
     return work;
+}
+QByteArray InIt(const QByteArray& emu, const QByteArray&) {
+    return emu;
 }
 
 const Row Rows[] = {
     {"ThroughTheLinksFullPath", "through the link's full path",
-     [](const QString& emu) { return "exec " + ShellQuoted(emu + "/tavro"); }, Elsewhere},
+     [](const QByteArray& emu) { return "exec " + ShellWord(emu + "/tavro"); }, Elsewhere},
     {"ByNameFromPath", "by name from PATH",
-     [](const QString& emu) {
-         return "PATH=" + ShellQuoted(emu) + ":$PATH; export PATH; exec tavro";
+     [](const QByteArray& emu) {
+         return "PATH=" + ShellWord(emu) + ":$PATH; export PATH; exec tavro";
      },
      Elsewhere},
     {"ByAPathRelativeToTheWorkingDirectory", "by a path relative to the working directory",
-     [](const QString& emu) {
-         return "exec ./" + ShellQuoted(QFileInfo(emu).fileName() + "/tavro");
+     [](const QByteArray& emu) {
+         return "exec ./" + ShellWord(emu.mid(emu.lastIndexOf('/') + 1)) + "/tavro";
      },
-     [](const QString& emu, const QString&) { return QFileInfo(emu).path(); }},
+     [](const QByteArray& emu, const QByteArray&) { return emu.left(emu.lastIndexOf('/')); }},
+    {"FromItsOwnDirectoryNotUtf8", "as ./tavro, a copy in its own directory named not in UTF-8",
+     [](const QByteArray&) { return QStringLiteral("exec ./tavro"); }, InIt, "g\xe9mes", true},
+    {"ThroughTheFullPathNotUtf8", "through the full path of a directory named not in UTF-8",
+     [](const QByteArray& emu) { return "exec " + ShellWord(emu + "/tavro"); }, Elsewhere,
+     "g\xe9mes"},
 };
 
 class ProgramDirX11 : public ::testing::TestWithParam<Row> {};
@@ -61,20 +76,38 @@ TEST_P(ProgramDirX11, StartedThroughALinkTheLinksDirectoryIsTheProgramDirectory)
     SCOPED_TRACE(row.how);
     EmulatorDir dir;
     QTemporaryDir work, out;
-    dir.write("drv/alpha.drv", "[driver]\nname=Alpha\n");
-    WriteFakeEmulator(dir.file("morvel"), out.path() + "/record");
-    ASSERT_FALSE(dir.linkProgram().isEmpty());
-    const QString cwd = row.cwd(dir.path(), work.path());
+    const QByteArray at = row.inside.isEmpty() ? QByteArray() : row.inside + "/";
+    if (!row.inside.isEmpty()) {
+        dir.makeRawDir(row.inside);
+        dir.makeRawDir(at + "drv");
+    }
+    dir.writeRaw(at + "drv/alpha.drv", "[driver]\nname=Alpha\n");
+    WriteFakeEmulator(out.path() + "/morvel", out.path() + "/record");
+    ASSERT_TRUE(dir.linkRaw(QFile::encodeName(out.path() + "/morvel"), at + "morvel"));
+    if (row.copy) {
+        ASSERT_FALSE(dir.installProgram().isEmpty());
+        ASSERT_EQ(::rename(dir.rawFile("tavro").constData(), dir.rawFile(at + "tavro").constData()),
+                  0);
+    } else {
+        ASSERT_TRUE(dir.linkRaw(TAVRO_EXE, at + "tavro"));
+    }
+    const QByteArray emu =
+        row.inside.isEmpty() ? QFile::encodeName(dir.path()) : dir.rawFile(row.inside);
+    const QByteArray cwd = row.cwd(emu, QFile::encodeName(work.path()));
 
     X11Session session;
-    const QString failed = RunFirstDriver(session, row.command(dir.path()), cwd);
+    const QString failed =
+        RunFirstDriver(session, "cd " + ShellWord(cwd) + " && " + row.command(emu), "/");
     ASSERT_TRUE(failed.isEmpty()) << failed.toStdString();
 
     const EmulatorRecord record = WaitForRecord(out.path() + "/record");
     ASSERT_TRUE(record.present) << "the emulator beside the link was not started";
     EXPECT_EQ(record.args.mid(record.args.size() - 2), QStringList({"-driver", "alpha.drv"}));
-    EXPECT_EQ(record.cwd, QFileInfo(cwd).canonicalFilePath());
-    EXPECT_TRUE(dir.exists("tavro.cfg")) << "the settings were not kept beside the link";
+    char real[PATH_MAX];
+    ASSERT_NE(::realpath(cwd.constData(), real), nullptr);
+    EXPECT_EQ(record.cwd, QString::fromUtf8(real));
+    EXPECT_NE(dir.readRaw(at + "tavro.cfg"), "<missing>")
+        << "the settings were not kept beside the link";
 }
 
 INSTANTIATE_TEST_SUITE_P(Starts, ProgramDirX11, ::testing::ValuesIn(Rows),

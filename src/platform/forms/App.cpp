@@ -2,10 +2,10 @@
 
 #include "platform/forms/Testing.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QStringList>
+#include <QList>
+#include <climits>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,29 +13,29 @@ namespace platform::forms {
 
 namespace {
 
-QString& TestPath() {
-    static QString path;
+QByteArray& TestPath() {
+    static QByteArray path;
     return path;
 }
 
 // Drops empty and "." segments and the trailing separator. ".." stays: only
 // the system knows where it leads when a directory on the way is a link.
-QString Tidy(const QString& absolute) {
-    QStringList kept;
-    for (const QString& segment : absolute.split(u'/', Qt::SkipEmptyParts)) {
-        if (segment != QStringLiteral("."))
+QByteArray Tidy(const QByteArray& absolute) {
+    QList<QByteArray> kept;
+    for (const QByteArray& segment : absolute.split('/')) {
+        if (!segment.isEmpty() && segment != ".")
             kept.append(segment);
     }
-    return u'/' + kept.join(u'/');
+    return '/' + kept.join('/');
 }
 
-QString Absolute(const QString& path, const QString& cwd) {
-    return Tidy(path.startsWith(u'/') ? path : cwd + u'/' + path);
+QByteArray Absolute(const QByteArray& path, const QByteArray& cwd) {
+    return Tidy(path.startsWith('/') ? path : cwd + '/' + path);
 }
 
-QString DirectoryOf(const QString& absoluteFile) {
-    const qsizetype slash = absoluteFile.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : absoluteFile.left(slash);
+QByteArray DirectoryOf(const QByteArray& absoluteFile) {
+    const qsizetype slash = absoluteFile.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : absoluteFile.left(slash);
 }
 
 bool IsExecutableFile(const QByteArray& path) {
@@ -54,52 +54,73 @@ bool SameFile(const QByteArray& a, const QByteArray& b) {
 // The file a bare program name was found as: the first executable regular
 // file of that name in the search path's directories, as execvp() finds it
 // (an empty entry is the current directory).
-QString FindOnSearchPath(const QString& name, const QString& cwd, const QByteArray& searchPath) {
+QByteArray FindOnSearchPath(const QByteArray& name, const QByteArray& cwd,
+                            const QByteArray& searchPath) {
     for (const QByteArray& entry : searchPath.split(':')) {
-        const QString dir = entry.isEmpty() ? cwd : QFile::decodeName(entry);
-        const QString file = Absolute(dir + u'/' + name, cwd);
-        if (IsExecutableFile(QFile::encodeName(file)))
+        const QByteArray file = Absolute((entry.isEmpty() ? cwd : entry) + '/' + name, cwd);
+        if (IsExecutableFile(file))
             return file;
     }
     return {};
 }
 
+// The program's own facts as the system has them, in bytes: Qt's
+// arguments(), currentPath() and applicationFilePath() are text, and lose
+// (or, for the executable, drop) a name that is not UTF-8.
+QByteArray StartedAs() {
+    QFile cmdline(QStringLiteral("/proc/self/cmdline"));
+    if (!cmdline.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray all = cmdline.readAll();
+    return all.left(all.indexOf('\0'));
+}
+
+QByteArray CurrentDirectory() {
+    char* cwd = ::getcwd(nullptr, 0);
+    const QByteArray path(cwd);
+    std::free(cwd);
+    return path;
+}
+
+QByteArray ExecutableFile() {
+    QByteArray target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", target.data(), target.size());
+    return length > 0 && length < target.size() ? target.left(length) : QByteArray();
+}
+
 } // namespace
 
-QString ProgramDirectory(const QString& argv0, const QString& cwd, const QByteArray& searchPath,
-                         const QString& executable) {
-    QString started;
-    if (argv0.contains(u'/')) {
+QByteArray ProgramDirectory(const QByteArray& argv0, const QByteArray& cwd,
+                            const QByteArray& searchPath, const QByteArray& executable) {
+    QByteArray started;
+    if (argv0.contains('/')) {
         started = Absolute(argv0, cwd);
     } else if (!argv0.isEmpty()) {
         started = FindOnSearchPath(argv0, cwd, searchPath);
     }
-    if (!started.isEmpty() && SameFile(QFile::encodeName(started), QFile::encodeName(executable))) {
+    if (executable.isEmpty()) {
+        // Nothing to check argv[0] against: it is all there is.
+        return IsExecutableFile(started) ? DirectoryOf(started) : Tidy(cwd);
+    }
+    if (!started.isEmpty() && SameFile(started, executable)) {
         return DirectoryOf(started);
     }
     return DirectoryOf(Absolute(executable, cwd));
 }
 
-QString App::Path() {
+QByteArray App::Path() {
     if (!TestPath().isEmpty()) {
         return TestPath();
     }
     // The working directory never changes while Tavro runs, and argv[0] is
     // only meaningful against the one it was started in: work it out once.
-    static const QString path =
-        ProgramDirectory(QCoreApplication::arguments().value(0), QDir::currentPath(),
-                         qgetenv("PATH"), QCoreApplication::applicationFilePath());
+    static const QByteArray path =
+        ProgramDirectory(StartedAs(), CurrentDirectory(), qgetenv("PATH"), ExecutableFile());
     return path;
 }
 
-QString App::PathBeforeStart(const char* argv0) {
-    // What QCoreApplication reads for arguments() and applicationFilePath().
-    return ProgramDirectory(QString::fromLocal8Bit(argv0), QDir::currentPath(), qgetenv("PATH"),
-                            QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
-}
-
 void SetAppPathForTesting(const QString& path) {
-    TestPath() = path;
+    TestPath() = QFile::encodeName(path);
 }
 
 } // namespace platform::forms

@@ -2,19 +2,17 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
 
 namespace platform::forms {
 
 class App {
 public:
     // The directory of the path the program was started by, without a
-    // trailing separator (see ProgramDirectory). Worked out once, at the
-    // first call.
-    static QString Path();
-    // What Path() will be, worked out from the program's argv[0] before the
-    // application exists.
-    static QString PathBeforeStart(const char* argv0);
+    // trailing separator (see ProgramDirectory), as the exact bytes of its
+    // name: a directory name need not be UTF-8, so every path built on it
+    // stays in bytes. Worked out once, at the first call, which must come
+    // before the current directory changes.
+    static QByteArray Path();
 };
 
 // The directory of the path a program was started by. Symbolic links are not
@@ -23,8 +21,10 @@ public:
 // is looked up on `searchPath` (a PATH value) as the shell looked it up. When
 // argv0 is empty, is not found, or names another file than `executable` (a
 // parent may set argv[0] to anything), the directory of `executable` is used.
-// The result has no trailing separator, except for "/" itself.
-QString ProgramDirectory(const QString& argv0, const QString& cwd, const QByteArray& searchPath,
-                         const QString& executable);
+// With the executable unknown (empty), argv0 counts when it names an
+// executable file, and otherwise `cwd` is the answer: never the directory
+// above it. The result has no trailing separator, except for "/" itself.
+QByteArray ProgramDirectory(const QByteArray& argv0, const QByteArray& cwd,
+                            const QByteArray& searchPath, const QByteArray& executable);
 
 } // namespace platform::forms

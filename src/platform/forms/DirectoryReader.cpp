@@ -291,8 +291,8 @@ FileNames ReadMatchingNames(DIR* directory, const QString& pattern, const std::a
     return names.finish();
 }
 
-DIR* OpenDirectory(const QString& path, QString* error) {
-    DIR* handle = ::opendir(QFile::encodeName(path).constData());
+DIR* OpenDirectory(const QByteArray& path, QString* error) {
+    DIR* handle = ::opendir(path.constData());
     if (!handle && error) {
         *error = QString::fromLocal8Bit(std::strerror(errno));
     }
@@ -424,7 +424,7 @@ FileNames DirectoryReader::take() {
 bool ListMatchingFiles(const QString& directory, const QString& pattern, QStringList* names,
                        QString* error) {
     names->clear();
-    DIR* handle = OpenDirectory(directory, error);
+    DIR* handle = OpenDirectory(QFile::encodeName(directory), error);
     if (!handle) {
         return false;
     }

@@ -4,6 +4,7 @@
 // starting meanwhile.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -48,9 +49,9 @@ private:
     std::vector<Span> spans_;
 };
 
-// Opens a directory for reading; nullptr, and the reason in *error (when
-// given), when it cannot be opened.
-DIR* OpenDirectory(const QString& path, QString* error);
+// Opens a directory, named by the exact bytes of its path, for reading;
+// nullptr, and the reason in *error (when given), when it cannot be opened.
+DIR* OpenDirectory(const QByteArray& path, QString* error);
 
 // Reads an open directory to its end and returns the names of the regular
 // files that match a wildcard pattern (* and ?, case-insensitive), sorted

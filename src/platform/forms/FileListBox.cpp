@@ -33,7 +33,7 @@ namespace {
 // The directory read ahead of its list box, until a box takes it or drops it.
 // Stopped at the latest when the program ends.
 struct ReadAheadListing {
-    QString path;
+    QByteArray path;
     QString pattern;
     std::unique_ptr<DirectoryReader> reader;
 };
@@ -45,7 +45,7 @@ ReadAheadListing& PendingReadAhead() {
 
 } // namespace
 
-void FileListBox::ReadAhead(const QString& path, const QString& pattern) {
+void FileListBox::ReadAhead(const QByteArray& path, const QString& pattern) {
     ReadAheadListing& ahead = PendingReadAhead();
     ahead.reader.reset();
     DIR* handle = OpenDirectory(path, nullptr);
@@ -119,7 +119,7 @@ FileListBox::~FileListBox() {
     abandonListing();
 }
 
-bool FileListBox::setPath(const QString& path, QString* error) {
+bool FileListBox::setPath(const QByteArray& path, QString* error) {
     path_ = path;
     return Refresh(error);
 }

@@ -8,6 +8,8 @@
 #include "platform/forms/DirectoryReader.h"
 
 #include <QAbstractListModel>
+#include <QByteArray>
+#include <QFile>
 #include <QListView>
 
 #include <cstdint>
@@ -35,13 +37,18 @@ public:
     explicit FileListBox(QWidget* parent);
     ~FileListBox() override;
 
-    QString Path() const { return path_; }
+    // The directory as the exact bytes of its name, which need not be UTF-8.
+    QByteArray Path() const { return path_; }
     // Lists the directory. A directory that cannot be opened is reported at
     // once: the list is empty, Path() still names the directory, the reason
     // goes to *error, and false is returned. Otherwise the entries are read
     // in the background; every accessor below waits for them, so callers see
     // the whole list as if it had been read here.
-    bool setPath(const QString& path, QString* error = nullptr);
+    bool setPath(const QByteArray& path, QString* error = nullptr);
+    // The same for a path given as text, which can only name UTF-8 names.
+    bool setPath(const QString& path, QString* error = nullptr) {
+        return setPath(QFile::encodeName(path), error);
+    }
     QString Pattern() const { return pattern_; }
     void setPattern(const QString& pattern);
     // Reads the directory again.
@@ -52,7 +59,10 @@ public:
     // exactly this directory and pattern takes the names over instead of
     // reading again; any other setting drops them. A directory that cannot be
     // opened now is left for the list box to open and report.
-    static void ReadAhead(const QString& path, const QString& pattern);
+    static void ReadAhead(const QByteArray& path, const QString& pattern);
+    static void ReadAhead(const QString& path, const QString& pattern) {
+        ReadAhead(QFile::encodeName(path), pattern);
+    }
 
     // The selected file's name without directory, as the file system has it
     // (what the list shows may differ where the name is not UTF-8); empty
@@ -90,7 +100,7 @@ private:
     std::function<void()> noticeOf(std::uint64_t generation);
 
     mutable FileListModel model_;
-    QString path_;
+    QByteArray path_;
     QString pattern_ = QStringLiteral("*.*");
     mutable std::unique_ptr<DirectoryReader> pending_;
     std::uint64_t generation_ = 0;

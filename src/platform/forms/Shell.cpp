@@ -8,7 +8,7 @@ platform::ShellResult Shell(const QByteArray& commandLine, int windowStyle) {
     return platform::Shell(commandLine, windowStyle, App::Path());
 }
 
-QStringList ProgramSearchDirectories() {
+QList<QByteArray> ProgramSearchDirectories() {
     return platform::ProgramSearchDirectories(App::Path());
 }
 

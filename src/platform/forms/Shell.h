@@ -11,6 +11,6 @@ platform::ShellResult Shell(const QByteArray& commandLine, int windowStyle);
 
 // The places Shell looks for a program named without a directory, in order:
 // App::Path(), the current directory, then PATH.
-QStringList ProgramSearchDirectories();
+QList<QByteArray> ProgramSearchDirectories();
 
 } // namespace platform::forms

@@ -20,8 +20,9 @@ using tavro::test::EmulatorDir;
 namespace {
 
 // An emulator directory "emu" holding a link to the built program, beside
-// "other" with a different program of the same name and "plain" with a
-// non-executable file of that name.
+// "other" with a different program of the same name, "plain" with a
+// non-executable file of that name and "g\xe9mes", a name that is not UTF-8,
+// with another link.
 class ProgramDirectoryTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -29,54 +30,62 @@ protected:
         dir.makeDir("other");
         dir.makeDir("plain");
         dir.makeDir("empty");
-        ASSERT_FALSE(dir.linkProgram(exe, "emu/tavro").isEmpty());
+        ASSERT_FALSE(dir.linkProgram(TAVRO_EXE, "emu/tavro").isEmpty());
         dir.write("other/tavro", "#!/bin/sh\n");
         ASSERT_TRUE(
             QFile::setPermissions(dir.file("other/tavro"), QFile::ReadOwner | QFile::ExeOwner));
         dir.write("plain/tavro", "");
+        dir.makeRawDir(games);
+        ASSERT_TRUE(dir.linkRaw(exe, games + "/tavro"));
     }
 
-    QString at(const QString& relative) const { return dir.file(relative); }
-    QByteArray searchPath(const QStringList& relatives) const {
-        QStringList dirs;
-        for (const QString& r : relatives)
-            dirs.append(r.isEmpty() ? QString() : at(r));
-        return QFile::encodeName(dirs.join(u':'));
+    QByteArray at(const QByteArray& relative) const { return dir.rawFile(relative); }
+    QByteArray searchPath(const QList<QByteArray>& relatives) const {
+        QList<QByteArray> dirs;
+        for (const QByteArray& r : relatives)
+            dirs.append(r.isEmpty() ? QByteArray() : at(r));
+        return dirs.join(':');
     }
 
     EmulatorDir dir;
-    const QString exe = QStringLiteral(TAVRO_EXE);
-    const QString exeDir = QFileInfo(exe).absolutePath();
+    const QByteArray games = "g\xe9mes";
+    const QByteArray exe = TAVRO_EXE;
+    const QByteArray exeDir = QFile::encodeName(QFileInfo(TAVRO_EXE).absolutePath());
 };
 
 TEST_F(ProgramDirectoryTest, ThePathStartedByCountsWithoutResolvingTheLink) {
     struct Row {
         const char* what;
-        QString argv0, cwd;
-        QString expected;
+        QByteArray argv0, cwd;
+        QByteArray expected;
     };
     const std::vector<Row> rows{
         {"absolute path of the link", at("emu/tavro"), at("other"), at("emu")},
-        {"relative to the working directory", "emu/tavro", dir.path(), at("emu")},
+        {"relative to the working directory", "emu/tavro", at("."), at("emu")},
         {"from the emulator directory", "./tavro", at("emu"), at("emu")},
-        {"doubled separators and dots are tidied", "emu//./tavro", dir.path(), at("emu")},
+        {"doubled separators and dots are tidied", "emu//./tavro", at("."), at("emu")},
         // The system decides where ".." leads; it is kept for it to do so.
         {"a parent step is kept", "../emu/tavro", at("other"), at("other/../emu")},
         {"the built program itself", exe, at("other"), exeDir},
+        // Names are bytes: a directory name that is not UTF-8 is kept exactly.
+        {"absolute path, not UTF-8", at(games + "/tavro"), at("other"), at(games)},
+        {"from a directory named not in UTF-8", "./tavro", at(games), at(games)},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(ProgramDirectory(row.argv0, row.cwd, "/usr/bin:/bin", exe), row.expected)
             << row.what;
     }
     // The directory found is where the emulator's files are looked for.
-    EXPECT_TRUE(QDir(ProgramDirectory("../emu/tavro", at("other"), "", exe) + "/drv").exists());
+    EXPECT_TRUE(
+        QDir(QFile::decodeName(ProgramDirectory("../emu/tavro", at("other"), "", exe)) + "/drv")
+            .exists());
 }
 
 TEST_F(ProgramDirectoryTest, ABareNameIsFoundOnTheSearchPathAsTheShellFoundIt) {
     struct Row {
         const char* what;
-        QStringList path;
-        QString expected;
+        QList<QByteArray> path;
+        QByteArray expected;
     };
     const std::vector<Row> rows{
         {"first directory that has it", {"empty", "emu", "other"}, at("emu")},
@@ -86,6 +95,7 @@ TEST_F(ProgramDirectoryTest, ABareNameIsFoundOnTheSearchPathAsTheShellFoundIt) {
         // nothing about how this one was started.
         {"another program comes first", {"other", "emu"}, exeDir},
         {"not on the search path", {"empty", "plain"}, exeDir},
+        {"a directory named not in UTF-8", {"empty", games}, at(games)},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(ProgramDirectory("tavro", at("emu"), searchPath(row.path), exe), row.expected)
@@ -94,11 +104,17 @@ TEST_F(ProgramDirectoryTest, ABareNameIsFoundOnTheSearchPathAsTheShellFoundIt) {
 }
 
 TEST_F(ProgramDirectoryTest, AnUnusableArgv0FallsBackToTheExecutablesDirectory) {
-    for (const QString& argv0 : {QString(), at("other/tavro"), at("emu/missing"), at("plain/tavro"),
-                                 QStringLiteral("-tavro")}) {
+    for (const QByteArray& argv0 : {QByteArray(), at("other/tavro"), at("emu/missing"),
+                                    at("plain/tavro"), QByteArray("-tavro")}) {
         EXPECT_EQ(ProgramDirectory(argv0, at("emu"), searchPath({"emu"}), exe), exeDir)
             << argv0.toStdString();
     }
+    // The executable's own name need not be UTF-8 either.
+    EXPECT_EQ(ProgramDirectory({}, at("emu"), {}, at(games + "/tavro")), at(games));
+    // With the executable unknown too, the program stays in the directory it
+    // was started in; the one above it is never taken for its own.
+    EXPECT_EQ(ProgramDirectory({}, at(games), {}, {}), at(games));
+    EXPECT_EQ(ProgramDirectory("./tavro", at(games), {}, {}), at(games));
 }
 
 // The font set-up starts once however often it is asked for (this program

@@ -240,7 +240,7 @@ TEST_F(FileListBoxTest, DirectoryThatCannotBeOpenedIsReportedAtOnce) {
     QString error;
     EXPECT_FALSE(box.setPath(missing, &error));
     EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(ENOENT)));
-    EXPECT_EQ(box.Path(), missing);
+    EXPECT_EQ(box.Path(), QFile::encodeName(missing));
     EXPECT_EQ(box.ListCount(), 0);
     EXPECT_EQ(box.model()->rowCount(), 0);
 
@@ -325,7 +325,7 @@ TEST_F(FileListBoxTest, LatestPathWins) {
     QTest::qWait(50);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(box.model()->rowCount(), 1);
-    EXPECT_EQ(box.Path(), dir.path());
+    EXPECT_EQ(box.Path(), QFile::encodeName(dir.path()));
 }
 
 TEST_F(FileListBoxTest, DestroyedWhileReadingABigDirectory) {
@@ -365,7 +365,7 @@ TEST_F(FileListBoxTest, HurriedReadingOfABigDirectoryKeepsEveryNameInOrder) {
     for (const int waitMs : {0, 2, 10}) {
         for (const bool waitForNames : {true, false}) {
             std::atomic<bool> done{false};
-            DirectoryReader reader(OpenDirectory(path("drv"), nullptr), "*.drv",
+            DirectoryReader reader(OpenDirectory(QFile::encodeName(path("drv")), nullptr), "*.drv",
                                    [&done] { done = true; });
             std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
             reader.hurry();
@@ -383,7 +383,7 @@ TEST_F(FileListBoxTest, HurriedReadingOfABigDirectoryKeepsEveryNameInOrder) {
     }
     // Dropped at once, and at a few moments into the hurried reading.
     for (const int waitMs : {0, 1, 3, 10}) {
-        DirectoryReader reader(OpenDirectory(path("drv"), nullptr), "*.drv");
+        DirectoryReader reader(OpenDirectory(QFile::encodeName(path("drv")), nullptr), "*.drv");
         reader.hurry();
         std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
     }
