@@ -563,12 +563,17 @@ bool RichTextBox::SaveFile(const QByteArray& path, int fileType, QString* error)
     return true;
 }
 
+RichTextBox::FileIdentity RichTextBox::identityOf(const struct stat& info) {
+    const auto ns = [](const struct timespec& t) {
+        return static_cast<qint64>(t.tv_sec) * 1000000000 + t.tv_nsec;
+    };
+    return FileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+                        static_cast<qint64>(info.st_size), ns(info.st_mtim), ns(info.st_ctim)};
+}
+
 void RichTextBox::rememberFile(const QByteArray& path, const struct stat& info) {
     identityPath_ = path;
-    identity_ =
-        FileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
-                     static_cast<qint64>(info.st_size),
-                     static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    identity_ = identityOf(info);
 }
 
 bool RichTextBox::FileChangedOnDisk() const {
@@ -580,11 +585,7 @@ bool RichTextBox::FileChangedOnDisk() const {
     if (!found) {
         return false; // nothing there to overwrite
     }
-    const FileIdentity now{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
-                           static_cast<qint64>(info.st_size),
-                           static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 +
-                               info.st_mtim.tv_nsec};
-    return !(now == *identity_);
+    return !(identityOf(info) == *identity_);
 }
 
 QString RichTextBox::Text() {

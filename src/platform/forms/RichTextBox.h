@@ -55,8 +55,10 @@ public:
     bool SaveFile(const QByteArray& path, int fileType, QString* error = nullptr);
 
     // Whether the file last loaded or saved has been replaced or rewritten
-    // since (its device, inode, size or modification time differ). A file
-    // that is gone counts as unchanged: there is nothing to overwrite.
+    // since (its device, inode, size, modification time or change time
+    // differ; a rewrite that keeps the size and sets the old modification
+    // time back still moves the change time). A file that is gone counts as
+    // unchanged: there is nothing to overwrite.
     bool FileChangedOnDisk() const;
 
     // The whole text, lines separated by '\n'.
@@ -92,8 +94,11 @@ private:
         quint64 inode;
         qint64 size;
         qint64 modifiedNs;
+        qint64 changedNs;
         bool operator==(const FileIdentity&) const = default;
     };
+
+    static FileIdentity identityOf(const struct stat& info);
 
     void showText(const QString& text);
     void noteContentsChange(int position, int removed, int added);
