@@ -97,11 +97,20 @@ private:
         qint64 changedNs;
         bool operator==(const FileIdentity&) const = default;
     };
+    // What one edit did to the line breaks, kept so that undo and redo give
+    // back the breaks the text had.
+    struct BreakEdit {
+        int undoSteps; // the document's undo steps once the edit was made
+        int line;      // the first line whose break changed
+        QByteArray taken;
+        QByteArray made;
+    };
 
     static FileIdentity identityOf(const struct stat& info);
 
     void showText(const QString& text);
     void noteContentsChange(int position, int removed, int added);
+    bool replayBreakEdits(int fromSteps, int toSteps);
     void rememberFile(const QByteArray& path, const struct stat& info);
     void queueNextSlice();
     void fillNextSlice();
@@ -111,6 +120,11 @@ private:
     QByteArray lineBreaks_; // the break after each line, when the file mixes them
     int blocksKnown_ = 0;   // the document's lines when lineBreaks_ last matched it
     bool standIns_ = false; // separators are shown as stand-ins
+
+    std::vector<BreakEdit> breakEdits_; // in the order of the undo list
+    int undoSteps_ = 0;                 // the document's undo steps when lineBreaks_ matched it
+    bool newUndoStep_ = false;          // an edit, not an undo or redo, added to the undo list
+
     QString readOnlyReason_;
     QByteArray loadedBytes_; // the file as loaded, while the text is as loaded
     QByteArray identityPath_;
