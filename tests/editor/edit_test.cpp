@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QMimeData>
 #include <QTest>
+#include <ctime>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -509,13 +510,20 @@ TEST_F(EditTest, DriverChangedOnDiskIsOverwrittenOnlyOnYes) {
     form.mnu_sair_Click();
     EXPECT_EQ(texts(), QStringList({Question, "Driver Saved!"}));
 
-    // Rewritten in place with the same size: only the time tells.
+    // Rewritten in place with the same size and times (cp -p, touch -r): only the
+    // change time tells, once the coarse clock it follows has passed the save.
+    const QByteArray path = QFile::encodeName(dir.file("drv/game.drv"));
+    struct stat saved {};
+    ASSERT_EQ(::stat(path.constData(), &saved), 0);
+    for (timespec now{}; ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 &&
+                         std::pair(now.tv_sec, now.tv_nsec) <=
+                             std::pair(saved.st_ctim.tv_sec, saved.st_ctim.tv_nsec);) {
+        QTest::qSleep(1);
+    }
     const QByteArray rewritten = dir.read("drv/game.drv").toUpper();
     dir.write("drv/game.drv", rewritten);
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
-    ASSERT_EQ(
-        ::utimensat(AT_FDCWD, QFile::encodeName(dir.file("drv/game.drv")).constData(), times, 0),
-        0);
+    const struct timespec kept[2] = {saved.st_atim, saved.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), kept, 0), 0);
     messages.clear();
     edit::Open();
     type(form, "?");

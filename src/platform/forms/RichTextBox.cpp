@@ -19,6 +19,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform::forms {
 
@@ -565,12 +566,17 @@ bool RichTextBox::SaveFile(const QByteArray& path, int fileType, QString* error)
     return true;
 }
 
+RichTextBox::FileIdentity RichTextBox::identityOf(const struct stat& info) {
+    const auto ns = [](const struct timespec& t) {
+        return static_cast<qint64>(t.tv_sec) * 1000000000 + t.tv_nsec;
+    };
+    return FileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+                        static_cast<qint64>(info.st_size), ns(info.st_mtim), ns(info.st_ctim)};
+}
+
 void RichTextBox::rememberFile(const QByteArray& path, const struct stat& info) {
     identityPath_ = path;
-    identity_ =
-        FileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
-                     static_cast<qint64>(info.st_size),
-                     static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    identity_ = identityOf(info);
 }
 
 bool RichTextBox::FileChangedOnDisk() const {
@@ -582,11 +588,7 @@ bool RichTextBox::FileChangedOnDisk() const {
     if (!found) {
         return false; // nothing there to overwrite
     }
-    const FileIdentity now{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
-                           static_cast<qint64>(info.st_size),
-                           static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 +
-                               info.st_mtim.tv_nsec};
-    return !(now == *identity_);
+    return !(identityOf(info) == *identity_);
 }
 
 QString RichTextBox::Text() {
@@ -630,7 +632,11 @@ void RichTextBox::showText(const QString& text) {
         delete old;
     }
     connect(doc, &QTextDocument::contentsChange, this, &RichTextBox::noteContentsChange);
+    connect(doc, &QTextDocument::undoCommandAdded, this, [this] { newUndoStep_ = true; });
     blocksKnown_ = doc->blockCount();
+    breakEdits_.clear();
+    undoSteps_ = 0;
+    newUndoStep_ = false;
     if (first == text.size()) {
         doc->setUndoRedoEnabled(true);
         doc->setModified(false);
@@ -645,8 +651,9 @@ void RichTextBox::showText(const QString& text) {
 
 // Keeps the list of line breaks in step with the lines: the breaks an edit
 // took away go, and the ones it made take the file's first style, so every
-// other line keeps the break it had in the file. The fill only adds lines
-// that the list already holds.
+// other line keeps the break it had in the file. An undo or a redo gives back
+// the breaks from the record of the edits it took back or made again. The
+// fill only adds lines that the list already holds.
 void RichTextBox::noteContentsChange(int position, int removed, int added) {
     Q_UNUSED(removed);
     QTextDocument* doc = document();
@@ -654,8 +661,22 @@ void RichTextBox::noteContentsChange(int position, int removed, int added) {
         return;
     }
     const int blocks = doc->blockCount();
+    // An edit adds a step to the undo list; an undo or a redo only moves along it.
+    const bool edit = std::exchange(newUndoStep_, false);
+    const int stepsBefore = std::exchange(undoSteps_, doc->availableUndoSteps());
     if (Filling() || lineBreaks_.isEmpty()) {
         blocksKnown_ = blocks;
+        return;
+    }
+    const auto lostStep = [this] {
+        lineBreaks_.clear(); // every line takes the file's first style
+        breakEdits_.clear();
+    };
+    if (!edit && undoSteps_ != stepsBefore) {
+        blocksKnown_ = blocks;
+        if (!replayBreakEdits(stepsBefore, undoSteps_) || lineBreaks_.size() != blocks - 1) {
+            lostStep();
+        }
         return;
     }
     const int line = doc->findBlock(position).blockNumber();
@@ -663,11 +684,50 @@ void RichTextBox::noteContentsChange(int position, int removed, int added) {
     const int taken = blocksKnown_ - blocks + made;
     blocksKnown_ = blocks;
     if (line < 0 || made < 0 || taken < 0 || line + taken > lineBreaks_.size()) {
-        lineBreaks_.clear(); // lost step: every line takes the file's first style
+        lostStep();
         return;
     }
-    lineBreaks_.remove(line, taken);
-    lineBreaks_.insert(line, QByteArray(made, static_cast<char>(format_.lineBreak)));
+    // A new edit ends what could be redone, in the document and here.
+    while (edit && !breakEdits_.empty() && breakEdits_.back().undoSteps > stepsBefore) {
+        breakEdits_.pop_back();
+    }
+    if (taken == 0 && made == 0) {
+        return;
+    }
+    BreakEdit change{undoSteps_, line, lineBreaks_.mid(line, taken),
+                     QByteArray(made, static_cast<char>(format_.lineBreak))};
+    lineBreaks_.replace(line, taken, change.made);
+    if (edit) {
+        breakEdits_.push_back(std::move(change));
+    }
+}
+
+// Moves the line breaks from one place in the undo list to another: back
+// over the edits an undo took back, or on over those a redo made again.
+// False when the record does not fit the list.
+bool RichTextBox::replayBreakEdits(int fromSteps, int toSteps) {
+    const auto replace = [this](const BreakEdit& e, const QByteArray& now, const QByteArray& then) {
+        if (e.line + now.size() > lineBreaks_.size()) {
+            return false;
+        }
+        lineBreaks_.replace(e.line, now.size(), then);
+        return true;
+    };
+    if (toSteps < fromSteps) {
+        for (auto e = breakEdits_.rbegin(); e != breakEdits_.rend(); ++e) {
+            if (e->undoSteps > toSteps && e->undoSteps <= fromSteps &&
+                !replace(*e, e->made, e->taken)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    for (const BreakEdit& e : breakEdits_) {
+        if (e.undoSteps > fromSteps && e.undoSteps <= toSteps && !replace(e, e.taken, e.made)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void RichTextBox::queueNextSlice() {

@@ -55,8 +55,10 @@ public:
     bool SaveFile(const QByteArray& path, int fileType, QString* error = nullptr);
 
     // Whether the file last loaded or saved has been replaced or rewritten
-    // since (its device, inode, size or modification time differ). A file
-    // that is gone counts as unchanged: there is nothing to overwrite.
+    // since (its device, inode, size, modification time or change time
+    // differ; a rewrite that keeps the size and sets the old modification
+    // time back still moves the change time). A file that is gone counts as
+    // unchanged: there is nothing to overwrite.
     bool FileChangedOnDisk() const;
 
     // The whole text, lines separated by '\n'.
@@ -92,11 +94,23 @@ private:
         quint64 inode;
         qint64 size;
         qint64 modifiedNs;
+        qint64 changedNs;
         bool operator==(const FileIdentity&) const = default;
     };
+    // What one edit did to the line breaks, kept so that undo and redo give
+    // back the breaks the text had.
+    struct BreakEdit {
+        int undoSteps; // the document's undo steps once the edit was made
+        int line;      // the first line whose break changed
+        QByteArray taken;
+        QByteArray made;
+    };
+
+    static FileIdentity identityOf(const struct stat& info);
 
     void showText(const QString& text);
     void noteContentsChange(int position, int removed, int added);
+    bool replayBreakEdits(int fromSteps, int toSteps);
     void rememberFile(const QByteArray& path, const struct stat& info);
     void queueNextSlice();
     void fillNextSlice();
@@ -106,6 +120,11 @@ private:
     QByteArray lineBreaks_; // the break after each line, when the file mixes them
     int blocksKnown_ = 0;   // the document's lines when lineBreaks_ last matched it
     bool standIns_ = false; // separators are shown as stand-ins
+
+    std::vector<BreakEdit> breakEdits_; // in the order of the undo list
+    int undoSteps_ = 0;                 // the document's undo steps when lineBreaks_ matched it
+    bool newUndoStep_ = false;          // an edit, not an undo or redo, added to the undo list
+
     QString readOnlyReason_;
     QByteArray loadedBytes_; // the file as loaded, while the text is as loaded
     QByteArray identityPath_;

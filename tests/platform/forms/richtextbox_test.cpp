@@ -117,7 +117,7 @@ TEST_F(RichTextBoxTest, EditsAreSavedInTheFilesOwnFormat) {
 }
 
 // Joining lines or deleting whole lines takes away the deleted break; every
-// other line keeps its own.
+// other line keeps its own. Undo and redo give back the breaks the text had.
 struct JoinCase {
     const char* name; // the test's name
     const char* what;
@@ -128,6 +128,22 @@ struct JoinCase {
 
 void PrintTo(const JoinCase& c, std::ostream* os) {
     *os << c.what;
+}
+
+const char* const FiveLines = "line1\r\nline2\nline3\rline4\r\nline5\n";
+const char* const FiveLinesChanged = "xline1\r\nline2\nline3\rline4\r\nline5\n";
+
+// The first line changed, so that the text is saved as changed; then the
+// second and third lines deleted, or the second line's break.
+void ChangeAndDelete(QTextDocument* doc, bool wholeLines) {
+    QTextCursor(doc).insertText("x");
+    QTextCursor cursor(doc->findBlockByNumber(1));
+    if (wholeLines) {
+        cursor.setPosition(doc->findBlockByNumber(3).position(), QTextCursor::KeepAnchor);
+    } else {
+        cursor.movePosition(QTextCursor::EndOfBlock);
+    }
+    cursor.deleteChar(); // the selection, when there is one
 }
 
 const JoinCase JoinCases[] = {
@@ -155,6 +171,22 @@ const JoinCase JoinCases[] = {
          cursor.insertText("x\ny");
      },
      "l0\r\nx\r\ny2\rl3\r\n"},
+    {"DeletedLinesUndone", "lines deleted, then undone", FiveLines,
+     [](QTextDocument* doc) { ChangeAndDelete(doc, true), doc->undo(); }, FiveLinesChanged},
+    {"DeletedLinesRedone", "lines deleted, undone and redone", FiveLines,
+     [](QTextDocument* doc) { ChangeAndDelete(doc, true), doc->undo(), doc->redo(); },
+     "xline1\r\nline4\r\nline5\n"},
+    {"DeletedLinesRedoneAndUndone", "lines deleted, undone, redone and undone", FiveLines,
+     [](QTextDocument* doc) { ChangeAndDelete(doc, true), doc->undo(), doc->redo(), doc->undo(); },
+     FiveLinesChanged},
+    {"LineEndDeletedAndUndone", "Delete at a line's end, then undone", FiveLines,
+     [](QTextDocument* doc) { ChangeAndDelete(doc, false), doc->undo(); }, FiveLinesChanged},
+    {"NewLineAfterAnUndo", "a line typed after an undo", FiveLines,
+     [](QTextDocument* doc) {
+         ChangeAndDelete(doc, true), doc->undo();
+         QTextCursor(doc->findBlockByNumber(3)).insertText("new\n");
+     },
+     "xline1\r\nline2\nline3\rnew\r\nline4\r\nline5\n"},
 };
 
 class RichTextBoxJoins : public RichTextBoxTest, public ::testing::WithParamInterface<JoinCase> {};
