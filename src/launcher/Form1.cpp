@@ -205,7 +205,7 @@ void Form1::Form_Load() {
         // Without drivers the launcher still opens, and says what it looked for.
         MsgBox("The driver directory could not be read:\n" + drv + "\n(" + error +
                    ")\n\nNo drivers are listed. Tavro expects a \"drv\" directory beside it.",
-               platform::MB_ICONEXCLAMATION, "Tavro");
+               platform::MB_ICONEXCLAMATION, "Tavro", this);
     }
 
     RefreshDriverPaths();

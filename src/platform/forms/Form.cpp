@@ -488,7 +488,14 @@ void Form::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange) {
         if (isActiveWindow()) {
+            // The window our layer made active last may never have been
+            // active for Qt (activated at once as a message box closed, the
+            // system still on its way there): its caption gives way all the same.
+            const platform::HWND previous = platform::GetActiveWindow();
             platform::SetActiveWindowRecord(hwnd_);
+            if (previous && previous != hwnd_) {
+                platform::SendMessageA(previous, platform::WM_NCACTIVATE, 0, 0);
+            }
             platform::SendMessageA(hwnd_, platform::WM_NCACTIVATE, 1, 0);
         } else {
             if (platform::GetActiveWindow() == hwnd_) {
