@@ -145,7 +145,7 @@ TEST(FormTest, CloseAsksQueryUnloadBeforeTheUnloadStep) {
     EXPECT_TRUE(closed.isNull() && unloaded.isNull());
 }
 
-const QColor Black(0, 0, 0), White(255, 255, 255);
+const QColor Black(0, 0, 0), White(255, 255, 255), Shadow(128, 128, 128);
 
 // The focused push button has the black frame; the default button has it
 // while no other push button has the focus.
@@ -164,6 +164,27 @@ TEST(FormTest, FocusedPushButtonHasTheDefaultFrame) {
     check->setFocus();
     EXPECT_EQ(Corner(first), White);
     EXPECT_EQ(Corner(byDefault), Black);
+}
+
+// At twice the pixel density the check box's outer edge is two device pixels
+// wide, its inner edge next to it, as the option circle's are.
+TEST(FormTest, CheckBoxAndOptionEdgesFollowTheScale) {
+    QWidget parent;
+    forms::CheckBox check(&parent, "Check");
+    forms::OptionButton option(&parent, "Option");
+    for (QWidget* control : std::initializer_list<QWidget*>{&check, &option}) {
+        QPixmap pixmap(control->size() * 2);
+        pixmap.setDevicePixelRatio(2);
+        control->render(&pixmap);
+        const QImage image = pixmap.toImage();
+        const int y = image.height() / 2; // across the middle of the box or circle
+        int x = 0;
+        while (x + 2 < image.width() && image.pixelColor(x, y) != Shadow) {
+            ++x;
+        }
+        EXPECT_EQ(image.pixelColor(x + 1, y), Shadow) << control->metaObject()->className();
+        EXPECT_EQ(image.pixelColor(x + 2, y), Black) << control->metaObject()->className();
+    }
 }
 
 } // namespace
