@@ -76,7 +76,7 @@ bool edit::AskBeforeProgramEnds() {
         return true;
     }
     if (MsgBox(SaveQuestion, platform::MB_YESNO | platform::MB_ICONQUESTION,
-               QStringLiteral("Question")) != platform::IDYES) {
+               QStringLiteral("Question"), form) != platform::IDYES) {
         return true;
     }
     return form->saveDriver();
@@ -92,7 +92,7 @@ void edit::Form_Load() {
     if (DriverFile.isEmpty()) {
         MsgBox(QStringLiteral("No driver is selected.\n\nChoose a driver in the list, then press "
                               "\"Edit This Driver\" again."),
-               platform::MB_ICONEXCLAMATION, EditorTitle);
+               platform::MB_ICONEXCLAMATION, EditorTitle, this);
         loadFailed_ = true;
         return;
     }
@@ -100,7 +100,7 @@ void edit::Form_Load() {
     if (!editor->LoadFile(DriverPath, &error)) {
         MsgBox(QStringLiteral("The driver file could not be opened:\n%1\n(%2)")
                    .arg(QFile::decodeName(DriverPath), error),
-               platform::MB_ICONHAND, EditorTitle);
+               platform::MB_ICONHAND, EditorTitle, this);
         loadFailed_ = true;
         return;
     }
@@ -109,7 +109,7 @@ void edit::Form_Load() {
     if (!editor->ReadOnlyReason().isEmpty()) {
         MsgBox(QStringLiteral("The driver file\n%1\nis shown read-only: %2.")
                    .arg(QFile::decodeName(DriverPath), editor->ReadOnlyReason()),
-               platform::MB_ICONEXCLAMATION, EditorTitle);
+               platform::MB_ICONEXCLAMATION, EditorTitle, this);
     }
 }
 
@@ -172,7 +172,7 @@ edit::SaveOutcome edit::askAndSave() {
         return SaveOutcome::NotAsked;
     }
     if (MsgBox(SaveQuestion, platform::MB_YESNO | platform::MB_ICONQUESTION,
-               QStringLiteral("Question")) != platform::IDYES) {
+               QStringLiteral("Question"), this) != platform::IDYES) {
         return SaveOutcome::Declined;
     }
     return saveDriver() ? SaveOutcome::Saved : SaveOutcome::Failed;
@@ -186,7 +186,7 @@ bool edit::saveDriver() {
                               "last read or saved it.\n\nReplace it with the text in the editor?")
                    .arg(QFile::decodeName(loadedPath_)),
                platform::MB_YESNO | platform::MB_ICONEXCLAMATION | platform::MB_DEFBUTTON2,
-               EditorTitle) != platform::IDYES) {
+               EditorTitle, this) != platform::IDYES) {
         return false;
     }
     QString error;
@@ -194,11 +194,11 @@ bool edit::saveDriver() {
         MsgBox(QStringLiteral("The driver could not be saved:\n%1\n(%2)\n\nThe file keeps its old "
                               "content, and your text is still in the editor.")
                    .arg(QFile::decodeName(loadedPath_), error),
-               platform::MB_ICONHAND, EditorTitle);
+               platform::MB_ICONHAND, EditorTitle, this);
         return false;
     }
     typedSinceSave_ = false;
-    MsgBox(QStringLiteral("Driver Saved!"), platform::MB_ICONASTERISK, EditorTitle);
+    MsgBox(QStringLiteral("Driver Saved!"), platform::MB_ICONASTERISK, EditorTitle, this);
     return true;
 }
 

@@ -213,7 +213,7 @@ void Form1::Form_Load() {
         const QString drv = QFile::decodeName(directory);
         MsgBox("The driver directory could not be read:\n" + drv + "\n(" + error +
                    ")\n\nNo drivers are listed. Tavro expects a \"drv\" directory beside it.",
-               platform::MB_ICONEXCLAMATION, "Tavro");
+               platform::MB_ICONEXCLAMATION, "Tavro", this);
     }
 
     RefreshDriverPaths();

@@ -244,8 +244,13 @@ HWND ActivateNextWindow(HWND leaving) {
     if (!leaving || s.active != leaving) {
         return nullptr; // only the active window hands the activation on
     }
-    // Most recently active first, then those never active, oldest first.
+    // Its owner first, as Windows activates the owner of a closing dialog;
+    // then the most recently active, then those never active, oldest first.
     std::vector<HWND> order = s.recent;
+    if (const WindowRecord* w = Find(leaving); w && w->parent) {
+        Forget(order, w->parent);
+        order.insert(order.begin(), w->parent);
+    }
     for (const auto& [id, record] : s.windows) {
         HWND hwnd = reinterpret_cast<HWND>(id);
         if (std::find(order.begin(), order.end(), hwnd) == order.end()) {

@@ -65,8 +65,8 @@ void SetActiveWindowRecord(HWND hwnd);
 // Shown (and not hidden since); the host reports it.
 void SetWindowVisibleRecord(HWND hwnd, bool visible);
 // When `leaving` is the active window and is being hidden, closed or
-// minimized: activates the most recently active other window that is visible
-// and not minimized, and sends it WM_NCACTIVATE (1) so its caption shows it,
+// minimized: activates its owner, else the most recently active other window,
+// that is visible and not minimized, and sends it WM_NCACTIVATE (1) so its caption shows it,
 // as Windows activates the next window. Returns that window, or nullptr
 // (then no window of ours is active).
 HWND ActivateNextWindow(HWND leaving);

@@ -30,6 +30,7 @@ struct EditorOpen {
     X11Program* tavro = nullptr;
     QRect main;         // the main window
     quint64 editor = 0; // the editor's window
+    double scale = 1;   // QT_SCALE_FACTOR
 
     // Empty when all went well, otherwise what did not.
     std::string start(bool windowManager, const QByteArray& driver) {
@@ -40,6 +41,7 @@ struct EditorOpen {
         }
         X11Options options;
         options.windowManager = windowManager;
+        options.environment << QStringLiteral("QT_SCALE_FACTOR=%1").arg(scale);
         session = std::make_unique<X11Session>(options);
         if (!session->ok()) {
             return session->error().toStdString();
@@ -55,9 +57,9 @@ struct EditorOpen {
         }
         main = *rect;
         // The first driver in the list, then "Edit This Driver".
-        const QPoint client = main.topLeft() + QPoint(MainFrame, MainFrame + Caption);
-        session->click(client + QPoint(40, 79));
-        session->click(client + QPoint(104, 364));
+        const QPoint client = main.topLeft() + QPoint(MainFrame, MainFrame + Caption) * scale;
+        session->click(client + QPoint(40, 79) * scale);
+        session->click(client + QPoint(104, 364) * scale);
         const auto opened = session->waitForWindow("Tavro Driver Editor - [alpha.drv]", 10000);
         if (!opened) {
             return "no editor; program output:\n" + tavro->log().toStdString();
@@ -66,6 +68,13 @@ struct EditorOpen {
         return {};
     }
 };
+
+bool DoubleClick(X11Session& session, QPoint at) {
+    return session
+        .run("xdotool", {"mousemove", QString::number(at.x()), QString::number(at.y()), "click",
+                         "--repeat", "2", "--delay", "80", "1"})
+        .has_value();
+}
 
 class EditorSizingX11 : public ::testing::TestWithParam<bool> {};
 
@@ -101,12 +110,7 @@ TEST_P(EditorSizingX11, SizableBorderResizesAndCaptionDoubleClickMaximizes) {
     EXPECT_EQ(after.topLeft(), before->topLeft());
 
     // A double-click on the caption fills the screen; another gives the size back.
-    const QPoint caption = after.topLeft() + QPoint(after.width() / 2, 4 + Caption / 2);
-    ASSERT_TRUE(session
-                    .run("xdotool",
-                         {"mousemove", QString::number(caption.x()), QString::number(caption.y()),
-                          "click", "--repeat", "2", "--delay", "80", "1"})
-                    .has_value());
+    ASSERT_TRUE(DoubleClick(session, after.topLeft() + QPoint(after.width() / 2, 4 + Caption / 2)));
     QRect maximized;
     EXPECT_TRUE(X11Session::waitFor(
         [&] {
@@ -116,12 +120,7 @@ TEST_P(EditorSizingX11, SizableBorderResizesAndCaptionDoubleClickMaximizes) {
         5000, 100))
         << "maximized to " << maximized.x() << ", " << maximized.y() << " " << maximized.width()
         << " x " << maximized.height();
-    const QPoint top(640, 4 + Caption / 2);
-    ASSERT_TRUE(
-        session
-            .run("xdotool", {"mousemove", QString::number(top.x()), QString::number(top.y()),
-                             "click", "--repeat", "2", "--delay", "80", "1"})
-            .has_value());
+    ASSERT_TRUE(DoubleClick(session, QPoint(640, 4 + Caption / 2)));
     EXPECT_TRUE(X11Session::waitFor(
         [&] { return session.geometry(*editor).value_or(QRect()) == after; }, 5000, 100))
         << "not restored";
@@ -131,10 +130,36 @@ TEST_P(EditorSizingX11, SizableBorderResizesAndCaptionDoubleClickMaximizes) {
 INSTANTIATE_TEST_SUITE_P(Desktops, EditorSizingX11, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Openbox" : "BareX"; });
 
+// At 150 % the screen is 853.3 x 682.7 logical pixels: maximized, the editor
+// is 853 x 682 (1280 x 1023 device pixels), never a pixel past the screen.
+TEST(EditorFrameX11, MaximizedAtOneAndAHalfStaysOnTheScreen) {
+    if (!X11Session::MissingTools().isEmpty()) {
+        GTEST_SKIP() << "needs " << X11Session::MissingTools().join(", ").toStdString();
+    }
+    EditorOpen run;
+    run.scale = 1.5;
+    const std::string failed = run.start(false, "[driver]\nname=Alpha\n");
+    ASSERT_TRUE(failed.empty()) << failed;
+    const QRect before = run.session->geometry(run.editor).value_or(QRect());
+    ASSERT_TRUE(DoubleClick(*run.session, before.topLeft() + QPoint(before.width() / 2, 20)));
+    EXPECT_TRUE(X11Session::waitFor(
+        [&] { return run.session->geometry(run.editor) == QRect(0, 0, 1280, 1023); }, 5000, 100));
+}
+
 // Focuses a window and presses keys in it, as the user would.
 bool KeysTo(X11Session& session, quint64 window, const QStringList& keys) {
     return session.run("xdotool", QStringList{"windowfocus", QString::number(window), "key"} + keys)
         .has_value();
+}
+
+// Whether the editor's caption looks active (blue at x = 200) or inactive
+// (from light grey towards white).
+bool CaptionLooks(bool active, X11Session& session, quint64 window) {
+    const auto rect = session.geometry(window);
+    const QImage shot = session.screenshot();
+    const QColor c =
+        rect && !shot.isNull() ? QColor(shot.pixel(rect->x() + 200, rect->y() + 5)) : QColor();
+    return active ? c.blue() >= 250 && c.red() < 150 : c.red() == c.blue() && c.red() >= 192;
 }
 
 TEST(EditorFrameX11, ClosingTheMainWindowWithAFailingSaveKeepsTheText) {
@@ -157,12 +182,21 @@ TEST(EditorFrameX11, ClosingTheMainWindowWithAFailingSaveKeepsTheText) {
     ASSERT_TRUE(QDir(dir.path()).rename("drv", "drv.moved"));
     dir.write("drv", "not a directory");
     ASSERT_TRUE(session.click(closeBox));
-    const auto question = session.waitForWindow("Question", 10000);
-    ASSERT_TRUE(question.has_value()) << tavro->log().toStdString();
-    ASSERT_TRUE(KeysTo(session, *question, {"Return"})); // Yes
-    const auto failure = session.waitForWindow("Tavro Driver Editor", 10000);
-    ASSERT_TRUE(failure.has_value()) << tavro->log().toStdString();
-    ASSERT_TRUE(KeysTo(session, *failure, {"Return"}));
+    // Yes, then OK on the failure that follows at once: each box is centred over
+    // the editor, whose caption looks inactive beside it and active once it closes.
+    const QRect over = session.geometry(*editor).value_or(QRect());
+    for (const char* title : {"Question", "Tavro Driver Editor"}) {
+        const auto box = session.waitForWindow(title, 10000);
+        ASSERT_TRUE(box.has_value()) << tavro->log().toStdString();
+        const QRect rect = session.geometry(*box).value_or(QRect());
+        EXPECT_LE((rect.center() - over.center()).manhattanLength(), 2) << title;
+        EXPECT_TRUE(
+            X11Session::waitFor([&] { return CaptionLooks(false, session, *editor); }, 3000, 100))
+            << title;
+        ASSERT_TRUE(KeysTo(session, *box, {"Return"}));
+    }
+    EXPECT_TRUE(
+        X11Session::waitFor([&] { return CaptionLooks(true, session, *editor); }, 3000, 100));
 
     EXPECT_FALSE(tavro->waitForExit(1500)) << "the program ended";
     EXPECT_TRUE(session.waitForWindow("Tavro 0.1.5", 2000).has_value());

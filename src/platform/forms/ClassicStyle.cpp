@@ -4,6 +4,7 @@
 #include "platform/window.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QPainter>
 #include <QPushButton>
 #include <QStyleFactory>
@@ -163,10 +164,21 @@ void ClassicStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* o
         return;
     case PE_IndicatorCheckBox: {
         // The box is white with a black mark whatever the control's own
-        // colours: those are for its background and caption.
+        // colours: those are for its background and caption. Its pixels are
+        // drawn one per logical pixel, then enlarged, so that its edges grow
+        // with the screen's scale as the option circle's do.
         QStyleOption system = *option;
         system.palette = system_;
-        QProxyStyle::drawPrimitive(element, &system, painter, widget);
+        system.rect = QRect(QPoint(0, 0), option->rect.size());
+        QImage box(system.rect.size(), QImage::Format_ARGB32_Premultiplied);
+        box.fill(Qt::transparent);
+        QPainter boxPainter(&box);
+        QProxyStyle::drawPrimitive(element, &system, &boxPainter, widget);
+        boxPainter.end();
+        painter->save();
+        painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter->drawImage(option->rect, box);
+        painter->restore();
         return;
     }
     case PE_FrameFocusRect:

@@ -3,6 +3,7 @@
 #include "platform/forms/Design.h"
 
 #include <QKeyEvent>
+#include <QStyleOptionButton>
 #include <algorithm>
 
 namespace platform::forms {
@@ -38,6 +39,40 @@ void CommandButton::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QPushButton::keyPressEvent(event);
+}
+
+bool CommandButton::ShowsDefaultFrame() const {
+    // The window's focus widget, kept while another window is active.
+    const QWidget* focused = window()->focusWidget();
+    if (focused == this) {
+        return true;
+    }
+    return isDefault() && !qobject_cast<const CommandButton*>(focused);
+}
+
+void CommandButton::initStyleOption(QStyleOptionButton* option) const {
+    QPushButton::initStyleOption(option);
+    option->features.setFlag(QStyleOptionButton::DefaultButton, ShowsDefaultFrame());
+}
+
+void CommandButton::focusInEvent(QFocusEvent* event) {
+    QPushButton::focusInEvent(event);
+    updateDefaultFrames();
+}
+
+void CommandButton::focusOutEvent(QFocusEvent* event) {
+    QPushButton::focusOutEvent(event);
+    updateDefaultFrames();
+}
+
+// The window's default button gives its frame up to a focused push button
+// and takes it back when the focus goes elsewhere.
+void CommandButton::updateDefaultFrames() {
+    for (CommandButton* button : window()->findChildren<CommandButton*>()) {
+        if (button != this && button->isDefault()) {
+            button->update();
+        }
+    }
 }
 
 OptionButton::OptionButton(QWidget* parent, const QString& caption)

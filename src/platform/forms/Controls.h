@@ -32,16 +32,25 @@ private:
 };
 
 // A push button; in the graphical style its face shows its back colour.
-// Enter clicks it while it has the focus; Space clicks when let go.
+// Enter clicks it while it has the focus; Space clicks when let go. The
+// focused push button of a window has the default button's black frame; the
+// window's default button (setDefault) has it while no other one is focused.
 class CommandButton : public QPushButton {
     Q_OBJECT
 public:
     CommandButton(QWidget* parent, const QString& caption);
+    bool ShowsDefaultFrame() const;
 signals:
     void Click();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void initStyleOption(QStyleOptionButton* option) const override;
+
+private:
+    void updateDefaultFrames();
 };
 
 // An option button; the buttons of one container form a group. The arrow

@@ -18,6 +18,7 @@
 #include <QStyleHints>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 #include <type_traits>
 
 namespace platform::forms {
@@ -115,6 +116,31 @@ Qt::Edges EdgesFor(int hitCode) {
 
 bool OnWayland() {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+// Qt places a window at its logical rectangle times the pixel ratio, each
+// edge and length rounded: at a fractional scale the available area in
+// logical pixels can reach a device pixel past the screen. Maximised, a
+// window takes the largest logical rectangle whose device pixels stay on the
+// work area (known where there is one screen on X11).
+QRect MaximizedGeometry(const QScreen& screen) {
+    const QRect area = screen.availableGeometry();
+    const std::optional<QRect> device = X11WorkArea();
+    if (!device || QGuiApplication::screens().size() != 1) {
+        return area;
+    }
+    const qreal ratio = screen.devicePixelRatio();
+    const auto start = [ratio](int native) { return static_cast<int>(std::ceil(native / ratio)); };
+    const auto length = [ratio](int from, int nativeEnd) {
+        int n = static_cast<int>(nativeEnd / ratio) + 1;
+        while (n > 0 && qRound(from * ratio) + qRound(n * ratio) > nativeEnd) {
+            --n;
+        }
+        return n;
+    };
+    const int left = start(device->left());
+    const int top = start(device->top());
+    return QRect(left, top, length(left, device->right() + 1), length(top, device->bottom() + 1));
 }
 
 platform::WPARAM SizeKind(const QWidget* w, bool zoomed) {
@@ -365,7 +391,7 @@ void Form::showState(int showCommand) {
                 showMaximized(); // only the compositor places windows
             } else if (const QScreen* s = screen()) {
                 // Maximised by hand, so that it works with or without a window manager.
-                setGeometry(s->availableGeometry());
+                setGeometry(MaximizedGeometry(*s));
             }
         }
         break;
@@ -490,7 +516,14 @@ void Form::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange) {
         if (isActiveWindow()) {
+            // The window our layer made active last may never have been
+            // active for Qt (activated at once as a message box closed, the
+            // system still on its way there): its caption gives way all the same.
+            const platform::HWND previous = platform::GetActiveWindow();
             platform::SetActiveWindowRecord(hwnd_);
+            if (previous && previous != hwnd_) {
+                platform::SendMessageA(previous, platform::WM_NCACTIVATE, 0, 0);
+            }
             platform::SendMessageA(hwnd_, platform::WM_NCACTIVATE, 1, 0);
         } else {
             if (platform::GetActiveWindow() == hwnd_) {

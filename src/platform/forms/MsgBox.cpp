@@ -6,6 +6,7 @@
 #include "platform/forms/Form.h"
 #include "platform/forms/Twips.h"
 #include "platform/win32.h"
+#include "platform/window_host.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -215,11 +216,15 @@ private:
 
 } // namespace
 
-int MsgBox(const QString& prompt, int style, const QString& title) {
+int MsgBox(const QString& prompt, int style, const QString& title, Form* asking) {
     if (Hook()) {
         return Hook()(prompt, style, title);
     }
-    QPointer<QWidget> owner = QApplication::activeWindow();
+    QPointer<QWidget> owner = asking;
+    if (!owner || !owner->isVisible()) {
+        platform::WindowHost* active = platform::WindowHostOf(platform::GetActiveWindow());
+        owner = active ? active->hostWidget() : nullptr;
+    }
     if (owner && !owner->isVisible()) {
         owner = nullptr;
     }

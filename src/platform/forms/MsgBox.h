@@ -6,9 +6,14 @@
 
 namespace platform::forms {
 
+class Form;
+
 // Shows a message box; style is MB_* buttons + icon + default button, the
-// result is IDOK, IDYES, IDNO, ...
-int MsgBox(const QString& prompt, int style, const QString& title);
+// result is IDOK, IDYES, IDNO, ... The box is owned by and centred over
+// `owner`, the window that asks; without one that is on screen, over the
+// active window (as the window layer knows it, which is up to date while
+// the system has yet to report the last change).
+int MsgBox(const QString& prompt, int style, const QString& title, Form* owner = nullptr);
 
 // Tests answer message boxes through this hook instead of a dialog. Pass an
 // empty function to restore the real dialog.

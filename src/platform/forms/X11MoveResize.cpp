@@ -115,4 +115,24 @@ bool StartManagerMoveResize(QWindow* window, QPoint pressed, Qt::Edges edges) {
     return true;
 }
 
+std::optional<QRect> X11WorkArea() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection()) {
+        return std::nullopt;
+    }
+    xcb_connection_t* c = x11->connection();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen) {
+        return std::nullopt;
+    }
+    const QRect root(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+    const std::vector<std::uint32_t> area =
+        RootProperty(c, screen->root, Atom(c, "_NET_WORKAREA"), XCB_ATOM_CARDINAL);
+    if (area.size() < 4) {
+        return root;
+    }
+    return root & QRect(static_cast<int>(area[0]), static_cast<int>(area[1]),
+                        static_cast<int>(area[2]), static_cast<int>(area[3]));
+}
+
 } // namespace platform::forms

@@ -1,15 +1,18 @@
 // The forms runtime's window: its frame around the client area, where it is
-// centred, moving by the caption, which window is active after one hides, and
-// the query-unload step of a close.
+// centred, moving by the caption, which window is active after one hides, the
+// query-unload step of a close, and the classic look of its controls.
+#include "platform/forms/Controls.h"
 #include "platform/forms/Form.h"
 #include "platform/forms/Twips.h"
 #include "platform/window.h"
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QPointer>
 #include <QScreen>
 #include <QStyleHints>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -140,6 +143,48 @@ TEST(FormTest, CloseAsksQueryUnloadBeforeTheUnloadStep) {
     EXPECT_EQ(unloaded->steps, std::vector<std::string>{"unload"});
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(closed.isNull() && unloaded.isNull());
+}
+
+const QColor Black(0, 0, 0), White(255, 255, 255), Shadow(128, 128, 128);
+
+// The focused push button has the black frame; the default button has it
+// while no other push button has the focus.
+TEST(FormTest, FocusedPushButtonHasTheDefaultFrame) {
+    const auto Corner = [](QWidget* button) { return button->grab().toImage().pixelColor(0, 0); };
+    forms::Form form(forms::Form::Design{});
+    auto* first = new forms::CommandButton(form.Client(), "First");
+    auto* byDefault = new forms::CommandButton(form.Client(), "Default");
+    auto* check = new forms::CheckBox(form.Client(), "Check");
+    byDefault->setDefault(true);
+    form.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    first->setFocus();
+    EXPECT_EQ(Corner(first), Black);
+    EXPECT_EQ(Corner(byDefault), White);
+    check->setFocus();
+    EXPECT_EQ(Corner(first), White);
+    EXPECT_EQ(Corner(byDefault), Black);
+}
+
+// At twice the pixel density the check box's outer edge is two device pixels
+// wide, its inner edge next to it, as the option circle's are.
+TEST(FormTest, CheckBoxAndOptionEdgesFollowTheScale) {
+    QWidget parent;
+    forms::CheckBox check(&parent, "Check");
+    forms::OptionButton option(&parent, "Option");
+    for (QWidget* control : std::initializer_list<QWidget*>{&check, &option}) {
+        QPixmap pixmap(control->size() * 2);
+        pixmap.setDevicePixelRatio(2);
+        control->render(&pixmap);
+        const QImage image = pixmap.toImage();
+        const int y = image.height() / 2; // across the middle of the box or circle
+        int x = 0;
+        while (x + 2 < image.width() && image.pixelColor(x, y) != Shadow) {
+            ++x;
+        }
+        EXPECT_EQ(image.pixelColor(x + 1, y), Shadow) << control->metaObject()->className();
+        EXPECT_EQ(image.pixelColor(x + 2, y), Black) << control->metaObject()->className();
+    }
 }
 
 } // namespace
