@@ -77,24 +77,26 @@ QString FailureMessage(const platform::ShellResult& result) {
 
 } // namespace
 
-void BuildCommandLine() {
+platform::DWORD BuildCommandLine() {
     Form1& form = Form1::Instance();
+    IniWriteRow stores; // one lock wait for the whole press, however many stores
     CommandLine = QByteArrayLiteral("morvel ");
     for (const OptionRow& row : OptionRows) {
         if ((form.*row.control)->Value()) {
-            WriteIniValue(row.section, row.key, row.value);
+            stores.Note(WriteIniValue(row.section, row.key, row.value));
             CommandLine += row.flag;
         }
     }
     for (const SwitchRow& row : SwitchRows) {
         const int value = (form.*row.control)->Value();
         if (value == CheckBox::Checked) {
-            WriteIniValue(QStringLiteral("General"), row.key, QStringLiteral("1"));
+            stores.Note(WriteIniValue(QStringLiteral("General"), row.key, QStringLiteral("1")));
             CommandLine += row.flag;
         } else if (value == CheckBox::Unchecked) {
-            WriteIniValue(QStringLiteral("General"), row.key, QStringLiteral("0"));
+            stores.Note(WriteIniValue(QStringLiteral("General"), row.key, QStringLiteral("0")));
         }
     }
+    return stores.Failure();
 }
 
 void AppendDriverToCommandLine() {
@@ -111,6 +113,14 @@ bool StartEmulator(const QByteArray& commandLine) {
         platform::forms::MsgBox(FailureMessage(result), platform::MB_ICONHAND,
                                 QStringLiteral("Tavro"));
     return result.ok;
+}
+
+void ShowStoreFailure(platform::DWORD error) {
+    platform::forms::MsgBox(QStringLiteral("Your choices could not be stored in %1: %2.\n\n"
+                                           "The emulator was started with them anyway.")
+                                .arg(ConfigFileName(), StoreFailureReason(error)),
+                            platform::MB_OK | platform::MB_ICONINFORMATION,
+                            QStringLiteral("Tavro"));
 }
 
 } // namespace tavro

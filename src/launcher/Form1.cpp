@@ -273,9 +273,14 @@ void Form1::showPreview() {
 }
 
 void Form1::Command1_Click() {
-    BuildCommandLine();
+    const platform::DWORD storeFailure = BuildCommandLine();
     AppendDriverToCommandLine();
-    StartEmulator(CommandLine);
+    // Told after the start, so the game is not held up, and once per reason
+    // while the program runs. When the emulator did not start, its own
+    // message is enough; a later press that starts it tells then.
+    if (StartEmulator(CommandLine) && storeFailure != platform::ERROR_SUCCESS &&
+        storeFailuresShown_.insert(storeFailure).second)
+        ShowStoreFailure(storeFailure);
 }
 
 void Form1::Command2_Click() {

@@ -5,6 +5,9 @@
 #include "platform/forms/Controls.h"
 #include "platform/forms/FileListBox.h"
 #include "platform/forms/Form.h"
+#include "platform/win32.h"
+
+#include <set>
 
 namespace tavro {
 
@@ -76,6 +79,8 @@ private:
     void showPreview();
 
     bool askedOnClose_ = false;
+    // The reasons a press's choices could not be stored that were shown.
+    std::set<platform::DWORD> storeFailuresShown_;
 };
 
 } // namespace tavro

@@ -1,6 +1,7 @@
 // The safe save: new content beside the target, flushed, renamed over it.
 #include "platform/atomic_file.h"
 
+#include "platform/last_error.h"
 #include "platform/testing.h"
 
 #include <atomic>
@@ -106,7 +107,13 @@ AtomicFile::~AtomicFile() {
 }
 
 bool AtomicFile::Fail(std::string reason, int error) {
-    reason_ = WithError(std::move(reason), error);
+    return Refuse(WithError(std::move(reason), error),
+                  error != 0 ? ErrorFromErrno(error) : ERROR_WRITE_FAULT);
+}
+
+bool AtomicFile::Refuse(std::string reason, DWORD code) {
+    reason_ = std::move(reason);
+    code_ = code;
     Abandon();
     return false;
 }
@@ -114,8 +121,9 @@ bool AtomicFile::Fail(std::string reason, int error) {
 bool AtomicFile::Open() {
     Abandon();
     reason_.clear();
+    code_ = ERROR_SUCCESS;
     if (path_.empty())
-        return Fail("no file name was given");
+        return Refuse("no file name was given", ERROR_INVALID_NAME);
 
     // Through a symbolic link the link stays and the file it names is replaced.
     std::string target = path_;
@@ -123,8 +131,9 @@ bool AtomicFile::Open() {
     if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char* resolved = ::realpath(path_.c_str(), nullptr);
         if (!resolved) {
-            return errno == ENOENT ? Fail("it is a symbolic link to a missing file")
-                                   : Fail("its symbolic link could not be followed", errno);
+            return errno == ENOENT
+                       ? Refuse("it is a symbolic link to a missing file", ERROR_FILE_NOT_FOUND)
+                       : Fail("its symbolic link could not be followed", errno);
         }
         target = resolved;
         std::free(resolved);
@@ -135,15 +144,14 @@ bool AtomicFile::Open() {
         return Fail("it cannot be reached", errno);
     if (exists_) {
         if (S_ISDIR(st.st_mode))
-            return Fail("it is a directory, not a file");
+            return Refuse("it is a directory, not a file", ERROR_DIRECTORY_NOT_SUPPORTED);
         if (!S_ISREG(st.st_mode))
-            return Fail("it is not a regular file");
-        // No write bit, or no right to write: read-only, for root as well.
-        if ((st.st_mode & 0222) == 0 ||
-            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-            return Fail("the file is read-only");
+            return Refuse("it is not a regular file", ERROR_BAD_FILE_TYPE);
+        if (IsReadOnlyFile(target.c_str()))
+            return Refuse("the file is read-only", ERROR_FILE_READ_ONLY);
         if (st.st_nlink > 1)
-            return Fail("the file has other names (hard links) that a save would part from it");
+            return Refuse("the file has other names (hard links) that a save would part from it",
+                          ERROR_NOT_SUPPORTED);
         mode_ = st.st_mode & 07777;
         uid_ = st.st_uid;
         gid_ = st.st_gid;
@@ -153,7 +161,7 @@ bool AtomicFile::Open() {
     dir_ = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
     base_ = slash == std::string::npos ? target : target.substr(slash + 1);
     if (base_.empty() || base_ == "." || base_ == "..")
-        return Fail("it is a directory, not a file");
+        return Refuse("it is a directory, not a file", ERROR_DIRECTORY_NOT_SUPPORTED);
 
     dirFd_ = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd_ < 0)
@@ -191,7 +199,7 @@ bool AtomicFile::MakeTemporary() {
 
 bool AtomicFile::Write(std::string_view bytes) {
     if (fd_ < 0)
-        return Fail(reason_.empty() ? "the file was not opened for saving" : reason_);
+        return NotOpen();
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
@@ -224,7 +232,7 @@ bool AtomicFile::NameTemporary() {
 
 bool AtomicFile::Commit() {
     if (fd_ < 0)
-        return Fail(reason_.empty() ? "the file was not opened for saving" : reason_);
+        return NotOpen();
     if (tempName_.empty())
         ::flock(fd_, LOCK_EX);
     if (exists_) {
@@ -264,11 +272,29 @@ void AtomicFile::Abandon() {
     }
 }
 
+// A step after a failed or missing Open keeps saying why.
+bool AtomicFile::NotOpen() {
+    if (reason_.empty())
+        return Refuse("the file was not opened for saving", ERROR_INVALID_HANDLE);
+    return Refuse(reason_, code_);
+}
+
+bool IsReadOnlyFile(const char* path) {
+    struct stat st {};
+    if (::stat(path, &st) != 0)
+        return false;
+    // No write bit, or no right to write: read-only, for root as well.
+    return (st.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) != 0;
+}
+
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* reason) {
     AtomicFile file(path);
     const bool ok = file.Open() && file.Write(bytes) && file.Commit();
-    if (!ok && reason)
-        *reason = file.Reason();
+    if (!ok) {
+        if (reason)
+            *reason = file.Reason();
+        SetLastError(file.Error());
+    }
     return ok;
 }
 

@@ -3,6 +3,8 @@
 // standard C++ and POSIX, no Qt, so the profile fuzz target builds it too.
 #pragma once
 
+#include "platform/win32.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -44,7 +46,12 @@ namespace platform {
 //
 // Reasons are short lower-case phrases that fit after "could not be saved: ",
 // e.g. "the file is read-only" or "the new content could not be written (No
-// space left on device)".
+// space left on device)". Error() gives the same as a Win32 code: among them
+// ERROR_FILE_READ_ONLY for a read-only file, ERROR_NOT_SUPPORTED for one with
+// other hard links, ERROR_FILE_NOT_FOUND for a link to a missing file,
+// ERROR_DIRECTORY_NOT_SUPPORTED and ERROR_BAD_FILE_TYPE for a target that is a
+// directory or another kind of non-regular file, and the code of the failed
+// system call otherwise (ErrorFromErrno, last_error.h).
 class AtomicFile {
 public:
     explicit AtomicFile(std::string path);
@@ -65,9 +72,13 @@ public:
 
     // Why the last step failed; empty while all went well.
     const std::string& Reason() const { return reason_; }
+    // The same as a Win32 code; ERROR_SUCCESS while all went well.
+    DWORD Error() const { return code_; }
 
 private:
     bool Fail(std::string reason, int error = 0);
+    bool Refuse(std::string reason, DWORD code);
+    bool NotOpen();
     bool MakeTemporary();
     bool NameTemporary();
 
@@ -76,6 +87,7 @@ private:
     std::string base_;     // the target's own name in it
     std::string tempName_; // the temporary file's name in dir_, once it has one
     std::string reason_;
+    DWORD code_ = ERROR_SUCCESS;
     int dirFd_ = -1;
     int fd_ = -1;
     bool exists_ = false;
@@ -84,8 +96,13 @@ private:
     unsigned gid_ = 0;
 };
 
+// Whether Open would refuse an existing file as read-only: no write bit at
+// all, or no right to write it for the effective user.
+bool IsReadOnlyFile(const char* path);
+
 // The whole of `bytes` as the new content of `path`, with AtomicFile. False
-// and `*reason` (when given) on failure.
+// and `*reason` (when given) on failure; the thread's last error (last_error.h)
+// then says the same as a Win32 code.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* reason);
 
 } // namespace platform

@@ -4,12 +4,16 @@
 #include "platform/profile.h"
 
 #include "platform/atomic_file.h"
+#include "platform/last_error.h"
+#include "platform/testing.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -19,6 +23,7 @@
 #include <time.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -36,8 +41,11 @@ constexpr std::size_t ReadBlock = TAVRO_PROFILE_READ_BLOCK;
 // unreadable, so a corrupt or hostile file can neither stall nor exhaust us.
 constexpr std::size_t MaxFileSize = std::size_t(1) << 20;
 
-// How long a write waits for another launcher's write to the same file.
-constexpr long LockWaitMs = 2000;
+// How long a write, or a row of writes, waits for another launcher's write
+// to the same file. Tests shorten it.
+std::atomic<long> lockWaitMs = 2000;
+// How many times a write found the lock taken and began to wait.
+std::atomic<unsigned> lockWaits = 0;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
@@ -267,6 +275,7 @@ struct OpenedFile {
     enum Status { Ok, Missing, Failed } status = Failed;
     int fd = -1;
     struct stat st {};
+    DWORD error = ERROR_SUCCESS; // why it Failed, as a Win32 code
 };
 
 OpenedFile OpenRegularFile(const char* path) {
@@ -274,10 +283,18 @@ OpenedFile OpenRegularFile(const char* path) {
     file.fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (file.fd < 0) {
         file.status = (errno == ENOENT) ? OpenedFile::Missing : OpenedFile::Failed;
+        file.error = ErrorFromErrno(errno);
         return file;
     }
-    if (::fstat(file.fd, &file.st) != 0 || !S_ISREG(file.st.st_mode) ||
-        static_cast<std::size_t>(file.st.st_size) > MaxFileSize) {
+    if (::fstat(file.fd, &file.st) != 0)
+        file.error = ERROR_READ_FAULT;
+    else if (S_ISDIR(file.st.st_mode))
+        file.error = ERROR_DIRECTORY_NOT_SUPPORTED;
+    else if (!S_ISREG(file.st.st_mode))
+        file.error = ERROR_BAD_FILE_TYPE;
+    else if (static_cast<std::size_t>(file.st.st_size) > MaxFileSize)
+        file.error = ERROR_FILE_TOO_LARGE;
+    if (file.error != ERROR_SUCCESS) {
         ::close(file.fd);
         file.fd = -1;
         return file;
@@ -442,6 +459,7 @@ struct FileData {
     enum Status { Ok, Missing, Failed } status = Failed;
     std::string bytes;
     struct stat st {};
+    DWORD error = ERROR_SUCCESS; // why it Failed, as a Win32 code
 };
 
 // Reads a whole regular file, for a write that must copy it.
@@ -450,6 +468,7 @@ FileData ReadWholeFile(const char* path) {
     OpenedFile file = OpenRegularFile(path);
     if (file.status != OpenedFile::Ok) {
         data.status = file.status == OpenedFile::Missing ? FileData::Missing : FileData::Failed;
+        data.error = file.error;
         return data;
     }
     data.st = file.st;
@@ -459,19 +478,16 @@ FileData ReadWholeFile(const char* path) {
         if (used == data.bytes.size())
             data.bytes.resize(data.bytes.size() * 2);
         const ssize_t n = ReadSome(file.fd, data.bytes.data() + used, data.bytes.size() - used);
-        if (n < 0) {
+        if (n < 0 || used + static_cast<std::size_t>(n) > MaxFileSize) {
+            // A read error, or the file grew past the bound while being read.
             ::close(file.fd);
             data.bytes.clear();
+            data.error = n < 0 ? ERROR_READ_FAULT : ERROR_FILE_TOO_LARGE;
             return data;
         }
         if (n == 0)
             break;
         used += static_cast<std::size_t>(n);
-        if (used > MaxFileSize) {
-            ::close(file.fd);
-            data.bytes.clear();
-            return data;
-        }
     }
     ::close(file.fd);
     data.bytes.resize(used);
@@ -568,17 +584,25 @@ bool HasLineBreak(std::string_view s) {
 }
 
 // The file a write must replace: a symbolic link is followed, so the link
-// itself survives the rename. Empty when a link leads nowhere.
+// itself survives the rename. Empty, with the reason in the last error, when
+// a link leads nowhere or round in a loop.
 std::string WriteTarget(const char* path) {
     struct stat st {};
     if (::lstat(path, &st) != 0 || !S_ISLNK(st.st_mode))
         return path;
     char* real = ::realpath(path, nullptr);
-    if (!real)
+    if (!real) {
+        SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno));
         return {};
+    }
     std::string target(real);
     std::free(real);
     return target;
+}
+
+std::string DirectoryOf(const std::string& file) {
+    const std::size_t slash = file.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
 }
 
 // An exclusive lock that makes one write's read, change and replacement one
@@ -588,20 +612,19 @@ std::string WriteTarget(const char* path) {
 // beside tavro.cfg would be one more file in the emulator's directory.
 class DirectoryLock {
 public:
-    explicit DirectoryLock(const std::string& file) {
-        const std::size_t slash = file.rfind('/');
-        const std::string dir = slash == std::string::npos ? "."
-                                : slash == 0               ? "/"
-                                                           : file.substr(0, slash);
+    explicit DirectoryLock(const std::string& dir) {
         fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd_ < 0)
             return; // the write itself will say what is wrong
         // Another launcher holds the lock for milliseconds; wait a bounded
         // time so that one stopped in the middle cannot freeze this one.
+        const long waitMs = lockWaitMs;
         for (long waited = 0; ::flock(fd_, LOCK_EX | LOCK_NB) != 0; waited += 2) {
             if (errno != EWOULDBLOCK && errno != EINTR)
                 return; // no locks on this file system: the write stays atomic
-            if (waited >= LockWaitMs) {
+            if (waited == 0)
+                ++lockWaits;
+            if (waited >= waitMs) {
                 busy_ = true;
                 return;
             }
@@ -625,6 +648,40 @@ private:
 };
 
 } // namespace
+
+// The directory locks a row holds, or found busy, each taken at the row's
+// first write into that directory that had to change the file.
+struct ProfileWriteRow::Locks {
+    std::vector<std::pair<std::string, std::unique_ptr<DirectoryLock>>> held;
+
+    const DirectoryLock& For(const std::string& dir) {
+        for (const auto& [name, lock] : held) {
+            if (name == dir)
+                return *lock;
+        }
+        held.emplace_back(dir, std::make_unique<DirectoryLock>(dir));
+        return *held.back().second;
+    }
+};
+
+namespace {
+
+// The row of writes this thread is in, if any.
+thread_local ProfileWriteRow::Locks* activeRow = nullptr;
+
+} // namespace
+
+ProfileWriteRow::ProfileWriteRow() {
+    if (!activeRow) {
+        locks_ = std::make_unique<Locks>();
+        activeRow = locks_.get();
+    }
+}
+
+ProfileWriteRow::~ProfileWriteRow() {
+    if (locks_ && activeRow == locks_.get())
+        activeRow = nullptr;
+}
 
 DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
                                char* buffer, DWORD size, const char* path) {
@@ -657,8 +714,12 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
 
 BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                 const char* path) {
-    if (!section || !key || !value || !path || !*path)
+    const auto fail = [](DWORD error) {
+        SetLastError(error);
         return FALSE;
+    };
+    if (!section || !key || !value || !path || !*path)
+        return fail(ERROR_INVALID_PARAMETER);
     const std::string_view sectionName = TrimSpaces(section);
     const std::string_view keyName = TrimSpaces(key);
     const std::string_view rawValue = value;
@@ -669,49 +730,73 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
     };
     if (HasLineBreak(sectionName) || sectionName.find(']') != std::string_view::npos ||
         blankEnds(sectionName))
-        return FALSE;
+        return fail(ERROR_INVALID_PARAMETER);
     if (keyName.empty() || HasLineBreak(keyName) || keyName.find('=') != std::string_view::npos ||
         keyName.front() == '[' || keyName.front() == ';' || blankEnds(keyName))
-        return FALSE;
+        return fail(ERROR_INVALID_PARAMETER);
     if (HasLineBreak(rawValue))
-        return FALSE;
+        return fail(ERROR_INVALID_PARAMETER);
 
     try {
         const std::string target = WriteTarget(path);
         if (target.empty())
-            return FALSE;
+            return FALSE; // WriteTarget set the reason
         const std::string stored = EncodeValue(rawValue);
-        // The file as it is now, and as this write would leave it. Empty when
-        // the file cannot be read: such a file is never replaced.
-        const auto change = [&]() -> std::optional<std::pair<FileData, std::string>> {
-            FileData old = ReadWholeFile(target.c_str());
-            if (old.status == FileData::Failed)
-                return std::nullopt;
-            std::string updated = WithKeyStored(old.bytes, sectionName, keyName, stored);
-            return std::pair{std::move(old), std::move(updated)};
+        // The file as it is now, and as this write would leave it; the reason
+        // when the file cannot be read, as such a file is never replaced.
+        struct Change {
+            FileData old;
+            std::string updated;
+            bool Unchanged() const { return old.status == FileData::Ok && updated == old.bytes; }
         };
-        const auto unchanged = [](const std::pair<FileData, std::string>& c) {
-            return c.first.status == FileData::Ok && c.second == c.first.bytes;
+        const auto change = [&]() {
+            Change c{ReadWholeFile(target.c_str()), {}};
+            if (c.old.status != FileData::Failed)
+                c.updated = WithKeyStored(c.old.bytes, sectionName, keyName, stored);
+            return c;
+        };
+        // Why a change may not be written, before any lock is waited for:
+        // a read-only file is a choice, not something another launcher ends.
+        const auto refusal = [&](const Change& c) -> DWORD {
+            if (c.old.status == FileData::Failed)
+                return c.old.error;
+            if (c.old.status == FileData::Ok && IsReadOnlyFile(target.c_str()))
+                return ERROR_FILE_READ_ONLY;
+            if (c.updated.size() > MaxFileSize)
+                return ERROR_FILE_TOO_LARGE; // reading it back would give nothing
+            return ERROR_SUCCESS;
         };
         // A value already stored needs neither the lock nor the disk: the usual
         // case when a game is started again with the same settings.
-        auto first = change();
-        if (!first)
-            return FALSE;
-        if (unchanged(*first))
+        const Change first = change();
+        if (first.Unchanged())
             return TRUE;
-        const DirectoryLock lock(target);
+        if (const DWORD error = refusal(first))
+            return fail(error);
+        // A row's writes share its lock: one wait at most for all of them.
+        const std::string dir = DirectoryOf(target);
+        std::optional<DirectoryLock> own;
+        const DirectoryLock& lock = activeRow ? activeRow->For(dir) : own.emplace(dir);
         if (lock.Busy())
-            return FALSE;
-        const auto locked = change(); // another launcher may have written meanwhile
-        if (!locked)
-            return FALSE;
-        if (unchanged(*locked))
+            return fail(ERROR_LOCK_VIOLATION);
+        const Change locked = change(); // another launcher may have written meanwhile
+        if (locked.Unchanged())
             return TRUE;
-        return WriteFileAtomically(target, locked->second, nullptr) ? TRUE : FALSE;
+        if (const DWORD error = refusal(locked))
+            return fail(error);
+        return WriteFileAtomically(target, locked.updated, nullptr) ? TRUE : FALSE;
     } catch (const std::bad_alloc&) {
-        return FALSE; // a file too large to copy in memory stays as it is
+        return fail(ERROR_NOT_ENOUGH_MEMORY); // a file too large to copy in memory stays as it is
     }
 }
+
+namespace profile_testing {
+void SetLockWait(long milliseconds) {
+    lockWaitMs = milliseconds;
+}
+unsigned LockWaits() {
+    return lockWaits;
+}
+} // namespace profile_testing
 
 } // namespace platform

@@ -9,3 +9,13 @@ namespace platform::atomic_file_testing {
 void ForceNamedTemporaryFiles(bool force);
 
 } // namespace platform::atomic_file_testing
+
+namespace platform::profile_testing {
+
+// How long a profile write waits for another's lock (2000 ms unless set), so
+// tests that hold the lock do not wait the full time.
+void SetLockWait(long milliseconds);
+// How many times a profile write has found the lock taken and begun to wait.
+unsigned LockWaits();
+
+} // namespace platform::profile_testing

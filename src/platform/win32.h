@@ -310,6 +310,7 @@ inline constexpr int MB_ICONHAND = 0x10;
 inline constexpr int MB_ICONQUESTION = 0x20;
 inline constexpr int MB_ICONEXCLAMATION = 0x30;
 inline constexpr int MB_ICONASTERISK = 0x40;
+inline constexpr int MB_ICONINFORMATION = MB_ICONASTERISK;
 inline constexpr int MB_DEFBUTTON2 = 0x100;
 inline constexpr int MB_DEFBUTTON3 = 0x200;
 inline constexpr int IDOK = 1;
@@ -319,6 +320,28 @@ inline constexpr int IDRETRY = 4;
 inline constexpr int IDIGNORE = 5;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
+
+// System error codes (GetLastError values), the ones the layer sets.
+inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
+inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
+inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr DWORD ERROR_WRITE_PROTECT = 19;
+inline constexpr DWORD ERROR_WRITE_FAULT = 29;
+inline constexpr DWORD ERROR_READ_FAULT = 30;
+inline constexpr DWORD ERROR_LOCK_VIOLATION = 33;
+inline constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_DISK_FULL = 112;
+inline constexpr DWORD ERROR_INVALID_NAME = 123;
+inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+inline constexpr DWORD ERROR_BAD_FILE_TYPE = 222;
+inline constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
+inline constexpr DWORD ERROR_DIRECTORY_NOT_SUPPORTED = 336;
+inline constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
+inline constexpr DWORD ERROR_FILE_READ_ONLY = 6009;
 
 inline constexpr WORD LOWORD(std::uintptr_t v) {
     return static_cast<WORD>(v & 0xFFFF);

@@ -6,6 +6,7 @@
 #include "launcher/Form1.h"
 #include "platform/forms/Form.h"
 #include "platform/forms/Testing.h"
+#include "platform/testing.h"
 #include "platform/win32.h"
 #include "support/EmulatorDir.h"
 #include "support/FakeEmulator.h"
@@ -17,7 +18,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -281,5 +287,100 @@ TEST_F(LaunchTest, ChoicesComeBackAfterARestart) {
                          fresh.Option5, fresh.Option13})
         EXPECT_FALSE(option->Value());
 }
+
+// Two Run presses whose choices cannot be stored: the emulator starts each
+// time, and the reason is told once, after the start.
+struct StoreFailureRow {
+    const char* name;
+    QByteArray file; // tavro.cfg, written once the window has loaded
+    bool locked;     // another launcher holds the lock on tavro.cfg's folder
+    std::function<void(const EmulatorDir&)> arrange;
+    const char* reason; // in the one message; null for none
+    bool emulator = true;
+};
+
+void PrintTo(const StoreFailureRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+// The five switches stored as "1": an unticked window changes them all.
+const QByteArray Ticked = "[General]\nsync=1\ndebug=1\nnocheck=1\nsound=1\nprofile=1\n";
+
+// tavro.cfg gets a second name, which a save would part from it.
+void LinkElsewhere(const EmulatorDir& d) {
+    ::link(QFile::encodeName(d.file("tavro.cfg")), QFile::encodeName(d.file("other.cfg")));
+}
+
+const StoreFailureRow StoreFailureRows[] = {
+    {"LockHeld", Ticked, true, {}, "locked"},
+    {"HardLinked", Ticked, false, LinkElsewhere, "hard links"},
+    // 5 bytes under 1 MiB, without the keys: the first new one would pass it.
+    {"GrowingPastTheCap",
+     "[General]\n;" + QByteArray((1 << 20) - 5 - 12, 'f') + "\n",
+     false,
+     {},
+     "1 MiB"},
+    // Read-only is how a user pins the settings: nothing to tell, no wait.
+    {"ReadOnly", Ticked, true,
+     [](const EmulatorDir& d) { ::chmod(QFile::encodeName(d.file("tavro.cfg")), 0444); }, nullptr},
+    // The emulator's own failure is told; the store's waits for a start.
+    {"EmulatorMissing", Ticked, false, LinkElsewhere, nullptr, false},
+};
+
+class StoreFailures : public LaunchTest, public ::testing::WithParamInterface<StoreFailureRow> {};
+
+TEST_P(StoreFailures, AreToldOnceAfterTheStart) {
+    const StoreFailureRow& row = GetParam();
+    platform::profile_testing::SetLockWait(20);
+    if (row.emulator)
+        installEmulator();
+    else
+        qputenv("PATH", QFile::encodeName(emptyPath.path()));
+    Form1& form = Form1::Instance();
+    dir.write("tavro.cfg", row.file);
+    if (row.arrange)
+        row.arrange(dir);
+    const int held = row.locked ? ::open(QFile::encodeName(dir.path()), O_RDONLY) : -1;
+    ASSERT_TRUE(held < 0 || ::flock(held, LOCK_EX | LOCK_NB) == 0);
+    const unsigned waits = platform::profile_testing::LockWaits();
+    bool startedFirst = true;
+    if (row.emulator)
+        messages.whileShown = [&] {
+            startedFirst = startedFirst && WaitForRecord(record()).present;
+        };
+
+    for (int press = 0; press < 2; ++press) {
+        QFile::remove(record());
+        form.Command1->click();
+        EXPECT_TRUE(!row.emulator || WaitForRecord(record()).present) << press;
+    }
+
+    EXPECT_EQ(dir.read("tavro.cfg"), row.file);
+    EXPECT_EQ(platform::profile_testing::LockWaits() - waits, row.locked && row.reason ? 2u : 0u)
+        << "one wait per press at most";
+    std::vector<MsgBoxRecorder::Message> told;
+    for (const MsgBoxRecorder::Message& m : messages) {
+        if (m.style == (platform::MB_OK | platform::MB_ICONINFORMATION))
+            told.push_back(m);
+    }
+    ASSERT_EQ(told.size(), row.reason ? 1u : 0u);
+    EXPECT_EQ(messages.size(), told.size() + (row.emulator ? 0u : 2u));
+    if (row.reason) {
+        const QString& text = told.front().text;
+        EXPECT_EQ(told.front().title, "Tavro");
+        EXPECT_TRUE(text.contains(dir.file("tavro.cfg") + ": ")) << text.toStdString();
+        EXPECT_TRUE(text.contains(row.reason)) << text.toStdString();
+        EXPECT_TRUE(text.contains("started with them anyway")) << text.toStdString();
+        EXPECT_TRUE(startedFirst) << "told before the emulator started";
+    }
+    if (held >= 0)
+        ::close(held);
+    platform::profile_testing::SetLockWait(2000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Launch, StoreFailures, ::testing::ValuesIn(StoreFailureRows),
+                         [](const ::testing::TestParamInfo<StoreFailureRow>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace

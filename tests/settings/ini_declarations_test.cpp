@@ -69,17 +69,17 @@ TEST_F(IniDeclarationsTest, TheProgramDirectoryIsLookedUpAtEveryCall) {
     EXPECT_EQ(ReadIniValue("General", "sound"), "1");
 }
 
-TEST_F(IniDeclarationsTest, AFailedWriteIsSilentAndKeepsTheOldFile) {
+TEST_F(IniDeclarationsTest, AFailedWriteSaysWhyShowsNothingAndKeepsTheOldFile) {
     // A file where the program directory should be: nothing can be written.
     dir.write("notadir", "[General]\nsync=1\n");
     platform::forms::SetAppPathForTesting(dir.file("notadir"));
-    WriteIniValue("General", "sync", "0");
+    EXPECT_EQ(WriteIniValue("General", "sync", "0"), platform::ERROR_PATH_NOT_FOUND);
     platform::forms::SetAppPathForTesting(dir.path());
     EXPECT_EQ(dir.read("notadir"), "[General]\nsync=1\n");
 
     // tavro.cfg is a directory: it stays one, and reads give nothing.
     dir.makeDir("tavro.cfg");
-    WriteIniValue("General", "sync", "0");
+    EXPECT_EQ(WriteIniValue("General", "sync", "0"), platform::ERROR_DIRECTORY_NOT_SUPPORTED);
     EXPECT_TRUE(QFileInfo(dir.file("tavro.cfg")).isDir());
     EXPECT_EQ(ReadIniValue("General", "sync"), "");
     EXPECT_EQ(messages.size(), 0u);
