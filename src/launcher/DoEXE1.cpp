@@ -111,7 +111,7 @@ bool StartEmulator(const QByteArray& commandLine) {
         platform::forms::Shell(commandLine, platform::SW_SHOWMINIMIZED);
     if (!result.ok)
         platform::forms::MsgBox(FailureMessage(result), platform::MB_ICONHAND,
-                                QStringLiteral("Tavro"));
+                                QStringLiteral("Tavro"), Form1::Existing());
     return result.ok;
 }
 
@@ -119,8 +119,8 @@ void ShowStoreFailure(platform::DWORD error) {
     platform::forms::MsgBox(QStringLiteral("Your choices could not be stored in %1: %2.\n\n"
                                            "The emulator was started with them anyway.")
                                 .arg(ConfigFileName(), StoreFailureReason(error)),
-                            platform::MB_OK | platform::MB_ICONINFORMATION,
-                            QStringLiteral("Tavro"));
+                            platform::MB_OK | platform::MB_ICONINFORMATION, QStringLiteral("Tavro"),
+                            Form1::Existing());
 }
 
 } // namespace tavro
