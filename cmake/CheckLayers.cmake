@@ -1,10 +1,10 @@
 # The test layers.platform_includes: the platform (src/platform) cannot
 # include the program, its window layer cannot include the forms runtime, the
-# program does not use the hooks for tests, and every source file is in the
-# library of its layer.
+# system services include neither Qt nor a window, the program does not use
+# the hooks for tests, and every source file is in the library of its layer.
 #   cmake -DCXX=<compiler> -DINCLUDES=<dir|dir|...> -DSOURCE_DIR=<repo>
 #         -DPLATFORM_SOURCES=<file|file|...> -DPROGRAM_SOURCES=<file|file|...>
-#         -P CheckLayers.cmake
+#         -DSYSTEM_SOURCES=<file|file|...> -P CheckLayers.cmake
 cmake_minimum_required(VERSION 3.25)
 
 # 1. With the platform's include directories a program header is not found,
@@ -64,6 +64,32 @@ endfunction()
 file(GLOB window_layer ${SOURCE_DIR}/src/platform/*.cpp ${SOURCE_DIR}/src/platform/*.h)
 reject_includes("${window_layer}" "platform/forms/" "the window layer includes the forms runtime")
 
+# 3b. The system services (src/platform/system) know no Qt and no window:
+#     only the standard library, the system's own headers, win32.h's types and
+#     each other.
+file(GLOB_RECURSE system_layer ${SOURCE_DIR}/src/platform/system/*.cpp
+  ${SOURCE_DIR}/src/platform/system/*.h)
+set(bad)
+foreach(source IN LISTS system_layer)
+  file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include")
+  foreach(line IN LISTS includes)
+    if(line MATCHES "<Q" OR (line MATCHES "\"platform/" AND
+        NOT line MATCHES "\"platform/(system/|win32\\.h|testing\\.h)"))
+      file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
+      list(APPEND bad "${name}: ${line}")
+    endif()
+  endforeach()
+  file(STRINGS ${source} macros REGEX "Q_OBJECT")
+  if(macros)
+    file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
+    list(APPEND bad "${name}: Q_OBJECT")
+  endif()
+endforeach()
+if(bad)
+  list(JOIN bad "\n" bad)
+  message(FATAL_ERROR "the system services include Qt or a window:\n${bad}")
+endif()
+
 # 4. The hooks for tests (platform/testing.h, platform/forms/Testing.h) are for
 #    tests and benchmarks: the program's own folders never include them.
 file(GLOB_RECURSE program ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.h)
@@ -75,10 +101,13 @@ reject_includes("${program}" "platform/(forms/Testing|testing)\\.h\"" "the progr
 #    the other way round) would sit in the wrong layer.
 string(REPLACE "|" ";" platform_sources "${PLATFORM_SOURCES}")
 string(REPLACE "|" ";" program_sources "${PROGRAM_SOURCES}")
+string(REPLACE "|" ";" system_sources "${SYSTEM_SOURCES}")
 file(GLOB_RECURSE all RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.h)
 list(REMOVE_ITEM all src/main.cpp)
 foreach(name IN LISTS all)
-  if(name MATCHES "^src/platform/")
+  if(name MATCHES "^src/platform/system/")
+    set(own system_sources)
+  elseif(name MATCHES "^src/platform/")
     set(own platform_sources)
   else()
     set(own program_sources)

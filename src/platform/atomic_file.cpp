@@ -1,7 +1,7 @@
 // The safe save: new content beside the target, flushed, renamed over it.
 #include "platform/atomic_file.h"
 
-#include "platform/last_error.h"
+#include "platform/system/last_error.h"
 #include "platform/testing.h"
 
 #include <atomic>

@@ -4,7 +4,7 @@
 #include "platform/profile.h"
 
 #include "platform/atomic_file.h"
-#include "platform/last_error.h"
+#include "platform/system/last_error.h"
 #include "platform/testing.h"
 
 #include <algorithm>

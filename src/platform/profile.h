@@ -3,7 +3,7 @@
 // so the fuzz target builds this file on its own.
 #pragma once
 
-#include "platform/last_error.h"
+#include "platform/system/last_error.h"
 #include "platform/win32.h"
 
 #include <memory>

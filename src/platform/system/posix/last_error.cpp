@@ -1,4 +1,4 @@
-#include "platform/last_error.h"
+#include "platform/system/last_error.h"
 
 #include <cerrno>
 
