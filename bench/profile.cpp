@@ -3,7 +3,7 @@
 // once for its size), a read of a typical tavro.cfg, and the seven writes of
 // one game start, each flushed to disk.
 // Files live under /tmp, on a real disk, so fsync costs what it costs.
-#include "platform/profile.h"
+#include "platform/system/profile.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "settings/Ini_Declarations.h"
 
 #include "platform/forms/App.h"
-#include "platform/profile.h"
+#include "platform/system/profile.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -2,7 +2,7 @@
 // directory. Each call goes to the file afresh: nothing is cached.
 #pragma once
 
-#include "platform/profile.h"
+#include "platform/system/profile.h"
 #include "platform/win32.h"
 
 #include <QString>

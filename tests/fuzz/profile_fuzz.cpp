@@ -4,7 +4,7 @@
 // a write of any name and value that a profile file can hold succeeds, reads
 // back as written (the empty value as ""), and changes no line of the file
 // but the one it must; a default comes back without its trailing spaces.
-#include "platform/profile.h"
+#include "platform/system/profile.h"
 
 #include <cstdint>
 #include <cstdio>

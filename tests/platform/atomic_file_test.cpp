@@ -1,7 +1,7 @@
 // The safe save shared by the profile writer and the driver editor: the old
 // file stays whole until the new one is complete, read-only files are never
 // replaced, and interrupted saves leave nothing behind.
-#include "platform/atomic_file.h"
+#include "platform/system/atomic_file.h"
 #include "platform/testing.h"
 
 #include "support/FileFixture.h"

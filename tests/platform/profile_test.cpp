@@ -1,6 +1,6 @@
 // The profile-file functions: Win32 reading rules, writes that touch one line
 // only, and failed writes that leave the old file whole.
-#include "platform/profile.h"
+#include "platform/system/profile.h"
 
 #include "platform/testing.h"
 #include "support/FileFixture.h"

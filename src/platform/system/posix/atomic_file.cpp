@@ -1,5 +1,5 @@
 // The safe save: new content beside the target, flushed, renamed over it.
-#include "platform/atomic_file.h"
+#include "platform/system/atomic_file.h"
 
 #include "platform/system/last_error.h"
 #include "platform/testing.h"

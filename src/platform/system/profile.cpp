@@ -1,9 +1,9 @@
 // Profile-file reading and writing. The file is parsed straight from its bytes
 // on every call (no cache, so a hand edit is seen at once); writes change only
 // the one line they must and replace the file atomically.
-#include "platform/profile.h"
+#include "platform/system/profile.h"
 
-#include "platform/atomic_file.h"
+#include "platform/system/atomic_file.h"
 #include "platform/system/last_error.h"
 #include "platform/testing.h"
 
