@@ -207,9 +207,9 @@ TEST_F(ProfileTest, GarbageAndHugeLinesAreReadSafely) {
     EXPECT_EQ(Read("S", "k", "", 3), "[[");
 }
 
-TEST_F(ProfileTest, LinesAcrossReadBlocksAreWhole) {
-    // Reads go through the file in blocks of 64 KiB: put the wanted lines, and
-    // a CRLF, on and around a block's end.
+TEST_F(ProfileTest, LinesFarIntoALargeFileAreWhole) {
+    // The wanted lines, and a CRLF, on and around the 64 KiB mark, past long
+    // lines.
     for (std::size_t shift = 0; shift < 12; ++shift) {
         const std::size_t fill = 65536 - 8 + shift;
         std::string text = "[S]\r\npad=" + std::string(fill - 11, 'p') + "\r\n";

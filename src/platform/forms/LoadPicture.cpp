@@ -1,18 +1,20 @@
 #include "platform/forms/LoadPicture.h"
 
-#include <QFile>
+#include "platform/system/regular_file.h"
+
+#include <QBuffer>
 #include <QImageReader>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <new>
 
 namespace platform::forms {
 
 namespace {
 
 const QString NotAPicture = QStringLiteral("not a readable picture");
+
+// Previews are a few hundred kilobytes; a file larger than this is not taken
+// for a picture, so a wrong file cannot exhaust the memory.
+constexpr std::size_t MaxPictureSize = std::size_t(256) << 20;
 
 // The decoder for the format a file's first bytes announce; null for any
 // format the loader does not read, so that no other decoder ever sees it.
@@ -45,23 +47,31 @@ QPixmap Fail(QString* error, const QString& reason) {
 } // namespace
 
 QPixmap LoadPicture(const QByteArray& path, QString* error) {
-    // Non-blocking, so that a pipe in place of a picture cannot hang the window.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return Fail(error, QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    struct stat info {};
-    QFile file;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    // A pipe in place of a picture cannot hang the window: it is refused.
+    platform::RegularFile file;
+    try {
+        file = platform::ReadRegularFile(path.constData(), MaxPictureSize);
+    } catch (const std::bad_alloc&) {
         return Fail(error, NotAPicture);
     }
-    const char* format = FormatOf(file.peek(6));
+    using Status = platform::RegularFile::Status;
+    if (file.status == Status::Missing || file.status == Status::NotOpened) {
+        // It could not be opened: the system says why.
+        return Fail(error, QString::fromLocal8Bit(platform::SystemErrorText(file.systemError)));
+    }
+    if (file.status != Status::Read) {
+        return Fail(error, NotAPicture);
+    }
+    const QByteArray bytes =
+        QByteArray::fromRawData(file.bytes.data(), qsizetype(file.bytes.size()));
+    const char* format = FormatOf(bytes.left(6));
     if (!format) {
         return Fail(error, NotAPicture);
     }
-    QImageReader reader(&file, format);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
     reader.setAutoDetectImageFormat(false);
     const QImage image = reader.read();
     if (image.isNull()) {

@@ -11,8 +11,8 @@ namespace platform::forms {
 
 // The path is the file's name as the system has it, byte for byte. A null
 // pixmap when the file cannot be opened (the system's reason goes to *error)
-// or is not one of those formats or cannot be decoded ("not a readable
-// picture").
+// or is not one of those formats, cannot be decoded, is not a regular file or
+// is over 256 MiB ("not a readable picture").
 QPixmap LoadPicture(const QByteArray& path, QString* error = nullptr);
 
 } // namespace platform::forms

@@ -4,24 +4,20 @@
 #include "platform/system/profile.h"
 
 #include "platform/system/atomic_file.h"
+#include "platform/system/directory_lock.h"
+#include "platform/system/file_path.h"
 #include "platform/system/last_error.h"
+#include "platform/system/regular_file.h"
 #include "platform/testing.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -29,13 +25,6 @@ namespace platform {
 namespace {
 
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
-
-// Reads take the file in blocks of this size at most. The fuzz build makes
-// it tiny, so that lines across block ends are tried all the time.
-#ifndef TAVRO_PROFILE_READ_BLOCK
-#define TAVRO_PROFILE_READ_BLOCK (64 * 1024)
-#endif
-constexpr std::size_t ReadBlock = TAVRO_PROFILE_READ_BLOCK;
 
 // A settings file is a few hundred bytes. A larger one than this is taken for
 // unreadable, so a corrupt or hostile file can neither stall nor exhaust us.
@@ -186,8 +175,7 @@ std::string_view Unquote(std::string_view v) {
 }
 
 // Follows the lines of a file, one at a time, looking for a key in the first
-// section of the wanted name. Used on a whole file by writes and on a file
-// read block by block by reads.
+// section of the wanted name.
 class KeyMatcher {
 public:
     enum class Verdict {
@@ -269,230 +257,17 @@ KeyLookup FindKey(std::string_view file, std::string_view section, std::string_v
     return found;
 }
 
-// Opens a regular file for reading. Anything else (a directory, a pipe, a
-// device) is refused, so a read can neither block nor run forever.
-struct OpenedFile {
-    enum Status { Ok, Missing, Failed } status = Failed;
-    int fd = -1;
-    struct stat st {};
-    DWORD error = ERROR_SUCCESS; // why it Failed, as a Win32 code
-};
-
-OpenedFile OpenRegularFile(const char* path) {
-    OpenedFile file;
-    file.fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (file.fd < 0) {
-        file.status = (errno == ENOENT) ? OpenedFile::Missing : OpenedFile::Failed;
-        file.error = ErrorFromErrno(errno);
-        return file;
-    }
-    if (::fstat(file.fd, &file.st) != 0)
-        file.error = ERROR_READ_FAULT;
-    else if (S_ISDIR(file.st.st_mode))
-        file.error = ERROR_DIRECTORY_NOT_SUPPORTED;
-    else if (!S_ISREG(file.st.st_mode))
-        file.error = ERROR_BAD_FILE_TYPE;
-    else if (static_cast<std::size_t>(file.st.st_size) > MaxFileSize)
-        file.error = ERROR_FILE_TOO_LARGE;
-    if (file.error != ERROR_SUCCESS) {
-        ::close(file.fd);
-        file.fd = -1;
-        return file;
-    }
-    file.status = OpenedFile::Ok;
-    return file;
-}
-
-ssize_t ReadSome(int fd, char* into, std::size_t size) {
-    for (;;) {
-        const ssize_t n = ::read(fd, into, size);
-        if (n >= 0 || errno != EINTR)
-            return n;
-    }
-}
-
-// Hands out a file's lines from blocks read in turn, so a read holds at most
-// one block and the line being read, however large the file. Lines are split
-// exactly as LineSplitter splits them.
-class FileLineReader {
-public:
-    FileLineReader(int fd, std::size_t fileSize)
-        : fd_(fd), block_(std::clamp<std::size_t>(
-                       fileSize + 1, std::min<std::size_t>(4096, ReadBlock), ReadBlock)) {}
-
-    // True when the file grew past the size bound while it was read; Next
-    // then stopped as at a read error.
-    bool TooLarge() const { return tooLarge_; }
-
-    // False at the end of the file or on a read error.
-    bool Next(std::string_view& text) {
-        for (;;) {
-            const std::size_t end = FindBreak();
-            if (end < buffer_.size()) {
-                const char c = buffer_[end];
-                if (c == '\r' && end + 1 == buffer_.size() && !eof_) {
-                    // A CR at the end of a block: it may be half of a CRLF.
-                    if (!Fill())
-                        return false;
-                    continue;
-                }
-                const std::size_t next =
-                    (c == '\r' && end + 1 < buffer_.size() && buffer_[end + 1] == '\n') ? end + 2
-                                                                                        : end + 1;
-                text = Emit(end, next);
-                return true;
-            }
-            if (eof_) {
-                if (start_ == buffer_.size())
-                    return false;
-                text = Emit(buffer_.size(), buffer_.size());
-                return true;
-            }
-            if (!Fill())
-                return false;
-        }
-    }
-
-private:
-    // The next CR or LF at or after scan_, or the buffer's end. The next CR and
-    // the next LF are remembered apart, so each byte is searched once.
-    std::size_t FindBreak() {
-        const std::size_t cr = NextOf('\r', nextCr_, crSearched_);
-        const std::size_t lf = NextOf('\n', nextLf_, lfSearched_);
-        scan_ = std::min(cr, lf);
-        return scan_;
-    }
-
-    std::size_t NextOf(char c, std::size_t& next, std::size_t& searched) {
-        if (next != NoPosition && next >= scan_)
-            return next;
-        const std::size_t from = std::max(scan_, searched);
-        const void* hit = std::memchr(buffer_.data() + from, c, buffer_.size() - from);
-        if (!hit) {
-            next = NoPosition;
-            searched = buffer_.size();
-            return buffer_.size();
-        }
-        next = static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.data());
-        searched = next;
-        return next;
-    }
-
-    std::string_view Emit(std::size_t end, std::size_t next) {
-        std::string_view text(buffer_.data() + start_, end - start_);
-        if (first_ && text.starts_with(Utf8Bom))
-            text.remove_prefix(Utf8Bom.size());
-        first_ = false;
-        start_ = scan_ = next;
-        return text;
-    }
-
-    // Drops the lines already handed out and appends the next block.
-    bool Fill() {
-        const auto shift = [this](std::size_t& at) { at = at > start_ ? at - start_ : 0; };
-        buffer_.erase(0, start_);
-        shift(scan_);
-        shift(crSearched_);
-        shift(lfSearched_);
-        for (std::size_t* next : {&nextCr_, &nextLf_})
-            *next = (*next != NoPosition && *next >= start_) ? *next - start_ : NoPosition;
-        start_ = 0;
-        const std::size_t used = buffer_.size();
-        buffer_.resize(used + block_);
-        const ssize_t n = ReadSome(fd_, buffer_.data() + used, block_);
-        if (n < 0)
-            return false;
-        total_ += static_cast<std::size_t>(n);
-        if (total_ > MaxFileSize) {
-            tooLarge_ = true; // it grew past the bound while being read
-            return false;
-        }
-        buffer_.resize(used + static_cast<std::size_t>(n));
-        eof_ = (n == 0);
-        return true;
-    }
-
-    int fd_;
-    std::size_t block_;
-    std::string buffer_;
-    std::size_t start_ = 0; // the first byte not yet handed out
-    static constexpr std::size_t NoPosition = static_cast<std::size_t>(-1);
-    std::size_t scan_ = 0; // bytes before this hold no line break past start_
-    std::size_t nextCr_ = NoPosition;
-    std::size_t nextLf_ = NoPosition;
-    std::size_t crSearched_ = 0; // no CR in [scan_, crSearched_)
-    std::size_t lfSearched_ = 0; // no LF in [scan_, lfSearched_)
-    std::size_t total_ = 0;      // bytes read from the file so far
-    bool eof_ = false;
-    bool first_ = true;
-    bool tooLarge_ = false;
-};
-
 // The value of a key, as a read returns it; nothing when the default applies.
 std::optional<std::string> LookUpValue(const char* path, std::string_view section,
                                        std::string_view key) {
-    const OpenedFile file = OpenRegularFile(path);
-    if (file.status != OpenedFile::Ok)
+    const RegularFile file = ReadRegularFile(path, MaxFileSize);
+    if (file.status != RegularFile::Status::Read)
         return std::nullopt;
-    KeyMatcher matcher(section, key);
-    FileLineReader lines(file.fd, static_cast<std::size_t>(file.st.st_size));
-    std::optional<std::string> value;
-    std::string_view text;
-    while (lines.Next(text)) {
-        const KeyMatcher::Verdict verdict = matcher.Feed(text);
-        if (verdict == KeyMatcher::Verdict::Found) {
-            // `key=` is the empty string; a key without `=` has no value.
-            if (matcher.Info().equals)
-                value = std::string(Unquote(matcher.Info().value));
-            break;
-        }
-        if (verdict == KeyMatcher::Verdict::SectionEnd)
-            break;
-    }
-    ::close(file.fd);
-    if (lines.TooLarge())
+    const KeyLookup found = FindKey(file.bytes, section, key);
+    // `key=` is the empty string; a key without `=` has no value.
+    if (!found.keyLine || !found.keyInfo.equals)
         return std::nullopt;
-    return value;
-}
-
-struct FileData {
-    enum Status { Ok, Missing, Failed } status = Failed;
-    std::string bytes;
-    struct stat st {};
-    DWORD error = ERROR_SUCCESS; // why it Failed, as a Win32 code
-};
-
-// Reads a whole regular file, for a write that must copy it.
-FileData ReadWholeFile(const char* path) {
-    FileData data;
-    OpenedFile file = OpenRegularFile(path);
-    if (file.status != OpenedFile::Ok) {
-        data.status = file.status == OpenedFile::Missing ? FileData::Missing : FileData::Failed;
-        data.error = file.error;
-        return data;
-    }
-    data.st = file.st;
-    std::size_t used = 0;
-    data.bytes.resize(static_cast<std::size_t>(file.st.st_size) + 1);
-    for (;;) {
-        if (used == data.bytes.size())
-            data.bytes.resize(data.bytes.size() * 2);
-        const ssize_t n = ReadSome(file.fd, data.bytes.data() + used, data.bytes.size() - used);
-        if (n < 0 || used + static_cast<std::size_t>(n) > MaxFileSize) {
-            // A read error, or the file grew past the bound while being read.
-            ::close(file.fd);
-            data.bytes.clear();
-            data.error = n < 0 ? ERROR_READ_FAULT : ERROR_FILE_TOO_LARGE;
-            return data;
-        }
-        if (n == 0)
-            break;
-        used += static_cast<std::size_t>(n);
-    }
-    ::close(file.fd);
-    data.bytes.resize(used);
-    data.status = FileData::Ok;
-    return data;
+    return std::string(Unquote(found.keyInfo.value));
 }
 
 // The line break the file already uses; LF for a file that has none.
@@ -583,69 +358,13 @@ bool HasLineBreak(std::string_view s) {
     return s.find_first_of("\r\n") != std::string_view::npos;
 }
 
-// The file a write must replace: a symbolic link is followed, so the link
-// itself survives the rename. Empty, with the reason in the last error, when
-// a link leads nowhere or round in a loop.
-std::string WriteTarget(const char* path) {
-    struct stat st {};
-    if (::lstat(path, &st) != 0 || !S_ISLNK(st.st_mode))
-        return path;
-    char* real = ::realpath(path, nullptr);
-    if (!real) {
-        SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno));
-        return {};
-    }
-    std::string target(real);
-    std::free(real);
-    return target;
+// The directory lock of one write, or of the first write of a row there.
+std::unique_ptr<DirectoryLock> TakeLock(const std::string& dir) {
+    auto lock = std::make_unique<DirectoryLock>(dir, lockWaitMs);
+    if (lock->Waited())
+        ++lockWaits;
+    return lock;
 }
-
-std::string DirectoryOf(const std::string& file) {
-    const std::size_t slash = file.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
-}
-
-// An exclusive lock that makes one write's read, change and replacement one
-// step for every launcher writing the same file. The lock is taken on the
-// file's directory: it stays put while the file itself is replaced by rename,
-// exists before the file does, and leaves nothing behind, where a lock file
-// beside tavro.cfg would be one more file in the emulator's directory.
-class DirectoryLock {
-public:
-    explicit DirectoryLock(const std::string& dir) {
-        fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd_ < 0)
-            return; // the write itself will say what is wrong
-        // Another launcher holds the lock for milliseconds; wait a bounded
-        // time so that one stopped in the middle cannot freeze this one.
-        const long waitMs = lockWaitMs;
-        for (long waited = 0; ::flock(fd_, LOCK_EX | LOCK_NB) != 0; waited += 2) {
-            if (errno != EWOULDBLOCK && errno != EINTR)
-                return; // no locks on this file system: the write stays atomic
-            if (waited == 0)
-                ++lockWaits;
-            if (waited >= waitMs) {
-                busy_ = true;
-                return;
-            }
-            const timespec pause{0, 2'000'000};
-            ::nanosleep(&pause, nullptr);
-        }
-    }
-    ~DirectoryLock() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    DirectoryLock(const DirectoryLock&) = delete;
-    DirectoryLock& operator=(const DirectoryLock&) = delete;
-
-    // True when another writer kept the lock for the whole wait.
-    bool Busy() const { return busy_; }
-
-private:
-    int fd_ = -1;
-    bool busy_ = false;
-};
 
 } // namespace
 
@@ -659,7 +378,7 @@ struct ProfileWriteRow::Locks {
             if (name == dir)
                 return *lock;
         }
-        held.emplace_back(dir, std::make_unique<DirectoryLock>(dir));
+        held.emplace_back(dir, TakeLock(dir));
         return *held.back().second;
     }
 };
@@ -692,7 +411,7 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
         try {
             found = LookUpValue(path, TrimSpaces(section), TrimSpaces(key));
         } catch (const std::bad_alloc&) {
-            // A line too long to hold: the default, as for any unreadable file.
+            // No memory for the file: the default, as for any unreadable file.
         }
     }
     std::string_view result;
@@ -738,29 +457,34 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
         return fail(ERROR_INVALID_PARAMETER);
 
     try {
-        const std::string target = WriteTarget(path);
-        if (target.empty())
-            return FALSE; // WriteTarget set the reason
+        // A symbolic link is followed, so the link itself survives the rename.
+        const SaveTarget target = FollowToSaveTarget(path);
+        if (target.error != ERROR_SUCCESS)
+            return fail(target.error);
         const std::string stored = EncodeValue(rawValue);
         // The file as it is now, and as this write would leave it; the reason
         // when the file cannot be read, as such a file is never replaced.
+        using Status = RegularFile::Status;
         struct Change {
-            FileData old;
+            RegularFile old;
             std::string updated;
-            bool Unchanged() const { return old.status == FileData::Ok && updated == old.bytes; }
+            bool Readable() const {
+                return old.status == Status::Read || old.status == Status::Missing;
+            }
+            bool Unchanged() const { return old.status == Status::Read && updated == old.bytes; }
         };
         const auto change = [&]() {
-            Change c{ReadWholeFile(target.c_str()), {}};
-            if (c.old.status != FileData::Failed)
+            Change c{ReadRegularFile(target.file.c_str(), MaxFileSize), {}};
+            if (c.Readable())
                 c.updated = WithKeyStored(c.old.bytes, sectionName, keyName, stored);
             return c;
         };
         // Why a change may not be written, before any lock is waited for:
         // a read-only file is a choice, not something another launcher ends.
         const auto refusal = [&](const Change& c) -> DWORD {
-            if (c.old.status == FileData::Failed)
+            if (!c.Readable())
                 return c.old.error;
-            if (c.old.status == FileData::Ok && IsReadOnlyFile(target.c_str()))
+            if (c.old.status == Status::Read && IsReadOnlyFile(target.file.c_str()))
                 return ERROR_FILE_READ_ONLY;
             if (c.updated.size() > MaxFileSize)
                 return ERROR_FILE_TOO_LARGE; // reading it back would give nothing
@@ -774,9 +498,9 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
         if (const DWORD error = refusal(first))
             return fail(error);
         // A row's writes share its lock: one wait at most for all of them.
-        const std::string dir = DirectoryOf(target);
-        std::optional<DirectoryLock> own;
-        const DirectoryLock& lock = activeRow ? activeRow->For(dir) : own.emplace(dir);
+        const std::string& dir = target.parts.directory;
+        const std::unique_ptr<DirectoryLock> own = activeRow ? nullptr : TakeLock(dir);
+        const DirectoryLock& lock = own ? *own : activeRow->For(dir);
         if (lock.Busy())
             return fail(ERROR_LOCK_VIOLATION);
         const Change locked = change(); // another launcher may have written meanwhile
@@ -784,7 +508,7 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
             return TRUE;
         if (const DWORD error = refusal(locked))
             return fail(error);
-        return WriteFileAtomically(target, locked.updated, nullptr) ? TRUE : FALSE;
+        return WriteFileAtomically(target.file, locked.updated, nullptr) ? TRUE : FALSE;
     } catch (const std::bad_alloc&) {
         return fail(ERROR_NOT_ENOUGH_MEMORY); // a file too large to copy in memory stays as it is
     }

@@ -1,12 +1,12 @@
 // The safe save: new content beside the target, flushed, renamed over it.
 #include "platform/system/atomic_file.h"
 
+#include "platform/system/file_path.h"
 #include "platform/system/last_error.h"
 #include "platform/testing.h"
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -126,20 +126,14 @@ bool AtomicFile::Open() {
         return Refuse("no file name was given", ERROR_INVALID_NAME);
 
     // Through a symbolic link the link stays and the file it names is replaced.
-    std::string target = path_;
-    struct stat st {};
-    if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char* resolved = ::realpath(path_.c_str(), nullptr);
-        if (!resolved) {
-            return errno == ENOENT
-                       ? Refuse("it is a symbolic link to a missing file", ERROR_FILE_NOT_FOUND)
-                       : Fail("its symbolic link could not be followed", errno);
-        }
-        target = resolved;
-        std::free(resolved);
-    }
+    const SaveTarget target = FollowToSaveTarget(path_);
+    if (target.error == ERROR_FILE_NOT_FOUND)
+        return Refuse("it is a symbolic link to a missing file", ERROR_FILE_NOT_FOUND);
+    if (target.error != ERROR_SUCCESS)
+        return Fail("its symbolic link could not be followed", target.systemError);
 
-    exists_ = ::stat(target.c_str(), &st) == 0;
+    struct stat st {};
+    exists_ = ::stat(target.file.c_str(), &st) == 0;
     if (!exists_ && errno != ENOENT)
         return Fail("it cannot be reached", errno);
     if (exists_) {
@@ -147,7 +141,7 @@ bool AtomicFile::Open() {
             return Refuse("it is a directory, not a file", ERROR_DIRECTORY_NOT_SUPPORTED);
         if (!S_ISREG(st.st_mode))
             return Refuse("it is not a regular file", ERROR_BAD_FILE_TYPE);
-        if (IsReadOnlyFile(target.c_str()))
+        if (IsReadOnlyFile(target.file.c_str()))
             return Refuse("the file is read-only", ERROR_FILE_READ_ONLY);
         if (st.st_nlink > 1)
             return Refuse("the file has other names (hard links) that a save would part from it",
@@ -157,9 +151,8 @@ bool AtomicFile::Open() {
         gid_ = st.st_gid;
     }
 
-    const std::size_t slash = target.rfind('/');
-    dir_ = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    base_ = slash == std::string::npos ? target : target.substr(slash + 1);
+    dir_ = target.parts.directory;
+    base_ = target.parts.name;
     if (base_.empty() || base_ == "." || base_ == "..")
         return Refuse("it is a directory, not a file", ERROR_DIRECTORY_NOT_SUPPORTED);
 
