@@ -1,6 +1,6 @@
-// Reading a whole regular file, safely: the one reader of the profile files,
-// the pictures and the drivers. Plain standard C++ and POSIX, no Qt, so the
-// profile fuzz target builds it too.
+// Reading a whole regular file, safely: the one reader of the profile files
+// and the pictures. Plain standard C++ and POSIX, no Qt, so the profile fuzz
+// target builds it too.
 #pragma once
 
 #include "platform/win32.h"
