@@ -133,8 +133,10 @@ private:
     static constexpr qsizetype BufferSize = 256 * 1024;
 
     bool encode(QStringView piece, QString* error) {
-        utf8_.resize(static_cast<std::size_t>(3 * piece.size()));
-        utf8_.resize(
+        // Grown once to the largest piece, never cleared: no bytes are zeroed.
+        utf8_.resize(std::max(utf8_.size(), static_cast<std::size_t>(3 * piece.size())));
+        const std::string_view utf8(
+            utf8_.data(),
             static_cast<std::size_t>(encoder_.appendToBuffer(utf8_.data(), piece) - utf8_.data()));
         if (encoder_.hasError()) {
             SetError(error, format_.encoding == RichTextBox::Encoding::Latin1
@@ -144,7 +146,7 @@ private:
             return false;
         }
         char32_t refused = 0;
-        if (!platform::EncodeText(utf8_, format_, standIns_, buffer_, &refused)) {
+        if (!platform::EncodeText(utf8, format_, standIns_, buffer_, &refused)) {
             SetError(error, Unencodable(refused));
             return false;
         }
@@ -170,7 +172,7 @@ private:
     bool standIns_;
     ByteSink sink_;
     QStringEncoder encoder_{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
-    std::string utf8_;   // the piece being encoded, as UTF-8
+    std::string utf8_;   // room for the piece being encoded, as UTF-8
     std::string buffer_; // the file's bytes not yet handed over
 };
 
