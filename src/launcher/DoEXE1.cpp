@@ -5,6 +5,7 @@
 #include "platform/forms/MsgBox.h"
 #include "platform/forms/Shell.h"
 #include "platform/shell.h"
+#include "platform/system/command_line.h"
 #include "platform/win32.h"
 #include "settings/Ini_Declarations.h"
 
@@ -102,8 +103,9 @@ platform::DWORD BuildCommandLine() {
 void AppendDriverToCommandLine() {
     // No driver selected: the line ends in "-driver " as it always has, not
     // in an empty quoted argument.
-    CommandLine += "-driver " +
-                   (DriverFile.isEmpty() ? QByteArray() : platform::QuoteArgumentBytes(DriverFile));
+    CommandLine += "-driver ";
+    if (!DriverFile.isEmpty())
+        CommandLine += QByteArray::fromStdString(platform::QuoteArgument(DriverFile.toStdString()));
 }
 
 bool StartEmulator(const QByteArray& commandLine) {

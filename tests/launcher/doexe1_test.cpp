@@ -3,7 +3,7 @@
 #include "launcher/Declarations.h"
 #include "launcher/DoEXE1.h"
 #include "launcher/Form1.h"
-#include "platform/shell.h"
+#include "platform/system/command_line.h"
 #include "platform/win32.h"
 #include "settings/Ini_Declarations.h"
 #include "support/EmulatorDir.h"
@@ -177,9 +177,10 @@ TEST_F(DoEXE1Test, DriverNamesReachTheEmulatorAsOneArgument) {
         DriverFile = name;
         BuildCommandLine();
         AppendDriverToCommandLine();
-        const QList<QByteArray> args = platform::SplitCommandLineBytes(CommandLine);
-        ASSERT_GE(args.size(), 2);
-        EXPECT_EQ(args.mid(args.size() - 2), QList<QByteArray>({"-driver", name}))
+        const std::vector<std::string> args = platform::SplitCommandLine(CommandLine.toStdString());
+        ASSERT_GE(args.size(), 2u);
+        EXPECT_EQ(std::vector(args.end() - 2, args.end()),
+                  std::vector<std::string>({"-driver", name.toStdString()}))
             << CommandLine.toStdString();
     }
     // Names that need no quoting are appended as they are.

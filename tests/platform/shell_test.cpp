@@ -5,6 +5,7 @@
 
 #include "platform/forms/Shell.h"
 #include "platform/forms/Testing.h"
+#include "platform/system/command_line.h"
 #include "platform/win32.h"
 #include "support/FakeEmulator.h"
 
@@ -21,11 +22,9 @@
 #include <unistd.h>
 
 using platform::QuoteArgument;
-using platform::QuoteArgumentBytes;
 // Shell as the launcher calls it, with the launcher's own directory first.
 using platform::ShellResult;
 using platform::SplitCommandLine;
-using platform::SplitCommandLineBytes;
 using platform::forms::Shell;
 using tavro::test::EmulatorRecord;
 using tavro::test::WaitForRecord;
@@ -40,7 +39,7 @@ namespace {
 TEST(SplitCommandLine, CRuntimeRules) {
     const struct {
         const char* line;
-        QStringList args;
+        std::vector<std::string> args;
     } cases[] = {
         // Blanks and tabs separate; double quotes group, also inside a word.
         {"morvel -640x400 -driver game.drv", {"morvel", "-640x400", "-driver", "game.drv"}},
@@ -81,13 +80,13 @@ TEST(SplitCommandLine, CRuntimeRules) {
 
 TEST(SplitCommandLine, ShellCharactersStayLiteral) {
     EXPECT_EQ(SplitCommandLine("morvel a;b | $(rm -rf x) `id` * ~ $HOME"),
-              QStringList({"morvel", "a;b", "|", "$(rm", "-rf", "x)", "`id`", "*", "~", "$HOME"}));
+              std::vector<std::string>(
+                  {"morvel", "a;b", "|", "$(rm", "-rf", "x)", "`id`", "*", "~", "$HOME"}));
 }
 
 TEST(QuoteArgument, PlainNamesStayUnchanged) {
     EXPECT_EQ(QuoteArgument(""), "\"\"");
-    for (const QString& name : {QString("game.drv"), QString(R"(back\slash\)"),
-                                QString("a;b|c$(x)`y`*~"), QString("ñandú.drv")}) {
+    for (const std::string name : {"game.drv", R"(back\slash\)", "a;b|c$(x)`y`*~", "ñandú.drv"}) {
         EXPECT_EQ(QuoteArgument(name), name);
     }
 }
@@ -98,7 +97,7 @@ TEST(QuoteArgument, QuotedNamesSplitBackToThemselves) {
     EXPECT_EQ(QuoteArgument(R"(dir\ x\)"), R"("dir\ x\\")");
     EXPECT_EQ(QuoteArgument(R"(a\"b)"), R"("a\\\"b")");
 
-    const QStringList nasty = {
+    const std::vector<std::string> nasty = {
         "my game.drv",
         "two  blanks",
         " leading",
@@ -123,42 +122,41 @@ TEST(QuoteArgument, QuotedNamesSplitBackToThemselves) {
         R"(a""b)",
         R"("" "")",
     };
-    for (const QString& name : nasty) {
-        const QString line = "morvel -driver " + QuoteArgument(name);
-        EXPECT_EQ(SplitCommandLine(line), QStringList({"morvel", "-driver", name}))
-            << line.toStdString();
+    for (const std::string& name : nasty) {
+        const std::string line = "morvel -driver " + QuoteArgument(name);
+        EXPECT_EQ(SplitCommandLine(line), std::vector<std::string>({"morvel", "-driver", name}))
+            << line;
     }
 
     // On bytes, every byte but blank, tab, quote and backslash is just a byte:
     // 0xA0 and 0x85 (blanks in Latin-1 and Unicode) do not separate.
-    const QList<QByteArray> bytes = {"caf\xE9.drv", "\xA0\x85\xFF.drv", "a \xA0\"\\\xC3(.drv",
-                                     "\xE9 \xE9\\"};
-    for (const QByteArray& name : bytes) {
-        const QByteArray line = "morvel -driver " + QuoteArgumentBytes(name);
-        EXPECT_EQ(SplitCommandLineBytes(line), QList<QByteArray>({"morvel", "-driver", name}))
-            << line.toHex().toStdString();
+    for (const std::string name :
+         {"caf\xE9.drv", "\xA0\x85\xFF.drv", "a \xA0\"\\\xC3(.drv", "\xE9 \xE9\\"}) {
+        const std::string line = "morvel -driver " + QuoteArgument(name);
+        EXPECT_EQ(SplitCommandLine(line), std::vector<std::string>({"morvel", "-driver", name}))
+            << line;
     }
-    EXPECT_EQ(QuoteArgumentBytes("caf\xE9.drv"), "caf\xE9.drv");
+    EXPECT_EQ(QuoteArgument("caf\xE9.drv"), "caf\xE9.drv");
 }
 
 TEST(QuoteArgument, EveryShortStringRoundTrips) {
     // Every string of up to five characters from the ones the rules treat
     // specially, each as the only argument and between two others.
-    const QString alphabet = QStringLiteral("a \t\"\\");
-    QStringList strings{QString()};
-    for (qsizetype from = 0, length = 0; length < 5; ++length) {
-        const qsizetype to = strings.size();
-        for (qsizetype i = from; i < to; ++i) {
-            for (const QChar c : alphabet)
-                strings.append(strings[i] + c);
+    const std::string alphabet = "a \t\"\\";
+    std::vector<std::string> strings{std::string()};
+    for (std::size_t from = 0, length = 0; length < 5; ++length) {
+        const std::size_t to = strings.size();
+        for (std::size_t i = from; i < to; ++i) {
+            for (const char c : alphabet)
+                strings.push_back(strings[i] + c);
         }
         from = to;
     }
-    for (const QString& s : std::as_const(strings)) {
-        const QString q = QuoteArgument(s);
-        ASSERT_EQ(SplitCommandLine("p " + q), QStringList({"p", s})) << q.toStdString();
-        ASSERT_EQ(SplitCommandLine("p x " + q + " y"), QStringList({"p", "x", s, "y"}))
-            << q.toStdString();
+    for (const std::string& s : strings) {
+        const std::string q = QuoteArgument(s);
+        ASSERT_EQ(SplitCommandLine("p " + q), std::vector<std::string>({"p", s})) << q;
+        ASSERT_EQ(SplitCommandLine("p x " + q + " y"), std::vector<std::string>({"p", "x", s, "y"}))
+            << q;
     }
 }
 
@@ -250,8 +248,10 @@ TEST_F(ShellTest, ArgumentsArriveExactlyAsSplit) {
     WriteFakeEmulator(own.path() + "/morvel", record());
     // Valid UTF-8 or not, the bytes arrive as they were.
     const QByteArray name = "my \"best\" game; rm -rf ~ | $(id) `id` *.drv ñ日本 \xE9\xC3(\xA0\x85";
-    const ShellResult r = Shell("morvel -driver " + QuoteArgumentBytes(name) + " \"\" tail\\",
-                                platform::SW_SHOWMINIMIZED);
+    const ShellResult r =
+        Shell("morvel -driver " + QByteArray::fromStdString(QuoteArgument(name.toStdString())) +
+                  " \"\" tail\\",
+              platform::SW_SHOWMINIMIZED);
     ASSERT_TRUE(r.ok) << r.reason.toStdString();
     const EmulatorRecord rec = WaitForRecord(record());
     ASSERT_TRUE(rec.present);

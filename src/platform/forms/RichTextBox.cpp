@@ -1,6 +1,6 @@
 #include "platform/forms/RichTextBox.h"
 
-#include "platform/atomic_file.h"
+#include "platform/system/atomic_file.h"
 
 #include <QFile>
 #include <QInputMethodEvent>
@@ -28,8 +28,6 @@ namespace {
 // Larger files would not fit the text's string; nobody edits such a driver.
 constexpr qint64 MaxFileSize = qint64(256) * 1024 * 1024;
 
-const QByteArray Utf8Bom("\xEF\xBB\xBF", 3);
-
 // A large text is shown from this many characters at once, and filled in by
 // slices of the second size: each costs about 25 ms, so the window stays
 // responsive (well under 100 ms a step, even on a busy machine) while a
@@ -44,116 +42,6 @@ QString SystemError(int error) {
 void SetError(QString* error, const QString& text) {
     if (error) {
         *error = text;
-    }
-}
-
-// How a file breaks its lines: the first break's style, and each break's
-// own style when they are not all alike (empty when they are).
-struct LineBreaks {
-    RichTextBox::LineBreak first = RichTextBox::LineBreak::LF;
-    QByteArray each; // a RichTextBox::LineBreak per break, in order
-};
-
-// CR LF and a lone CR become LF, the one break the edit control keeps; what
-// each break was is noted so that a save can write it back. Works in place
-// on the decoded text, so the file's bytes are neither copied nor changed.
-LineBreaks ToLfBreaks(QString& text) {
-    LineBreaks breaks;
-    const qsizetype firstCr = text.indexOf(u'\r');
-    if (firstCr < 0) {
-        return breaks; // all LF, or none at all
-    }
-    using LB = RichTextBox::LineBreak;
-    const qsizetype firstLf = text.indexOf(u'\n');
-    const bool crlf = firstCr + 1 < text.size() && text.at(firstCr + 1) == u'\n';
-    breaks.first = firstLf >= 0 && firstLf < firstCr ? LB::LF : crlf ? LB::CRLF : LB::CR;
-
-    char16_t* data = reinterpret_cast<char16_t*>(text.data());
-    const qsizetype size = text.size();
-    qsizetype count = 0; // breaks seen so far
-    auto note = [&](LB style) {
-        if (style != breaks.first && breaks.each.isEmpty()) {
-            breaks.each = QByteArray(count, static_cast<char>(breaks.first));
-        }
-        if (!breaks.each.isEmpty()) {
-            breaks.each.append(static_cast<char>(style));
-        }
-        ++count;
-    };
-    // Line by line with the library's fast searches: a large file is mostly
-    // moved, not looked at character by character.
-    qsizetype in = 0;
-    qsizetype out = 0;
-    for (;;) {
-        const qsizetype cr = QStringView(data + in, size - in).indexOf(u'\r');
-        const qsizetype end = cr < 0 ? size : in + cr;
-        for (qsizetype at = in;;) {
-            const qsizetype lf = QStringView(data + at, end - at).indexOf(u'\n');
-            if (lf < 0) {
-                break;
-            }
-            note(LB::LF);
-            at += lf + 1;
-        }
-        if (out != in) {
-            std::memmove(data + out, data + in, static_cast<std::size_t>(end - in) * 2);
-        }
-        out += end - in;
-        if (end == size) {
-            break;
-        }
-        const bool pair = end + 1 < size && data[end + 1] == u'\n';
-        note(pair ? LB::CRLF : LB::CR);
-        data[out++] = u'\n';
-        in = end + (pair ? 2 : 1);
-    }
-    text.truncate(out);
-    return breaks;
-}
-
-// Characters the text control would turn into line breaks (a paragraph
-// separator, and the marks it uses for frames) are shown through stand-ins
-// from the private use area, and turned back when the text is written.
-constexpr char16_t Separators[] = {u'\u2029', u'\uFDD0', u'\uFDD1'};
-constexpr char16_t StandIns[] = {u'\uE000', u'\uE001', u'\uE002'};
-
-bool HoldsAny(QStringView text, const char16_t (&chars)[3]) {
-    for (char16_t c : chars) {
-        if (text.contains(QChar(c))) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Whether UTF-8 bytes hold one of the separators (E2 80 A9, EF B7 90, EF B7 91).
-// memchr finds the lead bytes quickly, and most files have none of them.
-bool HoldsSeparator(QByteArrayView utf8) {
-    const char* data = utf8.data();
-    const char* end = data + utf8.size();
-    for (const char lead : {'\xE2', '\xEF'}) {
-        for (const char* at = data; (at = static_cast<const char*>(std::memchr(
-                                         at, lead, static_cast<std::size_t>(end - at))));
-             ++at) {
-            if (end - at >= 3 &&
-                (lead == '\xE2' ? at[1] == '\x80' && at[2] == '\xA9'
-                                : at[1] == '\xB7' && (at[2] == '\x90' || at[2] == '\x91'))) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-// Replaces each character of `from` by the one at the same place in `to`.
-void SwapCharacters(QChar* data, qsizetype size, const char16_t (&from)[3],
-                    const char16_t (&to)[3]) {
-    for (qsizetype i = 0; i < size; ++i) {
-        for (std::size_t k = 0; k < std::size(from); ++k) {
-            if (data[i].unicode() == from[k]) {
-                data[i] = QChar(to[k]);
-            }
-        }
     }
 }
 
@@ -174,58 +62,68 @@ qsizetype SliceEnd(const QString& text, qsizetype from, qsizetype size) {
     return end;
 }
 
-QString Unencodable(QStringView line, qsizetype i) {
-    const bool pair =
-        line[i].isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate();
-    const char32_t code = pair ? QChar::surrogateToUcs4(line[i], line[i + 1]) : line[i].unicode();
+// Replaces each character of `of` in the text by the one at the same place in `by`.
+void SwapCharacters(QString& text, const char32_t (&of)[3], const char32_t (&by)[3]) {
+    for (std::size_t k = 0; k < std::size(of); ++k) {
+        text.replace(QChar(static_cast<char16_t>(of[k])), QChar(static_cast<char16_t>(by[k])));
+    }
+}
+
+QString Unencodable(char32_t code) {
+    const QString character =
+        code > 0xFFFF ? QString::fromUcs4(&code, 1) : QString(QChar(static_cast<char16_t>(code)));
     return QStringLiteral("the text holds the character \"%1\" (U+%2), which this file's "
                           "single-byte encoding cannot store")
-        .arg(line.sliced(i, pair ? 2 : 1).toString())
+        .arg(character)
         .arg(QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0'));
+}
+
+// The first character above U+00FF, as a single-byte file cannot store it.
+char32_t FirstWide(QStringView text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].unicode() > 0xFF) {
+            const bool pair =
+                text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+            return pair ? QChar::surrogateToUcs4(text[i], text[i + 1]) : text[i].unicode();
+        }
+    }
+    return U'\uFFFD';
 }
 
 // Where a file's bytes go, piece by piece; false when they cannot be written.
 using ByteSink = std::function<bool(const char* data, qsizetype size)>;
 
 // Turns lines of text into a file's bytes, in the file's encoding and line
-// breaks, through one small buffer: a large text is never copied whole.
+// breaks (platform/system/text_codec.h), through one small buffer: a large
+// text is never copied whole.
 class FileWriter {
 public:
     FileWriter(const RichTextBox::FileFormat& format, bool standIns, ByteSink sink)
-        : format_(format), standIns_(standIns), sink_(std::move(sink)),
-          buffer_(BufferSize, Qt::Uninitialized) {
+        : format_(format), standIns_(standIns), sink_(std::move(sink)) {
         if (format.byteOrderMark) {
-            put(Utf8Bom.constData(), Utf8Bom.size());
+            buffer_.append(platform::Utf8ByteOrderMark);
         }
     }
 
     // Adds one line and, unless it is the last, its line break.
     bool addLine(QStringView line, std::optional<RichTextBox::LineBreak> lineBreak,
                  QString* error) {
-        // A piece takes at most three bytes a character, and fits the buffer.
+        // A piece takes at most three bytes a character.
         constexpr qsizetype Piece = BufferSize / 4;
         for (qsizetype from = 0; from < line.size();) {
             qsizetype size = std::min(Piece, line.size() - from);
             if (from + size < line.size() && line[from + size - 1].isHighSurrogate()) {
                 --size; // keep a surrogate pair together
             }
-            if (!room(3 * size, error) || !encode(line.sliced(from, size), error)) {
+            if (!encode(line.sliced(from, size), error) || !room(error)) {
                 return false;
             }
             from += size;
         }
-        if (!lineBreak) {
-            return true;
+        if (lineBreak) {
+            buffer_.append(platform::LineBreakBytes(*lineBreak));
         }
-        switch (*lineBreak) {
-        case RichTextBox::LineBreak::LF:
-            return put("\n", 1, error);
-        case RichTextBox::LineBreak::CR:
-            return put("\r", 1, error);
-        case RichTextBox::LineBreak::CRLF:
-            return put("\r\n", 2, error);
-        }
-        return true;
+        return room(error);
     }
 
     // Hands over what is still in the buffer.
@@ -235,53 +133,38 @@ private:
     static constexpr qsizetype BufferSize = 256 * 1024;
 
     bool encode(QStringView piece, QString* error) {
-        char* end = buffer_.data() + used_;
-        if (format_.encoding == RichTextBox::Encoding::Latin1) {
-            for (qsizetype i = 0; i < piece.size(); ++i) {
-                const char16_t c = piece[i].unicode();
-                if (c > 0xFF) {
-                    // Writing it would silently turn it into another character.
-                    SetError(error, Unencodable(piece, i));
-                    return false;
-                }
-                *end++ = static_cast<char>(c);
-            }
-        } else if (standIns_ && HoldsAny(piece, StandIns)) {
-            QString text = piece.toString();
-            SwapCharacters(text.data(), text.size(), StandIns, Separators);
-            end = encoder_.appendToBuffer(end, text);
-        } else {
-            end = encoder_.appendToBuffer(end, piece);
-            if (encoder_.hasError()) {
-                SetError(error, QStringLiteral(
-                                    "the text holds a broken character that UTF-8 cannot store"));
-                return false;
-            }
-        }
-        used_ = end - buffer_.data();
-        return true;
-    }
-
-    bool put(const char* data, qsizetype size, QString* error = nullptr) {
-        if (!room(size, error)) {
+        // Grown once to the largest piece, never cleared: no bytes are zeroed.
+        utf8_.resize(std::max(utf8_.size(), static_cast<std::size_t>(3 * piece.size())));
+        const std::string_view utf8(
+            utf8_.data(),
+            static_cast<std::size_t>(encoder_.appendToBuffer(utf8_.data(), piece) - utf8_.data()));
+        if (encoder_.hasError()) {
+            SetError(error, format_.encoding == RichTextBox::Encoding::Latin1
+                                ? Unencodable(FirstWide(piece))
+                                : QStringLiteral("the text holds a broken character that UTF-8 "
+                                                 "cannot store"));
             return false;
         }
-        std::memcpy(buffer_.data() + used_, data, size);
-        used_ += size;
+        char32_t refused = 0;
+        if (!platform::EncodeText(utf8, format_, standIns_, buffer_, &refused)) {
+            SetError(error, Unencodable(refused));
+            return false;
+        }
         return true;
     }
 
-    bool room(qsizetype size, QString* error) {
-        return used_ + size <= buffer_.size() || flush(error);
+    // Flushes a full buffer.
+    bool room(QString* error) {
+        return buffer_.size() < static_cast<std::size_t>(BufferSize) || flush(error);
     }
 
     bool flush(QString* error) {
-        if (used_ > 0 && !sink_(buffer_.constData(), used_)) {
+        if (!buffer_.empty() && !sink_(buffer_.data(), static_cast<qsizetype>(buffer_.size()))) {
             SetError(error, QStringLiteral("the new content could not be written (%1)")
                                 .arg(SystemError(errno)));
             return false;
         }
-        used_ = 0;
+        buffer_.clear();
         return true;
     }
 
@@ -289,8 +172,8 @@ private:
     bool standIns_;
     ByteSink sink_;
     QStringEncoder encoder_{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
-    QByteArray buffer_;
-    qsizetype used_ = 0;
+    std::string utf8_;   // room for the piece being encoded, as UTF-8
+    std::string buffer_; // the file's bytes not yet handed over
 };
 
 bool ReadWholeFile(const QByteArray& path, QByteArray* bytes, struct stat* identity,
@@ -428,51 +311,6 @@ bool ReplaceFile(const QByteArray& path,
     return true;
 }
 
-// The text read from a file's bytes, and how the file wrote it.
-struct DecodedText {
-    QString text;
-    RichTextBox::FileFormat format;
-    QByteArray lineBreaks; // each break's style, when they are mixed
-    bool standIns = false;
-    QString readOnlyReason;
-};
-
-DecodedText DecodeText(const QByteArray& bytes) {
-    DecodedText d;
-    // UTF-8 when the whole file is valid UTF-8 (an initial byte-order mark
-    // kept aside); otherwise every byte is one character.
-    const bool bom = bytes.startsWith(Utf8Bom);
-    const QByteArrayView body =
-        bom ? QByteArrayView(bytes).sliced(Utf8Bom.size()) : QByteArrayView(bytes);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom |
-                                                     QStringConverter::Flag::Stateless);
-    d.text = decoder.decode(body);
-    if (decoder.hasError()) {
-        d.format.encoding = RichTextBox::Encoding::Latin1;
-        d.format.byteOrderMark = false;
-        d.text = QString::fromLatin1(bytes);
-    } else {
-        d.format.encoding = RichTextBox::Encoding::Utf8;
-        d.format.byteOrderMark = bom;
-    }
-    const LineBreaks breaks = ToLfBreaks(d.text);
-    d.format.lineBreak = breaks.first;
-    d.lineBreaks = breaks.each;
-
-    if (d.format.encoding == RichTextBox::Encoding::Utf8 && HoldsSeparator(body)) {
-        if (HoldsAny(d.text, StandIns)) {
-            d.readOnlyReason = QStringLiteral(
-                "the file holds characters that the editor can only show through stand-ins "
-                "(U+2029, U+FDD0 and U+FDD1, shown as U+E000, U+E001 and U+E002) and also "
-                "holds those stand-ins, so a change could not be saved exactly");
-        } else {
-            SwapCharacters(d.text.data(), d.text.size(), Separators, StandIns);
-            d.standIns = true;
-        }
-    }
-    return d;
-}
-
 struct stat StatOf(const QByteArray& path, bool* found) {
     struct stat info {};
     *found = ::stat(path.constData(), &info) == 0;
@@ -493,12 +331,22 @@ bool RichTextBox::LoadFile(const QByteArray& path, QString* error) {
     if (!ReadWholeFile(path, &bytes, &info, error)) {
         return false;
     }
-    DecodedText decoded = DecodeText(bytes);
-    showText(decoded.text);
+    platform::DecodedText decoded =
+        platform::DecodeText(std::string_view(bytes.constData(), bytes.size()));
+    // A second byte-order mark is text, kept as U+FEFF.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                     QStringConverter::Flag::Stateless);
+    showText(decoder.decode(QByteArrayView(decoded.text)));
     format_ = decoded.format;
-    lineBreaks_ = std::move(decoded.lineBreaks);
+    lineBreaks_ = QByteArray::fromStdString(decoded.lineBreaks);
     standIns_ = decoded.standIns;
-    readOnlyReason_ = std::move(decoded.readOnlyReason);
+    readOnlyReason_ =
+        decoded.standInsClash
+            ? QStringLiteral(
+                  "the file holds characters that the editor can only show through stand-ins "
+                  "(U+2029, U+FDD0 and U+FDD1, shown as U+E000, U+E001 and U+E002) and also "
+                  "holds those stand-ins, so a change could not be saved exactly")
+            : QString();
     loadedBytes_ = std::move(bytes);
     rememberFile(path, info);
     setReadOnly(Filling() || !readOnlyReason_.isEmpty());
@@ -597,7 +445,7 @@ QString RichTextBox::Text() {
     QString text = document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QChar(u'\n'));
     if (standIns_) {
-        SwapCharacters(text.data(), text.size(), StandIns, Separators);
+        SwapCharacters(text, platform::StandInCharacters, platform::SeparatorCharacters);
     }
     return text;
 }
@@ -647,87 +495,6 @@ void RichTextBox::showText(const QString& text) {
     pending_ = text;
     pendingFrom_ = first;
     queueNextSlice();
-}
-
-// Keeps the list of line breaks in step with the lines: the breaks an edit
-// took away go, and the ones it made take the file's first style, so every
-// other line keeps the break it had in the file. An undo or a redo gives back
-// the breaks from the record of the edits it took back or made again. The
-// fill only adds lines that the list already holds.
-void RichTextBox::noteContentsChange(int position, int removed, int added) {
-    Q_UNUSED(removed);
-    QTextDocument* doc = document();
-    if (sender() != doc) {
-        return;
-    }
-    const int blocks = doc->blockCount();
-    // An edit adds a step to the undo list; an undo or a redo only moves along it.
-    const bool edit = std::exchange(newUndoStep_, false);
-    const int stepsBefore = std::exchange(undoSteps_, doc->availableUndoSteps());
-    if (Filling() || lineBreaks_.isEmpty()) {
-        blocksKnown_ = blocks;
-        return;
-    }
-    const auto lostStep = [this] {
-        lineBreaks_.clear(); // every line takes the file's first style
-        breakEdits_.clear();
-    };
-    if (!edit && undoSteps_ != stepsBefore) {
-        blocksKnown_ = blocks;
-        if (!replayBreakEdits(stepsBefore, undoSteps_) || lineBreaks_.size() != blocks - 1) {
-            lostStep();
-        }
-        return;
-    }
-    const int line = doc->findBlock(position).blockNumber();
-    const int made = doc->findBlock(position + added).blockNumber() - line;
-    const int taken = blocksKnown_ - blocks + made;
-    blocksKnown_ = blocks;
-    if (line < 0 || made < 0 || taken < 0 || line + taken > lineBreaks_.size()) {
-        lostStep();
-        return;
-    }
-    // A new edit ends what could be redone, in the document and here.
-    while (edit && !breakEdits_.empty() && breakEdits_.back().undoSteps > stepsBefore) {
-        breakEdits_.pop_back();
-    }
-    if (taken == 0 && made == 0) {
-        return;
-    }
-    BreakEdit change{undoSteps_, line, lineBreaks_.mid(line, taken),
-                     QByteArray(made, static_cast<char>(format_.lineBreak))};
-    lineBreaks_.replace(line, taken, change.made);
-    if (edit) {
-        breakEdits_.push_back(std::move(change));
-    }
-}
-
-// Moves the line breaks from one place in the undo list to another: back
-// over the edits an undo took back, or on over those a redo made again.
-// False when the record does not fit the list.
-bool RichTextBox::replayBreakEdits(int fromSteps, int toSteps) {
-    const auto replace = [this](const BreakEdit& e, const QByteArray& now, const QByteArray& then) {
-        if (e.line + now.size() > lineBreaks_.size()) {
-            return false;
-        }
-        lineBreaks_.replace(e.line, now.size(), then);
-        return true;
-    };
-    if (toSteps < fromSteps) {
-        for (auto e = breakEdits_.rbegin(); e != breakEdits_.rend(); ++e) {
-            if (e->undoSteps > toSteps && e->undoSteps <= fromSteps &&
-                !replace(*e, e->made, e->taken)) {
-                return false;
-            }
-        }
-        return true;
-    }
-    for (const BreakEdit& e : breakEdits_) {
-        if (e.undoSteps > fromSteps && e.undoSteps <= toSteps && !replace(e, e.taken, e.made)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 void RichTextBox::queueNextSlice() {

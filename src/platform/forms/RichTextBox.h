@@ -7,6 +7,8 @@
 // line's own line break, and new lines take the style of the file's first one.
 #pragma once
 
+#include "platform/system/text_codec.h"
+
 #include <QByteArray>
 #include <QPlainTextEdit>
 #include <QString>
@@ -25,14 +27,10 @@ public:
     static constexpr int rtfRTF = 0;
     static constexpr int rtfText = 1;
 
-    enum class LineBreak { LF, CRLF, CR };
-    enum class Encoding { Utf8, Latin1 };
+    using LineBreak = platform::LineBreak;
+    using Encoding = platform::TextEncoding;
     // How the last loaded file wrote its text; the next save writes it so.
-    struct FileFormat {
-        LineBreak lineBreak = LineBreak::LF;
-        Encoding encoding = Encoding::Utf8;
-        bool byteOrderMark = false;
-    };
+    using FileFormat = platform::TextFormat;
 
     explicit RichTextBox(QWidget* parent);
 
@@ -48,7 +46,7 @@ public:
     bool LoadFile(const QByteArray& path, QString* error = nullptr);
 
     // Replaces the file with the control's text, in the loaded file's format,
-    // through the program's safe save (platform/atomic_file.h): a read-only
+    // through the program's safe save (platform/system/atomic_file.h): a read-only
     // file is refused, and a failure leaves the old file whole and no
     // temporary file behind, puts the reason in *error and returns false.
     // Only fileType rtfText is supported.

@@ -1,0 +1,29 @@
+// Starting a program file, detached, without waiting for it: the system's
+// half of Shell. Finding the program, and the messages, are the window
+// layer's (platform/shell.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct SpawnResult {
+    int error = 0; // 0 when the program was started; else the system's error number (errno)
+    std::int64_t processId = -1;
+    // When the system says the file is not there although it is: the
+    // interpreter the file names (a script's "#!" program, an executable's
+    // loader) that is missing. Empty otherwise.
+    std::string missingInterpreter;
+};
+
+// Starts the program file at `path` with `args` (the first one the name it
+// sees as its own; all the exact bytes) in the current directory and
+// environment, and returns at once. The program leads a session of its own,
+// keeps standard input, output and error, gets no other descriptor, and
+// starts with default signal handling and no signal blocked. Once finished it
+// is reaped in the background, so it never lingers as a zombie.
+SpawnResult Spawn(const std::string& path, const std::vector<std::string>& args);
+
+} // namespace platform
