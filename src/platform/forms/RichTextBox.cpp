@@ -13,12 +13,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace platform::forms {
@@ -176,72 +173,33 @@ private:
     std::string buffer_; // the file's bytes not yet handed over
 };
 
-bool ReadWholeFile(const QByteArray& path, QByteArray* bytes, struct stat* identity,
+// The driver's bytes, and the file as read, to tell at the next save whether
+// it was replaced; false with `*error` set when it cannot be edited.
+bool ReadWholeFile(const QByteArray& path, QByteArray* bytes, FileIdentity* identity,
                    QString* error) {
-    // Non-blocking, so that opening a pipe does not wait for a writer.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        SetError(error, SystemError(errno));
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        SetError(error, SystemError(errno));
-        ::close(fd);
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
+    RegularFile file = ReadRegularFile(path.constData(), MaxFileSize);
+    switch (file.status) {
+    case RegularFile::Status::Read:
+        *bytes = QByteArray::fromStdString(file.bytes);
+        *identity = file.identity;
+        return true;
+    case RegularFile::Status::Directory:
         SetError(error, QStringLiteral("it is a directory, not a file"));
-        ::close(fd);
         return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
+    case RegularFile::Status::NotRegular:
         // A pipe or a device could block or never end.
         SetError(error, QStringLiteral("it is not a regular file"));
-        ::close(fd);
+        return false;
+    case RegularFile::Status::TooLarge:
+        SetError(error, file.identity.size > MaxFileSize
+                            ? QStringLiteral("the file is too large to edit (%1 MB)")
+                                  .arg(file.identity.size / (1024 * 1024))
+                            : QStringLiteral("the file is too large to edit"));
+        return false;
+    default:
+        SetError(error, SystemError(file.systemError));
         return false;
     }
-    if (info.st_size > MaxFileSize) {
-        SetError(error, QStringLiteral("the file is too large to edit (%1 MB)")
-                            .arg(info.st_size / (1024 * 1024)));
-        ::close(fd);
-        return false;
-    }
-    QByteArray data(static_cast<qsizetype>(info.st_size), Qt::Uninitialized);
-    qsizetype filled = 0;
-    for (;;) {
-        if (filled == data.size()) {
-            if (data.size() >= MaxFileSize) {
-                SetError(error, QStringLiteral("the file is too large to edit"));
-                ::close(fd);
-                return false;
-            }
-            // The file grew since fstat: read on in larger steps.
-            data.resize(data.size() + 64 * 1024);
-        }
-        const ssize_t got =
-            ::read(fd, data.data() + filled, static_cast<size_t>(data.size() - filled));
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            SetError(error, SystemError(errno));
-            ::close(fd);
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += got;
-    }
-    // What the file is now, to tell at the next save whether it was replaced.
-    if (::fstat(fd, identity) != 0) {
-        *identity = info;
-    }
-    ::close(fd);
-    data.truncate(filled);
-    *bytes = std::move(data);
-    return true;
 }
 
 // The character a key types, as the character event reports it; 0 for keys
@@ -311,12 +269,6 @@ bool ReplaceFile(const QByteArray& path,
     return true;
 }
 
-struct stat StatOf(const QByteArray& path, bool* found) {
-    struct stat info {};
-    *found = ::stat(path.constData(), &info) == 0;
-    return info;
-}
-
 } // namespace
 
 RichTextBox::RichTextBox(QWidget* parent) : QPlainTextEdit(parent) {
@@ -327,8 +279,8 @@ RichTextBox::RichTextBox(QWidget* parent) : QPlainTextEdit(parent) {
 
 bool RichTextBox::LoadFile(const QByteArray& path, QString* error) {
     QByteArray bytes;
-    struct stat info {};
-    if (!ReadWholeFile(path, &bytes, &info, error)) {
+    FileIdentity identity;
+    if (!ReadWholeFile(path, &bytes, &identity, error)) {
         return false;
     }
     platform::DecodedText decoded =
@@ -348,7 +300,7 @@ bool RichTextBox::LoadFile(const QByteArray& path, QString* error) {
                   "holds those stand-ins, so a change could not be saved exactly")
             : QString();
     loadedBytes_ = std::move(bytes);
-    rememberFile(path, info);
+    rememberFile(path, identity);
     setReadOnly(Filling() || !readOnlyReason_.isEmpty());
     // A screen reader names the text after its file.
     setAccessibleName(QFile::decodeName(path.mid(path.lastIndexOf('/') + 1)));
@@ -404,39 +356,28 @@ bool RichTextBox::SaveFile(const QByteArray& path, int fileType, QString* error)
         loadedBytes_.clear();
     }
     document()->setModified(false);
-    bool found = false;
-    const struct stat info = StatOf(path, &found);
-    if (found) {
-        rememberFile(path, info);
+    if (const std::optional<FileIdentity> saved = FileIdentityOf(path.constData())) {
+        rememberFile(path, *saved);
     } else {
         identity_.reset();
     }
     return true;
 }
 
-RichTextBox::FileIdentity RichTextBox::identityOf(const struct stat& info) {
-    const auto ns = [](const struct timespec& t) {
-        return static_cast<qint64>(t.tv_sec) * 1000000000 + t.tv_nsec;
-    };
-    return FileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
-                        static_cast<qint64>(info.st_size), ns(info.st_mtim), ns(info.st_ctim)};
-}
-
-void RichTextBox::rememberFile(const QByteArray& path, const struct stat& info) {
+void RichTextBox::rememberFile(const QByteArray& path, const FileIdentity& identity) {
     identityPath_ = path;
-    identity_ = identityOf(info);
+    identity_ = identity;
 }
 
 bool RichTextBox::FileChangedOnDisk() const {
     if (!identity_) {
         return false;
     }
-    bool found = false;
-    const struct stat info = StatOf(identityPath_, &found);
-    if (!found) {
+    const std::optional<FileIdentity> now = FileIdentityOf(identityPath_.constData());
+    if (!now) {
         return false; // nothing there to overwrite
     }
-    return !(identityOf(info) == *identity_);
+    return !(*now == *identity_);
 }
 
 QString RichTextBox::Text() {

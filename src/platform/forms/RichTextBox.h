@@ -7,6 +7,7 @@
 // line's own line break, and new lines take the style of the file's first one.
 #pragma once
 
+#include "platform/system/regular_file.h"
 #include "platform/system/text_codec.h"
 
 #include <QByteArray>
@@ -87,14 +88,6 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
-    struct FileIdentity {
-        quint64 device;
-        quint64 inode;
-        qint64 size;
-        qint64 modifiedNs;
-        qint64 changedNs;
-        bool operator==(const FileIdentity&) const = default;
-    };
     // What one edit did to the line breaks, kept so that undo and redo give
     // back the breaks the text had.
     struct BreakEdit {
@@ -104,12 +97,10 @@ private:
         QByteArray made;
     };
 
-    static FileIdentity identityOf(const struct stat& info);
-
     void showText(const QString& text);
     void noteContentsChange(int position, int removed, int added);
     bool replayBreakEdits(int fromSteps, int toSteps);
-    void rememberFile(const QByteArray& path, const struct stat& info);
+    void rememberFile(const QByteArray& path, const FileIdentity& identity);
     void queueNextSlice();
     void fillNextSlice();
     void fillSlice(qsizetype size);

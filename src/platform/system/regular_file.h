@@ -1,5 +1,5 @@
-// Reading a whole regular file, safely: the one reader of the profile files
-// and the pictures. Plain standard C++ and POSIX, no Qt, so the profile fuzz
+// Reading a whole regular file, safely: the one reader of the profile files,
+// the pictures and the driver editor. Plain standard C++ and POSIX, no Qt, so the profile fuzz
 // target builds it too.
 #pragma once
 
@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -18,6 +19,7 @@ struct FileIdentity {
     std::int64_t size = 0;
     std::int64_t modifiedNs = 0; // last change of the content
     std::int64_t changedNs = 0;  // last change of the content or the file's record
+    bool operator==(const FileIdentity&) const = default;
 };
 
 struct RegularFile {
@@ -54,6 +56,10 @@ struct RegularFile {
 // as that file. The thread's last error is left alone; std::bad_alloc comes
 // through when there is no memory for the file.
 RegularFile ReadRegularFile(const char* path, std::size_t maxSize);
+
+// The file at `path` as it is now (a symbolic link followed), or nothing when
+// there is none.
+std::optional<FileIdentity> FileIdentityOf(const char* path);
 
 // The system's own words for a failed call's code, as in "No such file or
 // directory".

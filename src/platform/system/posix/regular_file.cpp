@@ -99,6 +99,13 @@ RegularFile ReadRegularFile(const char* path, std::size_t maxSize) {
     return file;
 }
 
+std::optional<FileIdentity> FileIdentityOf(const char* path) {
+    struct stat st {};
+    if (::stat(path, &st) != 0)
+        return std::nullopt;
+    return IdentityOf(st);
+}
+
 std::string SystemErrorText(int systemError) {
     return std::strerror(systemError);
 }
