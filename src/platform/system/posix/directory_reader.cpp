@@ -1,12 +1,13 @@
-#include "platform/forms/DirectoryReader.h"
+// Directories read through opendir and readdir (getdents64), and the
+// reading's worker threads with their POSIX priorities.
+#include "platform/system/directory_reader.h"
 
-#include "platform/forms/NameOrder.h"
+#include "platform/system/name_order.h"
 
-#include <QFile>
-#include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <memory>
@@ -20,82 +21,19 @@
 #include <utility>
 #include <vector>
 
-namespace platform::forms {
+namespace platform {
 
-using name_order::FoldAscii;
 using name_order::Key;
 using name_order::MakeKey;
 using name_order::MergeKeys;
 using name_order::SortKeys;
 
-QByteArray FileNames::at(int index) const {
-    const Span& span = spans_.at(static_cast<std::size_t>(index));
-    return QByteArray(bytes_.data() + span.offset, static_cast<qsizetype>(span.length));
-}
-
-QString FileNames::text(int index) const {
-    const Span& span = spans_.at(static_cast<std::size_t>(index));
-    const char* name = bytes_.data() + span.offset;
-    const auto length = static_cast<qsizetype>(span.length);
-    // ASCII reads the same in every file-name encoding; the rest goes through
-    // the file-name decoder, as QFile would.
-    return span.ascii ? QString::fromLatin1(name, length)
-                      : QFile::decodeName(QByteArray(name, length));
-}
-
 namespace {
 
-bool IsAscii(const QString& text) {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+// A Directory is the DIR stream itself.
+DIR* Stream(Directory* directory) {
+    return reinterpret_cast<DIR*>(directory);
 }
-
-// "*.drv" and the like are matched by comparing the suffix on the raw bytes,
-// which keeps a directory of a hundred thousand drivers quick; other patterns
-// (and suffixes beyond ASCII, whose case only Unicode knows) use a regex.
-class NameMatcher {
-public:
-    explicit NameMatcher(const QString& pattern) {
-        const QString p = pattern.isEmpty() ? QStringLiteral("*") : pattern;
-        const QString rest = p.mid(1);
-        if (p == "*" || p == "*.*") {
-            all_ = true;
-        } else if (p.startsWith("*.") && !rest.contains('*') && !rest.contains('?') &&
-                   IsAscii(rest)) {
-            suffix_ = rest.toLatin1().toLower();
-        } else {
-            regex_ = QRegularExpression(QRegularExpression::wildcardToRegularExpression(
-                                            p, QRegularExpression::UnanchoredWildcardConversion),
-                                        QRegularExpression::CaseInsensitiveOption);
-            regex_.setPattern("^(?:" + regex_.pattern() + ")$");
-        }
-    }
-
-    bool matches(const char* name, std::size_t length) const {
-        if (all_) {
-            return true;
-        }
-        if (!suffix_.isEmpty()) {
-            const auto n = static_cast<std::size_t>(suffix_.size());
-            if (length <= n) {
-                return false;
-            }
-            const auto* tail = reinterpret_cast<const unsigned char*>(name + length - n);
-            for (std::size_t i = 0; i < n; ++i) {
-                if (FoldAscii(tail[i]) != static_cast<unsigned char>(suffix_[i])) {
-                    return false;
-                }
-            }
-            return true;
-        }
-        return regex_.match(QFile::decodeName(QByteArray(name, static_cast<int>(length))))
-            .hasMatch();
-    }
-
-private:
-    bool all_ = false;
-    QByteArray suffix_; // ASCII, lower case
-    QRegularExpression regex_;
-};
 
 bool IsRegularFile(int directory, const dirent* entry) {
     if (entry->d_type == DT_REG) {
@@ -129,8 +67,8 @@ std::size_t ExpectedEntries(int directory) {
 // batches. A big directory may be split in two parts read side by side.
 class NameCollector {
 public:
-    NameCollector(DIR* directory, const QString& pattern)
-        : pattern_(pattern), matcher_(pattern), directory_(directory), fd_(::dirfd(directory)) {
+    NameCollector(DIR* directory, const NameFilter& filter)
+        : filter_(filter), directory_(directory), fd_(::dirfd(directory)) {
         const std::size_t expected = ExpectedEntries(fd_);
         bytes_.reserve(expected * 16);
         keys_.reserve(expected);
@@ -203,7 +141,7 @@ public:
             ::close(fd);
             return nullptr;
         }
-        auto upper = std::make_unique<NameCollector>(handle, pattern_);
+        auto upper = std::make_unique<NameCollector>(handle, filter_);
         upper->ownsDirectory_ = true;
         partEnd_ = split;
         return upper;
@@ -260,7 +198,7 @@ private:
             return true;
         }
         const std::size_t length = std::strlen(name);
-        if (!matcher_.matches(name, length) || !IsRegularFile(fd_, entry)) {
+        if (!filter_.matches(name, length) || !IsRegularFile(fd_, entry)) {
             return true;
         }
         if (bytes_.size() + length > UINT32_MAX) {
@@ -271,8 +209,7 @@ private:
         return true;
     }
 
-    const QString pattern_;
-    const NameMatcher matcher_;
+    const NameFilter filter_;
     DIR* directory_;
     int fd_;
     bool ownsDirectory_ = false;
@@ -283,32 +220,38 @@ private:
     std::vector<Key> keys_;
 };
 
-FileNames ReadMatchingNames(DIR* directory, const QString& pattern, const std::atomic<bool>* stop) {
-    NameCollector names(directory, pattern);
+FileNames ReadMatchingNames(Directory* directory, const NameFilter& filter,
+                            const std::atomic<bool>* stop) {
+    NameCollector names(Stream(directory), filter);
     if (!names.read(stop) || (stop && stop->load(std::memory_order_relaxed))) {
         return {};
     }
     return names.finish();
 }
 
-DIR* OpenDirectory(const QByteArray& path, QString* error) {
-    DIR* handle = ::opendir(path.constData());
+Directory* OpenDirectory(const std::string& path, std::string* error) {
+    DIR* handle = ::opendir(path.c_str());
     if (!handle && error) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
+        *error = std::strerror(errno);
     }
-    return handle;
+    return reinterpret_cast<Directory*>(handle);
 }
 
-DirectoryReader::DirectoryReader(DIR* directory, QString pattern, std::function<void()> finished)
+void CloseDirectory(Directory* directory) {
+    ::closedir(Stream(directory));
+}
+
+DirectoryReader::DirectoryReader(Directory* directory, NameFilter filter,
+                                 std::function<void()> finished)
     : directory_(directory), finished_(std::move(finished)) {
-    worker_ = std::thread([this, pattern = std::move(pattern)] {
+    worker_ = std::thread([this, filter = std::move(filter)] {
         // The window being built and drawn comes first: the reading yields
         // its core to it, and to the X server, whenever they want it. Once
         // the window is up, hurry() moves the rest to a thread at the
         // program's own priority; whoever has to wait for the names takes
         // the reading over instead (take()).
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
-        collector_ = std::make_unique<NameCollector>(directory_, pattern);
+        collector_ = std::make_unique<NameCollector>(Stream(directory_), filter);
         if (collector_->read(&pause_)) {
             publish();
         }
@@ -322,7 +265,7 @@ DirectoryReader::~DirectoryReader() {
         worker_.join();
     }
     if (directory_) {
-        ::closedir(directory_);
+        CloseDirectory(directory_);
     }
 }
 
@@ -340,7 +283,7 @@ FileNames DirectoryReader::collectNames() {
     FileNames names = upper_ ? collector_->finishWith(*upper_) : collector_->finish();
     upper_.reset();
     collector_.reset();
-    ::closedir(directory_);
+    CloseDirectory(directory_);
     directory_ = nullptr;
     return names;
 }
@@ -421,20 +364,4 @@ FileNames DirectoryReader::take() {
     return std::move(names_);
 }
 
-bool ListMatchingFiles(const QString& directory, const QString& pattern, QStringList* names,
-                       QString* error) {
-    names->clear();
-    DIR* handle = OpenDirectory(QFile::encodeName(directory), error);
-    if (!handle) {
-        return false;
-    }
-    const FileNames found = ReadMatchingNames(handle, pattern);
-    ::closedir(handle);
-    names->reserve(found.size());
-    for (int i = 0; i < found.size(); ++i) {
-        names->append(found.text(i));
-    }
-    return true;
-}
-
-} // namespace platform::forms
+} // namespace platform
