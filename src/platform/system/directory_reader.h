@@ -1,8 +1,9 @@
 // The file list's directory reader: the names of the regular files in one
 // directory that match a pattern, kept as bytes and sorted without regard to
 // case, read on a worker thread so that the window can go on starting
-// meanwhile. Each system reads in its own way (posix/); the order, the sort
-// and the merge are the same everywhere (name_order.h).
+// meanwhile. Each system reads the entries its own way (name_collector.h,
+// posix/); the threads, the order, the sort and the merge are the same
+// everywhere.
 #pragma once
 
 #include "platform/system/name_filter.h"
