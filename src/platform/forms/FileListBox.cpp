@@ -1,12 +1,78 @@
 #include "platform/forms/FileListBox.h"
 
 #include <QItemSelectionModel>
+#include <QRegularExpression>
 #include <QTimer>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
 namespace platform::forms {
+
+using platform::CloseDirectory;
+using platform::Directory;
+using platform::DirectoryReader;
+using platform::NameFilter;
+using platform::OpenDirectory;
+using platform::ReadMatchingNames;
+
+namespace {
+
+QByteArray Bytes(std::string_view name) {
+    return QByteArray(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+// The filter for a pattern: what the system cannot match on the bytes goes
+// through a regex on the decoded name, without regard to case.
+NameFilter FilterFor(const QString& pattern) {
+    return NameFilter(pattern.toStdString(), [&pattern]() -> NameFilter::Test {
+        QRegularExpression regex(QRegularExpression::wildcardToRegularExpression(
+                                     pattern, QRegularExpression::UnanchoredWildcardConversion),
+                                 QRegularExpression::CaseInsensitiveOption);
+        regex.setPattern("^(?:" + regex.pattern() + ")$");
+        return [regex](std::string_view name) {
+            return regex.match(QFile::decodeName(Bytes(name))).hasMatch();
+        };
+    });
+}
+
+// Error text from the system, in the local 8-bit encoding.
+void SetError(QString* error, const std::string& text) {
+    if (error) {
+        *error = QString::fromLocal8Bit(text);
+    }
+}
+
+} // namespace
+
+QString NameText(const FileNames& names, int index) {
+    const std::string_view name = names.at(index);
+    // ASCII reads the same in every file-name encoding; the rest goes through
+    // the file-name decoder, as QFile would.
+    return names.isAscii(index)
+               ? QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()))
+               : QFile::decodeName(Bytes(name));
+}
+
+bool ListMatchingFiles(const QString& directory, const QString& pattern, QStringList* names,
+                       QString* error) {
+    names->clear();
+    std::string text;
+    Directory* handle = OpenDirectory(QFile::encodeName(directory).toStdString(), &text);
+    if (!handle) {
+        SetError(error, text);
+        return false;
+    }
+    const FileNames found = ReadMatchingNames(handle, FilterFor(pattern));
+    CloseDirectory(handle);
+    names->reserve(found.size());
+    for (int i = 0; i < found.size(); ++i) {
+        names->append(NameText(found, i));
+    }
+    return true;
+}
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : names_.size();
@@ -17,7 +83,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
-        return names_.text(index.row());
+        return NameText(names_, index.row());
     }
     return {};
 }
@@ -48,15 +114,15 @@ ReadAheadListing& PendingReadAhead() {
 void FileListBox::ReadAhead(const QByteArray& path, const QString& pattern) {
     ReadAheadListing& ahead = PendingReadAhead();
     ahead.reader.reset();
-    DIR* handle = OpenDirectory(path, nullptr);
+    Directory* handle = OpenDirectory(path.toStdString(), nullptr);
     if (!handle) {
         return;
     }
     std::unique_ptr<DirectoryReader> reader;
     try {
-        reader = std::make_unique<DirectoryReader>(handle, pattern);
+        reader = std::make_unique<DirectoryReader>(handle, FilterFor(pattern));
     } catch (const std::system_error&) {
-        ::closedir(handle);
+        CloseDirectory(handle);
         return;
     }
     ahead = ReadAheadListing{path, pattern, std::move(reader)};
@@ -156,18 +222,21 @@ bool FileListBox::Refresh(QString* error) {
 
     // Opening is what fails for a missing or unreadable directory, so it is
     // done here, where the caller can be told.
-    DIR* handle = OpenDirectory(path_, error);
+    std::string text;
+    Directory* handle = OpenDirectory(path_.toStdString(), &text);
     if (!handle) {
+        SetError(error, text);
         return false;
     }
 
     const std::uint64_t generation = ++generation_;
     try {
-        pending_ = std::make_unique<DirectoryReader>(handle, pattern_, noticeOf(generation));
+        pending_ =
+            std::make_unique<DirectoryReader>(handle, FilterFor(pattern_), noticeOf(generation));
     } catch (const std::system_error&) {
         // No thread to be had: read the directory here instead.
-        model_.setNames(ReadMatchingNames(handle, pattern_));
-        ::closedir(handle);
+        model_.setNames(ReadMatchingNames(handle, FilterFor(pattern_)));
+        CloseDirectory(handle);
     }
     return true;
 }
@@ -206,7 +275,7 @@ void FileListBox::listingDone(std::uint64_t generation) {
 // way.
 QByteArray FileListBox::FileName() const {
     const QModelIndexList selected = selectionModel()->selectedIndexes();
-    return selected.isEmpty() ? QByteArray() : model_.names().at(selected.first().row());
+    return selected.isEmpty() ? QByteArray() : Bytes(model_.names().at(selected.first().row()));
 }
 
 int FileListBox::ListCount() const {
@@ -216,7 +285,7 @@ int FileListBox::ListCount() const {
 
 QByteArray FileListBox::List(int index) const {
     settle();
-    return index >= 0 && index < ListCount() ? model_.names().at(index) : QByteArray();
+    return index >= 0 && index < ListCount() ? Bytes(model_.names().at(index)) : QByteArray();
 }
 
 int FileListBox::ListIndex() const {

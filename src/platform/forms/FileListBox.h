@@ -1,22 +1,37 @@
 // The file list box: the names of the files in one directory that match a
 // pattern, sorted without regard to case. A model/view list, so that a
-// directory with a hundred thousand files stays quick; DirectoryReader reads
-// the directory on a worker thread so that the window can go on starting
-// meanwhile.
+// directory with a hundred thousand files stays quick; the system's
+// DirectoryReader reads the directory on a worker thread so that the window
+// can go on starting meanwhile. The names are the file system's bytes; the
+// list decodes them to show them.
 #pragma once
 
-#include "platform/forms/DirectoryReader.h"
+#include "platform/system/directory_reader.h"
 
 #include <QAbstractListModel>
 #include <QByteArray>
 #include <QFile>
 #include <QListView>
+#include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 
 namespace platform::forms {
+
+using platform::FileNames;
+
+// A name as the list shows it: decoded as QFile decodes file names (a byte
+// that is not UTF-8 shows as a replacement character).
+QString NameText(const FileNames& names, int index);
+
+// The names of the regular files in a directory that match a wildcard pattern
+// (* and ?, case-insensitive), sorted case-insensitively, as the list shows
+// them. Hidden files are left out. Reads the directory on the calling thread.
+bool ListMatchingFiles(const QString& directory, const QString& pattern, QStringList* names,
+                       QString* error);
 
 class FileListModel : public QAbstractListModel {
     Q_OBJECT

@@ -1,8 +1,8 @@
 // The file list box: which files it lists and in what order, the error for a
 // directory it cannot open, and that reading the directory in the background
 // never shows through to its callers.
-#include "platform/forms/DirectoryReader.h"
 #include "platform/forms/FileListBox.h"
+#include "platform/system/directory_reader.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,11 +29,10 @@
 #include <unistd.h>
 #include <vector>
 
-using platform::forms::DirectoryReader;
+using platform::DirectoryReader, platform::FileNames, platform::NameFilter, platform::OpenDirectory;
 using platform::forms::FileListBox;
-using platform::forms::FileNames;
 using platform::forms::ListMatchingFiles;
-using platform::forms::OpenDirectory;
+using platform::forms::NameText;
 
 namespace {
 
@@ -365,8 +364,8 @@ TEST_F(FileListBoxTest, HurriedReadingOfABigDirectoryKeepsEveryNameInOrder) {
     for (const int waitMs : {0, 2, 10}) {
         for (const bool waitForNames : {true, false}) {
             std::atomic<bool> done{false};
-            DirectoryReader reader(OpenDirectory(QFile::encodeName(path("drv")), nullptr), "*.drv",
-                                   [&done] { done = true; });
+            DirectoryReader reader(OpenDirectory(path("drv").toStdString(), nullptr),
+                                   NameFilter("*.drv"), [&done] { done = true; });
             std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
             reader.hurry();
             reader.hurry(); // a second time changes nothing
@@ -376,14 +375,15 @@ TEST_F(FileListBoxTest, HurriedReadingOfABigDirectoryKeepsEveryNameInOrder) {
             const FileNames names = reader.take();
             ASSERT_EQ(names.size(), Count) << waitMs << " ms";
             for (int i = 0; i < Count; ++i) {
-                ASSERT_EQ(names.text(i), driverName(i + 1))
+                ASSERT_EQ(NameText(names, i), driverName(i + 1))
                     << "at " << i << ", " << waitMs << " ms";
             }
         }
     }
     // Dropped at once, and at a few moments into the hurried reading.
     for (const int waitMs : {0, 1, 3, 10}) {
-        DirectoryReader reader(OpenDirectory(QFile::encodeName(path("drv")), nullptr), "*.drv");
+        DirectoryReader reader(OpenDirectory(path("drv").toStdString(), nullptr),
+                               NameFilter("*.drv"));
         reader.hurry();
         std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
     }

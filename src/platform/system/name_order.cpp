@@ -1,4 +1,4 @@
-#include "platform/forms/NameOrder.h"
+#include "platform/system/name_order.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include <system_error>
 #include <thread>
 
-namespace platform::forms::name_order {
+namespace platform::name_order {
 
 namespace {
 
@@ -217,4 +217,4 @@ void MergeKeys(const Key* a, std::size_t aLength, const Key* b, std::size_t bLen
     }
 }
 
-} // namespace platform::forms::name_order
+} // namespace platform::name_order

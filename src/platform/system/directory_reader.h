@@ -1,38 +1,41 @@
-// The file list box's directory reader: the names of the regular files in
-// one directory that match a pattern, kept as bytes and sorted without
-// regard to case, read on a worker thread so that the window can go on
-// starting meanwhile.
+// The file list's directory reader: the names of the regular files in one
+// directory that match a pattern, kept as bytes and sorted without regard to
+// case, read on a worker thread so that the window can go on starting
+// meanwhile. Each system reads the entries its own way (name_collector.h,
+// posix/); the threads, the order, the sort and the merge are the same
+// everywhere.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
+#include "platform/system/name_filter.h"
 
 #include <atomic>
 #include <cstdint>
-#include <dirent.h>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
 
-namespace platform::forms {
+namespace platform {
 
 // File names in order, kept as the bytes the directory gave. A name is used
-// by those exact bytes; it is decoded only to be shown (a byte that is not
-// UTF-8 shows as a replacement character), so a long list costs little and a
-// name from a Latin-1 system still opens its file.
+// by those exact bytes; it is decoded only to be shown (by the list, which
+// knows the file-name encoding), so a long list costs little and a name from
+// a Latin-1 system still opens its file.
 class FileNames {
 public:
     int size() const { return static_cast<int>(spans_.size()); }
     bool isEmpty() const { return spans_.empty(); }
     // The name as the file system has it.
-    QByteArray at(int index) const;
-    // The name as the list shows it.
-    QString text(int index) const;
+    std::string_view at(int index) const {
+        const Span& span = spans_.at(static_cast<std::size_t>(index));
+        return {bytes_.data() + span.offset, span.length};
+    }
+    // Whether the name is all ASCII, which reads the same in every encoding.
+    bool isAscii(int index) const { return spans_.at(static_cast<std::size_t>(index)).ascii; }
 
     // Where one name lies in the bytes.
     struct Span {
@@ -49,16 +52,21 @@ private:
     std::vector<Span> spans_;
 };
 
+// A directory open for reading; what it holds is each system's own.
+struct Directory;
+
 // Opens a directory, named by the exact bytes of its path, for reading;
-// nullptr, and the reason in *error (when given), when it cannot be opened.
-DIR* OpenDirectory(const QByteArray& path, QString* error);
+// nullptr, and the system's message for the reason (in the local 8-bit
+// encoding) in *error (when given), when it cannot be opened.
+Directory* OpenDirectory(const std::string& path, std::string* error);
+void CloseDirectory(Directory* directory);
 
 // Reads an open directory to its end and returns the names of the regular
-// files that match a wildcard pattern (* and ?, case-insensitive), sorted
-// case-insensitively; hidden files are left out. The names stay bytes
-// throughout. Touches nothing but its arguments, so it may run on any
-// thread; gives up with no names once *stop is set.
-FileNames ReadMatchingNames(DIR* directory, const QString& pattern,
+// files that the filter keeps, sorted case-insensitively; hidden files are
+// left out. The names stay bytes throughout. Touches nothing but its
+// arguments, so it may run on any thread; gives up with no names once *stop
+// is set.
+FileNames ReadMatchingNames(Directory* directory, const NameFilter& filter,
                             const std::atomic<bool>* stop = nullptr);
 
 class NameCollector;
@@ -74,7 +82,7 @@ public:
     // (when given) on that thread once the names are read. The directory is
     // closed when the reading ends. Throws std::system_error when no thread
     // can be had; the directory is then left open.
-    DirectoryReader(DIR* directory, QString pattern, std::function<void()> finished = {});
+    DirectoryReader(Directory* directory, NameFilter filter, std::function<void()> finished = {});
     // Stops a reading still going, dropping what it found.
     ~DirectoryReader();
     DirectoryReader(const DirectoryReader&) = delete;
@@ -101,7 +109,7 @@ private:
     // reads on, a big directory in two parts side by side.
     void readOnHurried();
 
-    DIR* directory_;
+    Directory* directory_;
     std::atomic<bool> pause_{false}; // the low-priority worker stops at its next batch
     std::atomic<bool> stop_{false};  // whoever reads stops at the next batch
     bool hurried_ = false;
@@ -115,10 +123,4 @@ private:
     std::thread slowWorker_; // the low-priority worker, once hurried
 };
 
-// The names of the regular files in a directory that match a wildcard pattern
-// (* and ?, case-insensitive), sorted case-insensitively, as the list shows
-// them. Hidden files are left out. Reads the directory on the calling thread.
-bool ListMatchingFiles(const QString& directory, const QString& pattern, QStringList* names,
-                       QString* error);
-
-} // namespace platform::forms
+} // namespace platform

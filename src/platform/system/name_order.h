@@ -4,13 +4,13 @@
 // hold their first bytes, so that most comparisons need no name at all.
 #pragma once
 
-#include "platform/forms/DirectoryReader.h"
+#include "platform/system/directory_reader.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-namespace platform::forms::name_order {
+namespace platform::name_order {
 
 // A name's sort key: the first sixteen bytes of its case-folded form packed
 // big-endian into two integers (zero-padded; names hold no zero byte), and
@@ -41,4 +41,4 @@ void SortKeys(std::vector<Key>& keys, const char* bytes);
 void MergeKeys(const Key* a, std::size_t aLength, const Key* b, std::size_t bLength,
                const char* bytes, FileNames::Span* out);
 
-} // namespace platform::forms::name_order
+} // namespace platform::name_order
