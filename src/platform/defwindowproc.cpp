@@ -59,25 +59,6 @@ LRESULT GetText(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(count);
 }
 
-std::uintptr_t CursorFor(int hit) {
-    switch (hit) {
-    case HTLEFT:
-    case HTRIGHT:
-        return IDC_SIZEWE;
-    case HTTOP:
-    case HTBOTTOM:
-        return IDC_SIZENS;
-    case HTTOPLEFT:
-    case HTBOTTOMRIGHT:
-        return IDC_SIZENWSE;
-    case HTTOPRIGHT:
-    case HTBOTTOMLEFT:
-        return IDC_SIZENESW;
-    default:
-        return IDC_ARROW;
-    }
-}
-
 bool IsCaptionButton(int hit) {
     return hit == HTCLOSE || hit == HTMAXBUTTON || hit == HTMINBUTTON;
 }
@@ -215,10 +196,11 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             host->closeRequested();
         }
         return 0;
-    case WM_SETCURSOR:
-        SetCursor(LoadCursorA(nullptr, CursorFor(static_cast<std::int16_t>(
-                                           LOWORD(static_cast<std::uintptr_t>(lParam))))));
+    case WM_SETCURSOR: {
+        const int hit = static_cast<std::int16_t>(LOWORD(static_cast<std::uintptr_t>(lParam)));
+        SetCursor(LoadCursorA(nullptr, frame::SizingBorderAt(hit).cursor));
         return TRUE;
+    }
     case WM_MOUSEACTIVATE:
         return MA_ACTIVATE;
     case WM_MDIGETACTIVE:
