@@ -2,6 +2,7 @@
 // itself and what it passes on, with a recording procedure behind it.
 #include "caption/GradForm.h"
 #include "platform/gdi.h"
+#include "platform/testing.h"
 #include "platform/window_host.h"
 
 #include <QColor>
@@ -67,7 +68,7 @@ protected:
 };
 
 TEST_F(CaptionWndProcTest, ActivationPaintsTheTwoColourPairsAndIsAnsweredHere) {
-    const int before = LiveGdiObjectCount();
+    const int before = gdi_testing::LiveGdiObjectCount();
     EXPECT_EQ(send(WM_NCACTIVATE, 1), 1);
     // Band 0 is one step from blue towards white; the last band is white.
     EXPECT_EQ(pixel(6, 10), QColor(5, 5, 255));
@@ -77,7 +78,7 @@ TEST_F(CaptionWndProcTest, ActivationPaintsTheTwoColourPairsAndIsAnsweredHere) {
     EXPECT_EQ(send(WM_NCACTIVATE, 0), 1);
     EXPECT_EQ(pixel(6, 10), QColor(193, 193, 193));
     EXPECT_FALSE(sawMessage(WM_NCACTIVATE));
-    EXPECT_EQ(LiveGdiObjectCount(), before);
+    EXPECT_EQ(gdi_testing::LiveGdiObjectCount(), before);
 }
 
 TEST_F(CaptionWndProcTest, SizingCursorsAreSetHereAndOtherHitsPassedOn) {
@@ -179,11 +180,11 @@ TEST_F(CaptionWndProcTest, OtherMessagesArePassedOnUnchanged) {
 }
 
 TEST_F(CaptionWndProcTest, NoDrawingObjectOutlivesAMessage) {
-    const int before = LiveGdiObjectCount();
+    const int before = gdi_testing::LiveGdiObjectCount();
     for (UINT msg : {WM_NCPAINT, WM_NCACTIVATE, WM_KILLFOCUS, WM_MOUSEACTIVATE, WM_SIZE,
                      WM_INITMENUPOPUP, WM_NCRBUTTONDOWN, WM_MDIACTIVATE}) {
         send(msg, 1);
-        EXPECT_EQ(LiveGdiObjectCount(), before) << "message " << msg;
+        EXPECT_EQ(gdi_testing::LiveGdiObjectCount(), before) << "message " << msg;
     }
     EXPECT_EQ(WindowDC, nullptr);
 }
