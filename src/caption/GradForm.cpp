@@ -52,7 +52,7 @@ int FrameWidth(LONG_PTR style) {
 // --- Style and font -----------------------------------------------------------
 
 int OffscreenCaptionHeight(HWND window) {
-    const LONG_PTR style = GetWindowLongA(window, GWL_STYLE);
+    const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
     const std::int64_t needed = std::int64_t{FrameWidth(style)} + GetSystemMetrics(SM_CYCAPTION);
     return static_cast<int>(std::clamp<std::int64_t>(needed, CaptionBitmapHeight, 4096));
 }
@@ -141,7 +141,7 @@ CaptionMetrics MeasureCaption() {
     m.CH = GetSystemMetrics(SM_CYCAPTION);
     m.BW = GetSystemMetrics(SM_CXSIZE);
     m.text = CaptionText();
-    m.style = GetWindowLongA(CurrentWindow, GWL_STYLE);
+    m.style = GetWindowLongPtrA(CurrentWindow, GWL_STYLE);
     const bool dialogFrame = m.style & DS_MODALFRAME;
     m.F = FrameWidth(m.style);
     Assign(m.CW, std::int64_t{W} - m.F);

@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// The calling convention of a procedure the system calls (a window
+// procedure): the platform's own, as on 64-bit Windows.
+#define CALLBACK
+
 namespace platform {
 
 using BYTE = std::uint8_t;
@@ -23,6 +27,7 @@ inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 
 // Opaque handles, as Win32 declares them.
+using HANDLE = void*;
 struct HWND__;
 struct HDC__;
 struct HGDIOBJ__;
@@ -38,7 +43,7 @@ using HRGN = HGDIOBJ;
 using HICON = HICON__*;
 using HCURSOR = HCURSOR__*;
 
-using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using WNDPROC = LRESULT(CALLBACK*)(HWND, UINT, WPARAM, LPARAM);
 
 struct RECT {
     LONG left;
@@ -182,7 +187,9 @@ inline constexpr LONG_PTR WS_MAXIMIZEBOX = 0x00010000;
 // A fixed (dialog) frame: its width is SM_CXDLGFRAME instead of SM_CXFRAME.
 inline constexpr LONG_PTR DS_MODALFRAME = 0x00000080;
 
-inline constexpr int GWL_WNDPROC = -4;
+// Window longs, read and written with GetWindowLongPtrA and SetWindowLongPtrA
+// (Win32 has GWL_WNDPROC and the 32-bit calls only for 32-bit programs).
+inline constexpr int GWLP_WNDPROC = -4;
 inline constexpr int GWL_STYLE = -16;
 inline constexpr int GWL_EXSTYLE = -20;
 

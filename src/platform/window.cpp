@@ -14,7 +14,7 @@ namespace {
 
 struct WindowRecord {
     WNDPROC proc = nullptr;
-    std::vector<std::pair<std::string, LONG_PTR>> props;
+    std::vector<std::pair<std::string, HANDLE>> props;
     std::string text;
     LONG_PTR style = 0;
     LONG_PTR exStyle = 0;
@@ -107,14 +107,14 @@ BOOL IsWindow(HWND hwnd) {
     return Find(hwnd) ? TRUE : FALSE;
 }
 
-LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
+LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
     WindowRecord* w = Find(hwnd);
     if (!w) {
         return 0;
     }
     LONG_PTR old = 0;
     switch (index) {
-    case GWL_WNDPROC:
+    case GWLP_WNDPROC:
         old = reinterpret_cast<LONG_PTR>(w->proc);
         if (value != 0) {
             w->proc = reinterpret_cast<WNDPROC>(value);
@@ -134,13 +134,13 @@ LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
     return old;
 }
 
-LONG_PTR GetWindowLongA(HWND hwnd, int index) {
+LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
     const WindowRecord* w = Find(hwnd);
     if (!w) {
         return 0;
     }
     switch (index) {
-    case GWL_WNDPROC:
+    case GWLP_WNDPROC:
         return reinterpret_cast<LONG_PTR>(w->proc);
     case GWL_STYLE:
         return w->style;
@@ -166,7 +166,7 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return w->proc(hwnd, msg, wParam, lParam);
 }
 
-BOOL SetPropA(HWND hwnd, const char* name, LONG_PTR value) {
+BOOL SetPropA(HWND hwnd, const char* name, HANDLE value) {
     WindowRecord* w = Find(hwnd);
     if (!w || !name) {
         return FALSE;
@@ -181,31 +181,31 @@ BOOL SetPropA(HWND hwnd, const char* name, LONG_PTR value) {
     return TRUE;
 }
 
-LONG_PTR GetPropA(HWND hwnd, const char* name) {
+HANDLE GetPropA(HWND hwnd, const char* name) {
     const WindowRecord* w = Find(hwnd);
     if (!w || !name) {
-        return 0;
+        return nullptr;
     }
     for (const auto& [key, stored] : w->props) {
         if (strcasecmp(key.c_str(), name) == 0) {
             return stored;
         }
     }
-    return 0;
+    return nullptr;
 }
 
-LONG_PTR RemovePropA(HWND hwnd, const char* name) {
+HANDLE RemovePropA(HWND hwnd, const char* name) {
     WindowRecord* w = Find(hwnd);
     if (!w || !name) {
-        return 0;
+        return nullptr;
     }
     auto it = std::find_if(w->props.begin(), w->props.end(), [name](const auto& p) {
         return strcasecmp(p.first.c_str(), name) == 0;
     });
     if (it == w->props.end()) {
-        return 0;
+        return nullptr;
     }
-    const LONG_PTR value = it->second;
+    const HANDLE value = it->second;
     w->props.erase(it);
     return value;
 }

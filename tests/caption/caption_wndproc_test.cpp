@@ -190,14 +190,14 @@ TEST_F(CaptionWndProcTest, NoDrawingObjectOutlivesAMessage) {
 }
 
 TEST_F(CaptionWndProcTest, UnsubclassRestoresTheProcedureAndRemovesTheProperty) {
-    EXPECT_EQ(GetWindowLongA(window, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&CaptionWndProc));
-    EXPECT_EQ(GetPropA(window, "oldmeproc"), reinterpret_cast<LONG_PTR>(&Recorder));
+    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&CaptionWndProc));
+    EXPECT_EQ(GetPropA(window, "oldmeproc"), reinterpret_cast<HANDLE>(&Recorder));
     UnsubclassWindow(window);
-    EXPECT_EQ(GetWindowLongA(window, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&Recorder));
-    EXPECT_EQ(GetPropA(window, "OldMeProc"), 0);
+    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&Recorder));
+    EXPECT_EQ(GetPropA(window, "OldMeProc"), nullptr);
     // A second removal finds no property and changes nothing.
     UnsubclassWindow(window);
-    EXPECT_EQ(GetWindowLongA(window, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&Recorder));
+    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&Recorder));
 }
 
 } // namespace

@@ -181,7 +181,7 @@ protected:
         DeleteObject(bitmap);
         DeleteDC(MemoryDC);
         if (WindowDC) {
-            const LONG_PTR style = GetWindowLongA(hwnd, GWL_STYLE);
+            const LONG_PTR style = GetWindowLongPtrA(hwnd, GWL_STYLE);
             const int f = GetSystemMetrics((style & 0x80) ? SM_CXDLGFRAME : SM_CXFRAME);
             HRGN expected = CreateRectRgn(0, 0, width, rc.bottom - rc.top);
             HRGN caption = CreateRectRgn(f, f, width - f, f + CH - 1);

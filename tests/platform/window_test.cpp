@@ -58,27 +58,28 @@ LRESULT Answer42(HWND, UINT, WPARAM, LPARAM) {
 
 TEST_F(WindowTest, ProcedureSwapReturnsTheOldOneAndMessagesFollowIt) {
     HWND w = make(WS_CAPTION | WS_SYSMENU);
-    const LONG_PTR old = SetWindowLongA(w, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&Answer42));
+    const LONG_PTR old = SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Answer42));
     EXPECT_EQ(old, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
     EXPECT_EQ(SendMessageA(w, WM_NULL, 0, 0), 42);
     EXPECT_EQ(CallWindowProcA(nullptr, w, WM_NULL, 0, 0), 0);
-    SetWindowLongA(w, GWL_WNDPROC, old);
+    SetWindowLongPtrA(w, GWLP_WNDPROC, old);
     EXPECT_EQ(SendMessageA(w, WM_GETTEXTLENGTH, 0, 0), 4);
     // Bad handles are harmless.
     EXPECT_EQ(SendMessageA(nullptr, WM_NULL, 0, 0), 0);
-    EXPECT_EQ(GetWindowLongA(reinterpret_cast<HWND>(0x1234), GWL_STYLE), 0);
+    EXPECT_EQ(GetWindowLongPtrA(reinterpret_cast<HWND>(0x1234), GWL_STYLE), 0);
 }
 
 TEST_F(WindowTest, PropertiesCompareNamesWithoutCase) {
     HWND w = make(WS_CAPTION);
-    EXPECT_EQ(GetPropA(w, "OldMeProc"), 0);
-    SetPropA(w, "OldMeProc", 7);
-    EXPECT_EQ(GetPropA(w, "OLDMEPROC"), 7);
-    SetPropA(w, "oldmeproc", 9);
-    EXPECT_EQ(GetPropA(w, "OldMeProc"), 9);
-    EXPECT_EQ(RemovePropA(w, "OldMEProc"), 9);
-    EXPECT_EQ(GetPropA(w, "OldMeProc"), 0);
-    EXPECT_EQ(RemovePropA(w, "OldMeProc"), 0);
+    const HANDLE seven = reinterpret_cast<HANDLE>(7), nine = reinterpret_cast<HANDLE>(9);
+    EXPECT_EQ(GetPropA(w, "OldMeProc"), nullptr);
+    SetPropA(w, "OldMeProc", seven);
+    EXPECT_EQ(GetPropA(w, "OLDMEPROC"), seven);
+    SetPropA(w, "oldmeproc", nine);
+    EXPECT_EQ(GetPropA(w, "OldMeProc"), nine);
+    EXPECT_EQ(RemovePropA(w, "OldMEProc"), nine);
+    EXPECT_EQ(GetPropA(w, "OldMeProc"), nullptr);
+    EXPECT_EQ(RemovePropA(w, "OldMeProc"), nullptr);
 }
 
 TEST_F(WindowTest, TextIsKeptAndCutToTheBuffer) {

@@ -447,7 +447,7 @@ void Form::closeEvent(QCloseEvent* event) {
 
 void Form::layoutClient() {
     const frame::Layout l = frame::ComputeLayout(
-        width(), height(), platform::GetWindowLongA(hwnd_, platform::GWL_STYLE),
+        width(), height(), platform::GetWindowLongPtrA(hwnd_, platform::GWL_STYLE),
         platform::HasMenuRecord(hwnd_), false);
     client_->setGeometry(l.client.left, l.client.top, l.client.right - l.client.left,
                          l.client.bottom - l.client.top);
