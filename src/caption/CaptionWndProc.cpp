@@ -122,7 +122,7 @@ LRESULT GroupB(WNDPROC previous, HWND window, UINT msg, WPARAM wParam, LPARAM lP
     return result;
 }
 
-std::uintptr_t SizingCursor(int hit) {
+const char* SizingCursor(int hit) {
     switch (hit) {
     case HTLEFT:
     case HTRIGHT:

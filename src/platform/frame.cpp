@@ -17,7 +17,7 @@ struct SizingBorderRow {
     SizingBorder border;
 };
 
-constexpr SizingBorderRow SizingBorders[] = {
+const SizingBorderRow SizingBorders[] = {
     {HTLEFT, {BF_LEFT, IDC_SIZEWE}},
     {HTRIGHT, {BF_RIGHT, IDC_SIZEWE}},
     {HTTOP, {BF_TOP, IDC_SIZENS}},

@@ -57,7 +57,7 @@ int MenuItemAt(const Layout& layout, int itemCount, int x, int y);
 // default procedure's WM_SETCURSOR and the host's sizing both read it.
 struct SizingBorder {
     UINT sides = 0;
-    std::uintptr_t cursor = IDC_ARROW;
+    const char* cursor = IDC_ARROW;
 };
 SizingBorder SizingBorderAt(int hitCode);
 

@@ -32,7 +32,7 @@ struct HWND__;
 struct HDC__;
 struct HGDIOBJ__;
 struct HICON__;
-struct HCURSOR__;
+struct HINSTANCE__;
 using HWND = HWND__*;
 using HDC = HDC__*;
 using HGDIOBJ = HGDIOBJ__*;
@@ -41,7 +41,8 @@ using HBRUSH = HGDIOBJ;
 using HFONT = HGDIOBJ;
 using HRGN = HGDIOBJ;
 using HICON = HICON__*;
-using HCURSOR = HCURSOR__*;
+using HCURSOR = HICON;
+using HINSTANCE = HINSTANCE__*;
 
 using WNDPROC = LRESULT(CALLBACK*)(HWND, UINT, WPARAM, LPARAM);
 
@@ -213,13 +214,18 @@ inline constexpr int SM_CYSMICON = 50;
 
 inline constexpr UINT SPI_GETNONCLIENTMETRICS = 0x0029;
 
-// System cursors.
-inline constexpr std::uintptr_t IDC_ARROW = 32512;
-inline constexpr std::uintptr_t IDC_SIZENWSE = 32642;
-inline constexpr std::uintptr_t IDC_SIZENESW = 32643;
-inline constexpr std::uintptr_t IDC_SIZEWE = 32644;
-inline constexpr std::uintptr_t IDC_SIZENS = 32645;
-inline constexpr std::uintptr_t IDC_SIZEALL = 32646;
+// A resource named by a number in place of a string.
+inline char* MAKEINTRESOURCEA(WORD id) {
+    return reinterpret_cast<char*>(static_cast<std::uintptr_t>(id));
+}
+
+// System cursors (LoadCursorA with no instance).
+inline char* const IDC_ARROW = MAKEINTRESOURCEA(32512);
+inline char* const IDC_SIZENWSE = MAKEINTRESOURCEA(32642);
+inline char* const IDC_SIZENESW = MAKEINTRESOURCEA(32643);
+inline char* const IDC_SIZEWE = MAKEINTRESOURCEA(32644);
+inline char* const IDC_SIZENS = MAKEINTRESOURCEA(32645);
+inline char* const IDC_SIZEALL = MAKEINTRESOURCEA(32646);
 
 // Drawing.
 inline constexpr int TRANSPARENT = 1;

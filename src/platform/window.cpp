@@ -47,6 +47,20 @@ LayerState& State() {
     return s;
 }
 
+// The system cursors there are: a cursor's handle is its resource name.
+struct SystemCursor {
+    char* name;
+    int shape; // Qt::CursorShape
+};
+
+const std::vector<SystemCursor>& SystemCursors() {
+    static const std::vector<SystemCursor> cursors = {
+        {IDC_ARROW, Qt::ArrowCursor},        {IDC_SIZENWSE, Qt::SizeFDiagCursor},
+        {IDC_SIZENESW, Qt::SizeBDiagCursor}, {IDC_SIZEWE, Qt::SizeHorCursor},
+        {IDC_SIZENS, Qt::SizeVerCursor},     {IDC_SIZEALL, Qt::SizeAllCursor}};
+    return cursors;
+}
+
 WindowRecord* Find(HWND hwnd) {
     auto& windows = State().windows;
     auto it = windows.find(reinterpret_cast<std::uintptr_t>(hwnd));
@@ -420,21 +434,16 @@ void SetWindowSmallIcon(HWND hwnd, HICON icon) {
     }
 }
 
-HCURSOR LoadCursorA(void* instance, std::uintptr_t cursorId) {
+HCURSOR LoadCursorA(HINSTANCE instance, const char* name) {
     if (instance) {
         return nullptr; // only the system cursors exist
     }
-    switch (cursorId) {
-    case IDC_ARROW:
-    case IDC_SIZENWSE:
-    case IDC_SIZENESW:
-    case IDC_SIZEWE:
-    case IDC_SIZENS:
-    case IDC_SIZEALL:
-        return reinterpret_cast<HCURSOR>(cursorId);
-    default:
-        return nullptr;
+    for (const SystemCursor& cursor : SystemCursors()) {
+        if (cursor.name == name) {
+            return reinterpret_cast<HCURSOR>(cursor.name);
+        }
     }
+    return nullptr;
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
@@ -446,20 +455,12 @@ HCURSOR GetCursor() {
 }
 
 int CursorShape(HCURSOR cursor) {
-    switch (reinterpret_cast<std::uintptr_t>(cursor)) {
-    case IDC_SIZENWSE:
-        return Qt::SizeFDiagCursor;
-    case IDC_SIZENESW:
-        return Qt::SizeBDiagCursor;
-    case IDC_SIZEWE:
-        return Qt::SizeHorCursor;
-    case IDC_SIZENS:
-        return Qt::SizeVerCursor;
-    case IDC_SIZEALL:
-        return Qt::SizeAllCursor;
-    default:
-        return Qt::ArrowCursor;
+    for (const SystemCursor& system : SystemCursors()) {
+        if (reinterpret_cast<char*>(cursor) == system.name) {
+            return system.shape;
+        }
     }
+    return Qt::ArrowCursor;
 }
 
 } // namespace platform

@@ -35,7 +35,7 @@ BOOL SetWindowTextA(HWND hwnd, const char* text);
 BOOL DestroyIcon(HICON icon);
 
 // Cursors.
-HCURSOR LoadCursorA(void* instance, std::uintptr_t cursorId);
+HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
 

@@ -82,7 +82,7 @@ TEST_F(CaptionWndProcTest, ActivationPaintsTheTwoColourPairsAndIsAnsweredHere) {
 }
 
 TEST_F(CaptionWndProcTest, SizingCursorsAreSetHereAndOtherHitsPassedOn) {
-    const std::vector<std::pair<int, std::uintptr_t>> sizing = {
+    const std::vector<std::pair<int, const char*>> sizing = {
         {HTLEFT, IDC_SIZEWE},       {HTRIGHT, IDC_SIZEWE},       {HTTOP, IDC_SIZENS},
         {HTBOTTOM, IDC_SIZENS},     {HTTOPLEFT, IDC_SIZENWSE},   {HTBOTTOMRIGHT, IDC_SIZENWSE},
         {HTTOPRIGHT, IDC_SIZENESW}, {HTBOTTOMLEFT, IDC_SIZENESW}};

@@ -122,7 +122,7 @@ TEST_F(WindowTest, HitTestingFindsEveryPartOfTheFrameAndItsCursor) {
     struct Row {
         int x, y;
         LRESULT hit;
-        std::uintptr_t cursor;
+        const char* cursor;
     };
     const Row rows[] = {{150, 10, HTCAPTION, IDC_ARROW},
                         {150, 100, HTCLIENT, IDC_ARROW},
