@@ -4,6 +4,7 @@
 // screen's device pixel ratio (1, or 2 for a 200 % screen).
 #include "caption/GradForm.h"
 #include "platform/gdi.h"
+#include "platform/testing.h"
 #include "platform/window_host.h"
 
 #include <QApplication>
@@ -53,7 +54,7 @@ void BM_CaptionRepaint765(benchmark::State& state) {
     for (auto _ : state) {
         Repaint(hwnd);
     }
-    if (LiveGdiObjectCount() != 0) {
+    if (gdi_testing::LiveGdiObjectCount() != 0) {
         state.SkipWithError("GDI objects leaked");
     }
     DestroyIcon(icon);

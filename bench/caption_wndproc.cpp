@@ -5,6 +5,7 @@
 #include "platform/forms/Design.h"
 #include "platform/forms/Testing.h"
 #include "platform/gdi.h"
+#include "platform/testing.h"
 #include "platform/window_host.h"
 
 #include <QApplication>
@@ -49,12 +50,12 @@ BENCHMARK(BM_NcActivate)
 void BM_GdiGrowthOver100kMessages(benchmark::State& state) {
     const platform::HWND hwnd = MainWindow();
     for (auto _ : state) {
-        const int before = platform::LiveGdiObjectCount();
+        const int before = platform::gdi_testing::LiveGdiObjectCount();
         for (int i = 0; i < 100000; ++i) {
             platform::SendMessageA(hwnd, platform::WM_NCACTIVATE,
                                    static_cast<platform::WPARAM>(i & 1), 0);
         }
-        state.counters["gdi_growth"] = platform::LiveGdiObjectCount() - before;
+        state.counters["gdi_growth"] = platform::gdi_testing::LiveGdiObjectCount() - before;
     }
 }
 BENCHMARK(BM_GdiGrowthOver100kMessages)->Unit(benchmark::kMillisecond)->Iterations(1);

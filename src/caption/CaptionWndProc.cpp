@@ -122,7 +122,7 @@ LRESULT GroupB(WNDPROC previous, HWND window, UINT msg, WPARAM wParam, LPARAM lP
     return result;
 }
 
-std::uintptr_t SizingCursor(int hit) {
+const char* SizingCursor(int hit) {
     switch (hit) {
     case HTLEFT:
     case HTRIGHT:
@@ -148,19 +148,19 @@ int LoWordSigned(LPARAM value) {
 void SubclassWindow(HWND window) {
     ApplyCaptionStyleDefaults();
     const LONG_PTR previous =
-        SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&CaptionWndProc));
-    SetPropA(window, OldProcProperty, previous);
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CaptionWndProc));
+    SetPropA(window, OldProcProperty, reinterpret_cast<HANDLE>(previous));
 }
 
 void UnsubclassWindow(HWND window) {
-    const LONG_PTR previous = GetPropA(window, OldProcProperty);
+    const HANDLE previous = GetPropA(window, OldProcProperty);
     RemovePropA(window, OldProcProperty);
-    if (previous != 0) {
-        SetWindowLongA(window, GWL_WNDPROC, previous);
+    if (previous != nullptr) {
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
     }
 }
 
-LRESULT CaptionWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK CaptionWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     // True only while this procedure asks its own window for the small icon.
     static bool InIconFetch = false;
 

@@ -52,7 +52,7 @@ int FrameWidth(LONG_PTR style) {
 // --- Style and font -----------------------------------------------------------
 
 int OffscreenCaptionHeight(HWND window) {
-    const LONG_PTR style = GetWindowLongA(window, GWL_STYLE);
+    const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
     const std::int64_t needed = std::int64_t{FrameWidth(style)} + GetSystemMetrics(SM_CYCAPTION);
     return static_cast<int>(std::clamp<std::int64_t>(needed, CaptionBitmapHeight, 4096));
 }
@@ -106,17 +106,22 @@ bool BuildGradientTable(std::vector<COLORREF>& table, COLORREF start, COLORREF e
 
 // --- Painting -----------------------------------------------------------------
 
-void PaintCaption(COLORREF colour1, COLORREF colour2) {
-    // 1. Measure.
-    LONG W = 0;
-    RECT window{};
-    GetWindowRect(CurrentWindow, &window);
-    Assign(W, std::int64_t{window.right} - window.left);
-    const LONG CH = GetSystemMetrics(SM_CYCAPTION);
-    const LONG BW = GetSystemMetrics(SM_CXSIZE);
+namespace {
 
-    // At most 254 characters (the buffer's last place holds the NUL), leading
-    // spaces dropped; a failed read leaves the spaces, which come to nothing.
+// What PaintCaption measures first; every later step reads it.
+struct CaptionMetrics {
+    LONG CH = 0; // caption height
+    LONG BW = 0; // caption button width
+    LONG F = 0;  // frame width
+    LONG CW = 0; // window width less one frame
+    LONG R0 = 0; // right edge of the last band
+    LONG_PTR style = 0;
+    std::string text;
+};
+
+// At most 254 characters (the buffer's last place holds the NUL), leading
+// spaces dropped; a failed read leaves the spaces, which come to nothing.
+std::string CaptionText() {
     char buffer[256];
     std::memset(buffer, ' ', 255);
     buffer[255] = '\0';
@@ -124,17 +129,31 @@ void PaintCaption(COLORREF colour1, COLORREF colour2) {
     std::string text(buffer, strnlen(buffer, 255));
     const std::size_t first = text.find_first_not_of(' ');
     text.erase(0, first == std::string::npos ? text.size() : first);
+    return text;
+}
 
-    const LONG_PTR style = GetWindowLongA(CurrentWindow, GWL_STYLE);
-    const bool dialogFrame = style & DS_MODALFRAME;
-    const LONG F = FrameWidth(style);
-    LONG CW = 0;
-    Assign(CW, std::int64_t{W} - F);
-    LONG R0 = 0;
-    Assign(R0, std::int64_t{F} + CW - 4 + (dialogFrame ? 1 : 0));
+CaptionMetrics MeasureCaption() {
+    CaptionMetrics m;
+    LONG W = 0;
+    RECT window{};
+    GetWindowRect(CurrentWindow, &window);
+    Assign(W, std::int64_t{window.right} - window.left);
+    m.CH = GetSystemMetrics(SM_CYCAPTION);
+    m.BW = GetSystemMetrics(SM_CXSIZE);
+    m.text = CaptionText();
+    m.style = GetWindowLongPtrA(CurrentWindow, GWL_STYLE);
+    const bool dialogFrame = m.style & DS_MODALFRAME;
+    m.F = FrameWidth(m.style);
+    Assign(m.CW, std::int64_t{W} - m.F);
+    Assign(m.R0, std::int64_t{m.F} + m.CW - 4 + (dialogFrame ? 1 : 0));
+    return m;
+}
 
-    // 2. Bands: N of them, each CW / N wide, the last one ending at R0.
-    const LONG N = CW / 8;
+// N bands, each CW / N wide, the last one ending at R0. `band` is left where
+// the loop leaves it (right edge R0 + CW / N); the text and the copy go on
+// from there.
+void PaintGradient(const CaptionMetrics& m, COLORREF colour1, COLORREF colour2, RECT& band) {
+    const LONG N = m.CW / 8;
     std::vector<COLORREF> table;
     if (N >= 0) {
         try {
@@ -144,90 +163,108 @@ void PaintCaption(COLORREF colour1, COLORREF colour2) {
         }
     }
     BuildGradientTable(table, colour1, colour2); // N = 0 leaves the table at 0
-    RECT band{};
-    band.left = F;
-    band.top = F;
+    band.left = m.F;
+    band.top = m.F;
     if (N != 0) {
-        Assign(band.right, std::int64_t{F} + CW / N);
+        Assign(band.right, std::int64_t{m.F} + m.CW / N);
     }
-    Assign(band.bottom, std::int64_t{F} + CH - 1);
+    Assign(band.bottom, std::int64_t{m.F} + m.CH - 1);
     for (LONG i = 0; i <= N - 1; ++i) {
         if (static_cast<std::size_t>(i) < table.size()) {
             HBRUSH brush = CreateSolidBrush(table[static_cast<std::size_t>(i)]);
             FillRect(MemoryDC, &band, brush);
             DeleteObject(brush);
         }
-        OffsetRect(&band, CW / N, 0);
+        OffsetRect(&band, m.CW / N, 0);
         if (i == N - 2) {
-            band.right = R0;
+            band.right = m.R0;
         }
     }
+}
 
-    // 3. Icon.
-    band.top = F;
+// The small icon, when there is one; the text starts after it.
+void PaintIcon(const CaptionMetrics& m, RECT& band) {
+    band.top = m.F;
     if (CaptionIcon) {
-        Assign(band.left, std::int64_t{F} + BW + 2);
-        DrawIconEx(MemoryDC, F + 1, F + 1, CaptionIcon, BW - 2, BW - 2, 0, nullptr, DI_IMAGE);
+        Assign(band.left, std::int64_t{m.F} + m.BW + 2);
+        DrawIconEx(MemoryDC, m.F + 1, m.F + 1, CaptionIcon, m.BW - 2, m.BW - 2, 0, nullptr,
+                   DI_IMAGE);
     } else {
-        band.left = F;
+        band.left = m.F;
     }
+}
 
-    // 4. Font.
+// The text in the caption font, reaching under the buttons, which are drawn
+// over it. A title marks no access key: "&" is shown as it is ("Tank &
+// Turret.drv").
+void PaintText(const CaptionMetrics& m, COLORREF colour1, RECT& band) {
     CaptionFont = CreateFontIndirectA(&CaptionLogFont);
     HGDIOBJ previousFont = SelectObject(MemoryDC, CaptionFont);
     SetBkMode(MemoryDC, TRANSPARENT);
-
-    // 5. Text colour.
     SetTextColor(MemoryDC, colour1 == ActiveCaptionColour ? ActiveTextColour : InactiveTextColour);
 
-    // 6. Text, reaching under the buttons, which are drawn over it. A title
-    // marks no access key: "&" is shown as it is ("Tank & Turret.drv").
     Assign(band.left, std::int64_t{band.left} + 2);
     Assign(band.right, std::int64_t{band.right} - 10);
-    DrawTextA(MemoryDC, text.c_str(), static_cast<int>(text.size()), &band,
+    DrawTextA(MemoryDC, m.text.c_str(), static_cast<int>(m.text.size()), &band,
               DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
 
-    // 7. Font back.
     SelectObject(MemoryDC, previousFont);
     DeleteObject(CaptionFont);
     CaptionFont = nullptr;
+}
 
-    // 8. Buttons, right to left: close, maximise or restore, minimise.
-    if (style & WS_SYSMENU) {
-        const UINT maxSymbol = IsZoomed(CurrentWindow) ? DFCS_CAPTIONRESTORE : DFCS_CAPTIONMAX;
-        RECT button{};
-        Assign(button.right, std::int64_t{CW} - 2);
-        Assign(button.left, std::int64_t{button.right} - BW + 2);
-        Assign(button.top, std::int64_t{F} + 2);
-        Assign(button.bottom, std::int64_t{button.top} + CH - 5);
-        DrawFrameControl(MemoryDC, &button, DFC_CAPTION, DFCS_CAPTIONCLOSE);
-        OffsetRect(&button, -BW, 0);
-        const bool maxBox = style & WS_MAXIMIZEBOX;
-        const bool minBox = style & WS_MINIMIZEBOX;
-        if (maxBox || minBox) {
-            DrawFrameControl(MemoryDC, &button, DFC_CAPTION,
-                             maxBox ? maxSymbol : maxSymbol | DFCS_INACTIVE);
-            OffsetRect(&button, -(BW - 2), 0);
-            DrawFrameControl(MemoryDC, &button, DFC_CAPTION,
-                             minBox ? DFCS_CAPTIONMIN : DFCS_CAPTIONMIN | DFCS_INACTIVE);
-        }
+// Right to left: close, maximise or restore, minimise; none without a system menu.
+void PaintButtons(const CaptionMetrics& m) {
+    if (!(m.style & WS_SYSMENU)) {
+        return;
     }
+    const UINT maxSymbol = IsZoomed(CurrentWindow) ? DFCS_CAPTIONRESTORE : DFCS_CAPTIONMAX;
+    RECT button{};
+    Assign(button.right, std::int64_t{m.CW} - 2);
+    Assign(button.left, std::int64_t{button.right} - m.BW + 2);
+    Assign(button.top, std::int64_t{m.F} + 2);
+    Assign(button.bottom, std::int64_t{button.top} + m.CH - 5);
+    DrawFrameControl(MemoryDC, &button, DFC_CAPTION, DFCS_CAPTIONCLOSE);
+    OffsetRect(&button, -m.BW, 0);
+    const bool maxBox = m.style & WS_MAXIMIZEBOX;
+    const bool minBox = m.style & WS_MINIMIZEBOX;
+    if (maxBox || minBox) {
+        DrawFrameControl(MemoryDC, &button, DFC_CAPTION,
+                         maxBox ? maxSymbol : maxSymbol | DFCS_INACTIVE);
+        OffsetRect(&button, -(m.BW - 2), 0);
+        DrawFrameControl(MemoryDC, &button, DFC_CAPTION,
+                         minBox ? DFCS_CAPTIONMIN : DFCS_CAPTIONMIN | DFCS_INACTIVE);
+    }
+}
 
-    // 9. Copy onto the window and keep the frame painting off the caption.
-    band.left = F;
+// Copies the caption onto the window and keeps the frame painting off it.
+void CopyToWindow(const CaptionMetrics& m, RECT& band) {
+    band.left = m.F;
     Assign(band.right, std::int64_t{band.right} + 12);
-    if (WindowDC) {
-        const std::optional<LONG> width = Fit(std::int64_t{band.right} - band.left - 10);
-        const std::optional<LONG> height = Fit(std::int64_t{band.bottom} - band.top);
-        if (width && height) {
-            BitBlt(WindowDC, band.left, band.top, *width, *height, MemoryDC, band.left, band.top,
-                   SRCCOPY);
-        }
-        if (const std::optional<LONG> bottom = Fit(std::int64_t{F} + CH - 1)) {
-            ExcludeClipRect(WindowDC, F, F, CW, *bottom);
-        }
+    if (!WindowDC) {
+        return;
     }
-    // 10. The table goes with this scope.
+    const std::optional<LONG> width = Fit(std::int64_t{band.right} - band.left - 10);
+    const std::optional<LONG> height = Fit(std::int64_t{band.bottom} - band.top);
+    if (width && height) {
+        BitBlt(WindowDC, band.left, band.top, *width, *height, MemoryDC, band.left, band.top,
+               SRCCOPY);
+    }
+    if (const std::optional<LONG> bottom = Fit(std::int64_t{m.F} + m.CH - 1)) {
+        ExcludeClipRect(WindowDC, m.F, m.F, m.CW, *bottom);
+    }
+}
+
+} // namespace
+
+void PaintCaption(COLORREF colour1, COLORREF colour2) {
+    const CaptionMetrics m = MeasureCaption();
+    RECT band{}; // the bands', then the text's, then the copy's rectangle
+    PaintGradient(m, colour1, colour2, band);
+    PaintIcon(m, band);
+    PaintText(m, colour1, band);
+    PaintButtons(m);
+    CopyToWindow(m, band);
 }
 
 } // namespace tavro

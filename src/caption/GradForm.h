@@ -73,8 +73,8 @@ void SubclassWindow(platform::HWND window);
 void UnsubclassWindow(platform::HWND window);
 
 // The window procedure of every window the painter is installed on.
-platform::LRESULT CaptionWndProc(platform::HWND window, platform::UINT msg, platform::WPARAM wParam,
-                                 platform::LPARAM lParam);
+platform::LRESULT CALLBACK CaptionWndProc(platform::HWND window, platform::UINT msg,
+                                          platform::WPARAM wParam, platform::LPARAM lParam);
 
 // The low 16 bits of a value, read as a signed 16-bit number.
 int LoWordSigned(platform::LPARAM value);

@@ -24,15 +24,16 @@ POINT PointFrom(LPARAM lParam) {
 frame::Layout LayoutOf(HWND hwnd) {
     RECT r{};
     GetWindowRect(hwnd, &r);
-    return frame::ComputeLayout(r.right - r.left, r.bottom - r.top, GetWindowLongA(hwnd, GWL_STYLE),
-                                HasMenuRecord(hwnd), WindowSmallIconRecord(hwnd) != nullptr);
+    return frame::ComputeLayout(r.right - r.left, r.bottom - r.top,
+                                GetWindowLongPtrA(hwnd, GWL_STYLE), HasMenuRecord(hwnd),
+                                WindowSmallIconRecord(hwnd) != nullptr);
 }
 
 LRESULT HitTest(HWND hwnd, LPARAM lParam) {
     RECT r{};
     GetWindowRect(hwnd, &r);
     const POINT p = PointFrom(lParam);
-    return frame::HitTest(LayoutOf(hwnd), GetWindowLongA(hwnd, GWL_STYLE), p.x - r.left,
+    return frame::HitTest(LayoutOf(hwnd), GetWindowLongPtrA(hwnd, GWL_STYLE), p.x - r.left,
                           p.y - r.top);
 }
 
@@ -57,25 +58,6 @@ LRESULT GetText(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     std::memcpy(buffer, text.data(), count);
     buffer[count] = '\0';
     return static_cast<LRESULT>(count);
-}
-
-std::uintptr_t CursorFor(int hit) {
-    switch (hit) {
-    case HTLEFT:
-    case HTRIGHT:
-        return IDC_SIZEWE;
-    case HTTOP:
-    case HTBOTTOM:
-        return IDC_SIZENS;
-    case HTTOPLEFT:
-    case HTBOTTOMRIGHT:
-        return IDC_SIZENWSE;
-    case HTTOPRIGHT:
-    case HTBOTTOMLEFT:
-        return IDC_SIZENESW;
-    default:
-        return IDC_ARROW;
-    }
 }
 
 bool IsCaptionButton(int hit) {
@@ -144,7 +126,7 @@ LRESULT SysCommand(HWND hwnd, WPARAM wParam) {
         }
         return 0;
     case SC_SIZE:
-        if (host && (GetWindowLongA(hwnd, GWL_STYLE) & WS_THICKFRAME)) {
+        if (host && (GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_THICKFRAME)) {
             host->startSize(static_cast<int>(wParam & 0x0F) + HTLEFT - 1);
         }
         return 0;
@@ -156,7 +138,7 @@ LRESULT SysCommand(HWND hwnd, WPARAM wParam) {
         }
         return 0;
     case SC_MAXIMIZE:
-        if (host && (GetWindowLongA(hwnd, GWL_STYLE) & WS_MAXIMIZEBOX)) {
+        if (host && (GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_MAXIMIZEBOX)) {
             host->showState(SW_SHOWMAXIMIZED);
         }
         return 0;
@@ -203,7 +185,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCLBUTTONUP:
         return ButtonUp(hwnd, wParam, lParam);
     case WM_NCLBUTTONDBLCLK:
-        if (wParam == HTCAPTION && (GetWindowLongA(hwnd, GWL_STYLE) & WS_MAXIMIZEBOX)) {
+        if (wParam == HTCAPTION && (GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_MAXIMIZEBOX)) {
             return SendMessageA(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE,
                                 lParam);
         }
@@ -215,10 +197,11 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             host->closeRequested();
         }
         return 0;
-    case WM_SETCURSOR:
-        SetCursor(LoadCursorA(nullptr, CursorFor(static_cast<std::int16_t>(
-                                           LOWORD(static_cast<std::uintptr_t>(lParam))))));
+    case WM_SETCURSOR: {
+        const int hit = static_cast<std::int16_t>(LOWORD(static_cast<std::uintptr_t>(lParam)));
+        SetCursor(LoadCursorA(nullptr, frame::SizingBorderAt(hit).cursor));
         return TRUE;
+    }
     case WM_MOUSEACTIVATE:
         return MA_ACTIVATE;
     case WM_MDIGETACTIVE:

@@ -12,6 +12,22 @@ RECT Shifted(RECT r, int dx) {
     return r;
 }
 
+struct SizingBorderRow {
+    int hitCode;
+    SizingBorder border;
+};
+
+const SizingBorderRow SizingBorders[] = {
+    {HTLEFT, {BF_LEFT, IDC_SIZEWE}},
+    {HTRIGHT, {BF_RIGHT, IDC_SIZEWE}},
+    {HTTOP, {BF_TOP, IDC_SIZENS}},
+    {HTBOTTOM, {BF_BOTTOM, IDC_SIZENS}},
+    {HTTOPLEFT, {BF_TOP | BF_LEFT, IDC_SIZENWSE}},
+    {HTBOTTOMRIGHT, {BF_BOTTOM | BF_RIGHT, IDC_SIZENWSE}},
+    {HTTOPRIGHT, {BF_TOP | BF_RIGHT, IDC_SIZENESW}},
+    {HTBOTTOMLEFT, {BF_BOTTOM | BF_LEFT, IDC_SIZENESW}},
+};
+
 } // namespace
 
 bool Contains(const RECT& r, int x, int y) {
@@ -25,6 +41,15 @@ int MenuItemAt(const Layout& l, int itemCount, int x, int y) {
     const int offset = x - l.menu.left;
     const int item = offset / (MenuItemPadding + MenuItemWidth);
     return item < itemCount ? item : -1;
+}
+
+SizingBorder SizingBorderAt(int hitCode) {
+    for (const SizingBorderRow& row : SizingBorders) {
+        if (row.hitCode == hitCode) {
+            return row.border;
+        }
+    }
+    return {};
 }
 
 int FrameWidth(LONG_PTR style) {

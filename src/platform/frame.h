@@ -51,4 +51,14 @@ bool Contains(const RECT& r, int x, int y);
 // The menu bar item under a point in window coordinates, or -1.
 int MenuItemAt(const Layout& layout, int itemCount, int x, int y);
 
+// What a sizing border (HTLEFT .. HTBOTTOMRIGHT) does: the sides of the window
+// it moves, as BF_LEFT, BF_TOP, BF_RIGHT and BF_BOTTOM, and the system cursor
+// shown over it. Any other hit code moves no side and shows the arrow. The
+// default procedure's WM_SETCURSOR and the host's sizing both read it.
+struct SizingBorder {
+    UINT sides = 0;
+    const char* cursor = IDC_ARROW;
+};
+SizingBorder SizingBorderAt(int hitCode);
+
 } // namespace platform::frame

@@ -118,7 +118,7 @@ void PaintCaptionButtons(HWND hwnd) {
     if (!GetWindowRect(hwnd, &window)) {
         return;
     }
-    const LONG_PTR style = GetWindowLongA(hwnd, GWL_STYLE);
+    const LONG_PTR style = GetWindowLongPtrA(hwnd, GWL_STYLE);
     HDC hdc = GetWindowDC(hwnd);
     if (!hdc) {
         return;
@@ -132,7 +132,7 @@ void PaintStandardFrame(HWND hwnd, WPARAM clip, bool active) {
     if (!GetWindowRect(hwnd, &window)) {
         return;
     }
-    const LONG_PTR style = GetWindowLongA(hwnd, GWL_STYLE);
+    const LONG_PTR style = GetWindowLongPtrA(hwnd, GWL_STYLE);
     const Layout l = LayoutOf(hwnd, window, style);
     HDC hdc = GetWindowDC(hwnd);
     if (!hdc) {

@@ -64,8 +64,4 @@ int OffsetClipRgn(HDC hdc, int dx, int dy);
 int GetClipRgn(HDC hdc, HRGN region);
 int ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom);
 
-// Live DCs plus live GDI objects (stock objects not counted), so tests can
-// see that nothing leaks.
-int LiveGdiObjectCount();
-
 } // namespace platform

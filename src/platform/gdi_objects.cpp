@@ -1,6 +1,7 @@
 // Device contexts and GDI objects: creating, selecting and deleting them, and
 // the stock objects every new DC starts with.
 #include "platform/gdi_private.h"
+#include "platform/testing.h"
 
 #include <cmath>
 #include <utility>
@@ -185,7 +186,7 @@ BOOL DeleteObject(HGDIOBJ object) {
     return TRUE;
 }
 
-int LiveGdiObjectCount() {
+int gdi_testing::LiveGdiObjectCount() {
     const auto& entries = table().entries;
     return static_cast<int>(std::count_if(entries.begin(), entries.end(),
                                           [](const auto& item) { return !item.second.stock; }));

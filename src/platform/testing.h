@@ -2,6 +2,14 @@
 // them.
 #pragma once
 
+namespace platform::gdi_testing {
+
+// Live DCs plus live GDI objects (stock objects not counted), so tests can
+// see that nothing leaks.
+int LiveGdiObjectCount();
+
+} // namespace platform::gdi_testing
+
 namespace platform::atomic_file_testing {
 
 // Makes saves use named temporary files even where O_TMPFILE works, so tests

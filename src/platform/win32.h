@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// The calling convention of a procedure the system calls (a window
+// procedure): the platform's own, as on 64-bit Windows.
+#define CALLBACK
+
 namespace platform {
 
 using BYTE = std::uint8_t;
@@ -23,11 +27,12 @@ inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 
 // Opaque handles, as Win32 declares them.
+using HANDLE = void*;
 struct HWND__;
 struct HDC__;
 struct HGDIOBJ__;
 struct HICON__;
-struct HCURSOR__;
+struct HINSTANCE__;
 using HWND = HWND__*;
 using HDC = HDC__*;
 using HGDIOBJ = HGDIOBJ__*;
@@ -36,9 +41,10 @@ using HBRUSH = HGDIOBJ;
 using HFONT = HGDIOBJ;
 using HRGN = HGDIOBJ;
 using HICON = HICON__*;
-using HCURSOR = HCURSOR__*;
+using HCURSOR = HICON;
+using HINSTANCE = HINSTANCE__*;
 
-using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using WNDPROC = LRESULT(CALLBACK*)(HWND, UINT, WPARAM, LPARAM);
 
 struct RECT {
     LONG left;
@@ -182,7 +188,9 @@ inline constexpr LONG_PTR WS_MAXIMIZEBOX = 0x00010000;
 // A fixed (dialog) frame: its width is SM_CXDLGFRAME instead of SM_CXFRAME.
 inline constexpr LONG_PTR DS_MODALFRAME = 0x00000080;
 
-inline constexpr int GWL_WNDPROC = -4;
+// Window longs, read and written with GetWindowLongPtrA and SetWindowLongPtrA
+// (Win32 has GWL_WNDPROC and the 32-bit calls only for 32-bit programs).
+inline constexpr int GWLP_WNDPROC = -4;
 inline constexpr int GWL_STYLE = -16;
 inline constexpr int GWL_EXSTYLE = -20;
 
@@ -206,13 +214,18 @@ inline constexpr int SM_CYSMICON = 50;
 
 inline constexpr UINT SPI_GETNONCLIENTMETRICS = 0x0029;
 
-// System cursors.
-inline constexpr std::uintptr_t IDC_ARROW = 32512;
-inline constexpr std::uintptr_t IDC_SIZENWSE = 32642;
-inline constexpr std::uintptr_t IDC_SIZENESW = 32643;
-inline constexpr std::uintptr_t IDC_SIZEWE = 32644;
-inline constexpr std::uintptr_t IDC_SIZENS = 32645;
-inline constexpr std::uintptr_t IDC_SIZEALL = 32646;
+// A resource named by a number in place of a string.
+inline char* MAKEINTRESOURCEA(WORD id) {
+    return reinterpret_cast<char*>(static_cast<std::uintptr_t>(id));
+}
+
+// System cursors (LoadCursorA with no instance).
+inline char* const IDC_ARROW = MAKEINTRESOURCEA(32512);
+inline char* const IDC_SIZENWSE = MAKEINTRESOURCEA(32642);
+inline char* const IDC_SIZENESW = MAKEINTRESOURCEA(32643);
+inline char* const IDC_SIZEWE = MAKEINTRESOURCEA(32644);
+inline char* const IDC_SIZENS = MAKEINTRESOURCEA(32645);
+inline char* const IDC_SIZEALL = MAKEINTRESOURCEA(32646);
 
 // Drawing.
 inline constexpr int TRANSPARENT = 1;

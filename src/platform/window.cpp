@@ -14,7 +14,7 @@ namespace {
 
 struct WindowRecord {
     WNDPROC proc = nullptr;
-    std::vector<std::pair<std::string, LONG_PTR>> props;
+    std::vector<std::pair<std::string, HANDLE>> props;
     std::string text;
     LONG_PTR style = 0;
     LONG_PTR exStyle = 0;
@@ -45,6 +45,20 @@ struct LayerState {
 LayerState& State() {
     static LayerState s;
     return s;
+}
+
+// The system cursors there are: a cursor's handle is its resource name.
+struct SystemCursor {
+    char* name;
+    int shape; // Qt::CursorShape
+};
+
+const std::vector<SystemCursor>& SystemCursors() {
+    static const std::vector<SystemCursor> cursors = {
+        {IDC_ARROW, Qt::ArrowCursor},        {IDC_SIZENWSE, Qt::SizeFDiagCursor},
+        {IDC_SIZENESW, Qt::SizeBDiagCursor}, {IDC_SIZEWE, Qt::SizeHorCursor},
+        {IDC_SIZENS, Qt::SizeVerCursor},     {IDC_SIZEALL, Qt::SizeAllCursor}};
+    return cursors;
 }
 
 WindowRecord* Find(HWND hwnd) {
@@ -107,14 +121,14 @@ BOOL IsWindow(HWND hwnd) {
     return Find(hwnd) ? TRUE : FALSE;
 }
 
-LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
+LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
     WindowRecord* w = Find(hwnd);
     if (!w) {
         return 0;
     }
     LONG_PTR old = 0;
     switch (index) {
-    case GWL_WNDPROC:
+    case GWLP_WNDPROC:
         old = reinterpret_cast<LONG_PTR>(w->proc);
         if (value != 0) {
             w->proc = reinterpret_cast<WNDPROC>(value);
@@ -134,13 +148,13 @@ LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
     return old;
 }
 
-LONG_PTR GetWindowLongA(HWND hwnd, int index) {
+LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
     const WindowRecord* w = Find(hwnd);
     if (!w) {
         return 0;
     }
     switch (index) {
-    case GWL_WNDPROC:
+    case GWLP_WNDPROC:
         return reinterpret_cast<LONG_PTR>(w->proc);
     case GWL_STYLE:
         return w->style;
@@ -166,7 +180,7 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return w->proc(hwnd, msg, wParam, lParam);
 }
 
-BOOL SetPropA(HWND hwnd, const char* name, LONG_PTR value) {
+BOOL SetPropA(HWND hwnd, const char* name, HANDLE value) {
     WindowRecord* w = Find(hwnd);
     if (!w || !name) {
         return FALSE;
@@ -181,31 +195,31 @@ BOOL SetPropA(HWND hwnd, const char* name, LONG_PTR value) {
     return TRUE;
 }
 
-LONG_PTR GetPropA(HWND hwnd, const char* name) {
+HANDLE GetPropA(HWND hwnd, const char* name) {
     const WindowRecord* w = Find(hwnd);
     if (!w || !name) {
-        return 0;
+        return nullptr;
     }
     for (const auto& [key, stored] : w->props) {
         if (strcasecmp(key.c_str(), name) == 0) {
             return stored;
         }
     }
-    return 0;
+    return nullptr;
 }
 
-LONG_PTR RemovePropA(HWND hwnd, const char* name) {
+HANDLE RemovePropA(HWND hwnd, const char* name) {
     WindowRecord* w = Find(hwnd);
     if (!w || !name) {
-        return 0;
+        return nullptr;
     }
     auto it = std::find_if(w->props.begin(), w->props.end(), [name](const auto& p) {
         return strcasecmp(p.first.c_str(), name) == 0;
     });
     if (it == w->props.end()) {
-        return 0;
+        return nullptr;
     }
-    const LONG_PTR value = it->second;
+    const HANDLE value = it->second;
     w->props.erase(it);
     return value;
 }
@@ -420,21 +434,16 @@ void SetWindowSmallIcon(HWND hwnd, HICON icon) {
     }
 }
 
-HCURSOR LoadCursorA(void* instance, std::uintptr_t cursorId) {
+HCURSOR LoadCursorA(HINSTANCE instance, const char* name) {
     if (instance) {
         return nullptr; // only the system cursors exist
     }
-    switch (cursorId) {
-    case IDC_ARROW:
-    case IDC_SIZENWSE:
-    case IDC_SIZENESW:
-    case IDC_SIZEWE:
-    case IDC_SIZENS:
-    case IDC_SIZEALL:
-        return reinterpret_cast<HCURSOR>(cursorId);
-    default:
-        return nullptr;
+    for (const SystemCursor& cursor : SystemCursors()) {
+        if (cursor.name == name) {
+            return reinterpret_cast<HCURSOR>(cursor.name);
+        }
     }
+    return nullptr;
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
@@ -446,20 +455,12 @@ HCURSOR GetCursor() {
 }
 
 int CursorShape(HCURSOR cursor) {
-    switch (reinterpret_cast<std::uintptr_t>(cursor)) {
-    case IDC_SIZENWSE:
-        return Qt::SizeFDiagCursor;
-    case IDC_SIZENESW:
-        return Qt::SizeBDiagCursor;
-    case IDC_SIZEWE:
-        return Qt::SizeHorCursor;
-    case IDC_SIZENS:
-        return Qt::SizeVerCursor;
-    case IDC_SIZEALL:
-        return Qt::SizeAllCursor;
-    default:
-        return Qt::ArrowCursor;
+    for (const SystemCursor& system : SystemCursors()) {
+        if (reinterpret_cast<char*>(cursor) == system.name) {
+            return system.shape;
+        }
     }
+    return Qt::ArrowCursor;
 }
 
 } // namespace platform

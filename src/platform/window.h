@@ -12,16 +12,16 @@ namespace platform {
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 
-LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value);
-LONG_PTR GetWindowLongA(HWND hwnd, int index);
+LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value);
+LONG_PTR GetWindowLongPtrA(HWND hwnd, int index);
 LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// Window properties; names compare case-insensitively (ASCII). 0 when absent.
-BOOL SetPropA(HWND hwnd, const char* name, LONG_PTR value);
-LONG_PTR GetPropA(HWND hwnd, const char* name);
-LONG_PTR RemovePropA(HWND hwnd, const char* name);
+// Window properties; names compare case-insensitively (ASCII). NULL when absent.
+BOOL SetPropA(HWND hwnd, const char* name, HANDLE value);
+HANDLE GetPropA(HWND hwnd, const char* name);
+HANDLE RemovePropA(HWND hwnd, const char* name);
 
 HWND GetParent(HWND hwnd);
 HWND GetActiveWindow();
@@ -35,7 +35,7 @@ BOOL SetWindowTextA(HWND hwnd, const char* text);
 BOOL DestroyIcon(HICON icon);
 
 // Cursors.
-HCURSOR LoadCursorA(void* instance, std::uintptr_t cursorId);
+HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
 

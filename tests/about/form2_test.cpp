@@ -42,7 +42,7 @@ QRect Twips(int left, int top, int width, int height) {
 }
 
 platform::LONG_PTR ProcOf(platform::HWND hwnd) {
-    return platform::GetWindowLongA(hwnd, platform::GWL_WNDPROC);
+    return platform::GetWindowLongPtrA(hwnd, platform::GWLP_WNDPROC);
 }
 
 platform::LONG_PTR CaptionProc() {
@@ -92,7 +92,7 @@ TEST_F(Form2Test, WindowFollowsTheDesign) {
     EXPECT_EQ(form.ScaleHeight(), 4905);
 
     // Fixed frame, Close box only; modeless, with no owner.
-    const platform::LONG_PTR style = platform::GetWindowLongA(form.hWnd(), platform::GWL_STYLE);
+    const platform::LONG_PTR style = platform::GetWindowLongPtrA(form.hWnd(), platform::GWL_STYLE);
     EXPECT_TRUE(style & platform::WS_SYSMENU);
     EXPECT_TRUE(style & platform::DS_MODALFRAME);
     EXPECT_FALSE(style & platform::WS_THICKFRAME);
@@ -221,7 +221,7 @@ TEST_F(Form2Test, SecondAboutWhileShownKeepsTheOneWindowAndLoadsOnce) {
     EXPECT_EQ(QApplication::topLevelWidgets().count(&second), 1);
     // A second load would have recorded the painter itself as the procedure it replaced.
     EXPECT_EQ(ProcOf(hwnd), CaptionProc());
-    const platform::LONG_PTR kept = platform::GetPropA(hwnd, "OldMeProc");
+    const auto kept = reinterpret_cast<platform::LONG_PTR>(platform::GetPropA(hwnd, "OldMeProc"));
     EXPECT_NE(kept, 0);
     EXPECT_NE(kept, CaptionProc());
     int forms = 0;
@@ -243,7 +243,7 @@ TEST_F(Form2Test, EveryShowingHasThePaintedCaption) {
     // paints a plain caption, which the gradient check tells apart.
     EXPECT_EQ(ProcOf(firstWindow),
               reinterpret_cast<platform::LONG_PTR>(&platform::forms::FormWndProc));
-    EXPECT_EQ(platform::GetPropA(firstWindow, "OldMeProc"), 0);
+    EXPECT_EQ(platform::GetPropA(firstWindow, "OldMeProc"), nullptr);
     // Painted as it would be if it were shown (a hidden window paints no frame).
     platform::SetWindowVisibleRecord(firstWindow, true);
     platform::SendMessageA(firstWindow, platform::WM_NCACTIVATE, 1, 0);
@@ -263,7 +263,7 @@ TEST_F(Form2Test, EnterAndSpaceActAsOk) {
         const platform::HWND hwnd = form.hWnd();
         QTest::keyClick(QApplication::focusWidget(), key);
         EXPECT_EQ(Form2::Existing(), nullptr) << "key " << key;
-        EXPECT_EQ(platform::GetPropA(hwnd, "OldMeProc"), 0) << "key " << key;
+        EXPECT_EQ(platform::GetPropA(hwnd, "OldMeProc"), nullptr) << "key " << key;
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }

@@ -2,6 +2,7 @@
 // itself and what it passes on, with a recording procedure behind it.
 #include "caption/GradForm.h"
 #include "platform/gdi.h"
+#include "platform/testing.h"
 #include "platform/window_host.h"
 
 #include <QColor>
@@ -67,7 +68,7 @@ protected:
 };
 
 TEST_F(CaptionWndProcTest, ActivationPaintsTheTwoColourPairsAndIsAnsweredHere) {
-    const int before = LiveGdiObjectCount();
+    const int before = gdi_testing::LiveGdiObjectCount();
     EXPECT_EQ(send(WM_NCACTIVATE, 1), 1);
     // Band 0 is one step from blue towards white; the last band is white.
     EXPECT_EQ(pixel(6, 10), QColor(5, 5, 255));
@@ -77,11 +78,11 @@ TEST_F(CaptionWndProcTest, ActivationPaintsTheTwoColourPairsAndIsAnsweredHere) {
     EXPECT_EQ(send(WM_NCACTIVATE, 0), 1);
     EXPECT_EQ(pixel(6, 10), QColor(193, 193, 193));
     EXPECT_FALSE(sawMessage(WM_NCACTIVATE));
-    EXPECT_EQ(LiveGdiObjectCount(), before);
+    EXPECT_EQ(gdi_testing::LiveGdiObjectCount(), before);
 }
 
 TEST_F(CaptionWndProcTest, SizingCursorsAreSetHereAndOtherHitsPassedOn) {
-    const std::vector<std::pair<int, std::uintptr_t>> sizing = {
+    const std::vector<std::pair<int, const char*>> sizing = {
         {HTLEFT, IDC_SIZEWE},       {HTRIGHT, IDC_SIZEWE},       {HTTOP, IDC_SIZENS},
         {HTBOTTOM, IDC_SIZENS},     {HTTOPLEFT, IDC_SIZENWSE},   {HTBOTTOMRIGHT, IDC_SIZENWSE},
         {HTTOPRIGHT, IDC_SIZENESW}, {HTBOTTOMLEFT, IDC_SIZENESW}};
@@ -179,24 +180,24 @@ TEST_F(CaptionWndProcTest, OtherMessagesArePassedOnUnchanged) {
 }
 
 TEST_F(CaptionWndProcTest, NoDrawingObjectOutlivesAMessage) {
-    const int before = LiveGdiObjectCount();
+    const int before = gdi_testing::LiveGdiObjectCount();
     for (UINT msg : {WM_NCPAINT, WM_NCACTIVATE, WM_KILLFOCUS, WM_MOUSEACTIVATE, WM_SIZE,
                      WM_INITMENUPOPUP, WM_NCRBUTTONDOWN, WM_MDIACTIVATE}) {
         send(msg, 1);
-        EXPECT_EQ(LiveGdiObjectCount(), before) << "message " << msg;
+        EXPECT_EQ(gdi_testing::LiveGdiObjectCount(), before) << "message " << msg;
     }
     EXPECT_EQ(WindowDC, nullptr);
 }
 
 TEST_F(CaptionWndProcTest, UnsubclassRestoresTheProcedureAndRemovesTheProperty) {
-    EXPECT_EQ(GetWindowLongA(window, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&CaptionWndProc));
-    EXPECT_EQ(GetPropA(window, "oldmeproc"), reinterpret_cast<LONG_PTR>(&Recorder));
+    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&CaptionWndProc));
+    EXPECT_EQ(GetPropA(window, "oldmeproc"), reinterpret_cast<HANDLE>(&Recorder));
     UnsubclassWindow(window);
-    EXPECT_EQ(GetWindowLongA(window, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&Recorder));
-    EXPECT_EQ(GetPropA(window, "OldMeProc"), 0);
+    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&Recorder));
+    EXPECT_EQ(GetPropA(window, "OldMeProc"), nullptr);
     // A second removal finds no property and changes nothing.
     UnsubclassWindow(window);
-    EXPECT_EQ(GetWindowLongA(window, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(&Recorder));
+    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&Recorder));
 }
 
 } // namespace

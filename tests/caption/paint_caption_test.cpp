@@ -2,6 +2,7 @@
 // text and buttons, on the surfaces the window procedure prepares.
 #include "caption/GradForm.h"
 #include "platform/gdi.h"
+#include "platform/testing.h"
 #include "platform/window_host.h"
 
 #include <QImage>
@@ -110,7 +111,7 @@ class Caption : public ::testing::Test {
 protected:
     void SetUp() override {
         ApplyCaptionStyleDefaults();
-        live_ = LiveGdiObjectCount();
+        live_ = gdi_testing::LiveGdiObjectCount();
         F = GetSystemMetrics(SM_CXFRAME);
         CH = GetSystemMetrics(SM_CYCAPTION);
         BW = GetSystemMetrics(SM_CXSIZE);
@@ -123,7 +124,7 @@ protected:
             DestroyIcon(icon_);
         }
         ApplyCaptionStyleDefaults();
-        EXPECT_EQ(LiveGdiObjectCount(), live_) << "a paint leaked GDI objects";
+        EXPECT_EQ(gdi_testing::LiveGdiObjectCount(), live_) << "a paint leaked GDI objects";
         EXPECT_EQ(CaptionFont, nullptr);
     }
 
@@ -180,7 +181,7 @@ protected:
         DeleteObject(bitmap);
         DeleteDC(MemoryDC);
         if (WindowDC) {
-            const LONG_PTR style = GetWindowLongA(hwnd, GWL_STYLE);
+            const LONG_PTR style = GetWindowLongPtrA(hwnd, GWL_STYLE);
             const int f = GetSystemMetrics((style & 0x80) ? SM_CXDLGFRAME : SM_CXFRAME);
             HRGN expected = CreateRectRgn(0, 0, width, rc.bottom - rc.top);
             HRGN caption = CreateRectRgn(f, f, width - f, f + CH - 1);

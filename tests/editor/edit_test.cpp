@@ -32,7 +32,7 @@ namespace {
 const QString Question = "This Driver has Changed, Want to save it?";
 
 bool PainterInstalled(const edit& form) {
-    return platform::GetWindowLongA(form.hWnd(), platform::GWL_WNDPROC) ==
+    return platform::GetWindowLongPtrA(form.hWnd(), platform::GWLP_WNDPROC) ==
            reinterpret_cast<platform::LONG_PTR>(&CaptionWndProc);
 }
 
@@ -89,7 +89,7 @@ TEST_F(EditTest, WindowFollowsTheDesign) {
     EXPECT_EQ(form.editor->font().pixelSize(), 13);
     EXPECT_EQ(form.editor->lineWrapMode(), QPlainTextEdit::NoWrap);
     EXPECT_EQ(platform::forms::TabIndex(form.editor), 0);
-    const platform::LONG_PTR style = platform::GetWindowLongA(form.hWnd(), platform::GWL_STYLE);
+    const platform::LONG_PTR style = platform::GetWindowLongPtrA(form.hWnd(), platform::GWL_STYLE);
     EXPECT_TRUE(style & platform::WS_THICKFRAME);
     EXPECT_TRUE(style & platform::WS_MINIMIZEBOX);
     EXPECT_TRUE(style & platform::WS_MAXIMIZEBOX);

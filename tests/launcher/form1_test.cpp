@@ -333,7 +333,7 @@ TEST_F(Form1Test, ClosingWhileTheEditorCannotSaveKeepsTheProgram) {
     EXPECT_FALSE(platform::forms::EndRequested());
     EXPECT_EQ(Form1::Existing(), &form);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(platform::GetWindowLongA(form.hWnd(), platform::GWL_WNDPROC),
+    EXPECT_EQ(platform::GetWindowLongPtrA(form.hWnd(), platform::GWLP_WNDPROC),
               reinterpret_cast<platform::LONG_PTR>(&CaptionWndProc));
     ASSERT_NE(edit::Existing(), nullptr);
     EXPECT_EQ(edit::Existing()->editor->Text(), "xname=Game\n");

@@ -1,6 +1,7 @@
 // The drawing layer's semantics the caption painter and the frame painting
 // rely on: handles, selection, clipping, copying, text, icons and buttons.
 #include "platform/gdi.h"
+#include "platform/testing.h"
 #include "platform/window_host.h"
 
 #include <QImage>
@@ -14,8 +15,10 @@ namespace {
 // Every test must free what it makes.
 class Gdi : public ::testing::Test {
 protected:
-    void SetUp() override { live_ = LiveGdiObjectCount(); }
-    void TearDown() override { EXPECT_EQ(LiveGdiObjectCount(), live_) << "GDI objects leaked"; }
+    void SetUp() override { live_ = gdi_testing::LiveGdiObjectCount(); }
+    void TearDown() override {
+        EXPECT_EQ(gdi_testing::LiveGdiObjectCount(), live_) << "GDI objects leaked";
+    }
 
 private:
     int live_ = 0;
@@ -223,13 +226,13 @@ TEST_F(Gdi, CompatibleBitmapsStartBlackAndRefuseBadSizes) {
 }
 
 TEST_F(Gdi, LiveObjectCountFollowsCreateAndDelete) {
-    const int before = LiveGdiObjectCount();
+    const int before = gdi_testing::LiveGdiObjectCount();
     HBRUSH brush = CreateSolidBrush(Red);
     HDC dc = CreateCompatibleDC(nullptr);
-    EXPECT_EQ(LiveGdiObjectCount(), before + 2);
+    EXPECT_EQ(gdi_testing::LiveGdiObjectCount(), before + 2);
     DeleteObject(brush);
     DeleteDC(dc);
-    EXPECT_EQ(LiveGdiObjectCount(), before);
+    EXPECT_EQ(gdi_testing::LiveGdiObjectCount(), before);
 }
 
 // --- Filling and copying -----------------------------------------------------------

@@ -58,27 +58,28 @@ LRESULT Answer42(HWND, UINT, WPARAM, LPARAM) {
 
 TEST_F(WindowTest, ProcedureSwapReturnsTheOldOneAndMessagesFollowIt) {
     HWND w = make(WS_CAPTION | WS_SYSMENU);
-    const LONG_PTR old = SetWindowLongA(w, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&Answer42));
+    const LONG_PTR old = SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Answer42));
     EXPECT_EQ(old, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
     EXPECT_EQ(SendMessageA(w, WM_NULL, 0, 0), 42);
     EXPECT_EQ(CallWindowProcA(nullptr, w, WM_NULL, 0, 0), 0);
-    SetWindowLongA(w, GWL_WNDPROC, old);
+    SetWindowLongPtrA(w, GWLP_WNDPROC, old);
     EXPECT_EQ(SendMessageA(w, WM_GETTEXTLENGTH, 0, 0), 4);
     // Bad handles are harmless.
     EXPECT_EQ(SendMessageA(nullptr, WM_NULL, 0, 0), 0);
-    EXPECT_EQ(GetWindowLongA(reinterpret_cast<HWND>(0x1234), GWL_STYLE), 0);
+    EXPECT_EQ(GetWindowLongPtrA(reinterpret_cast<HWND>(0x1234), GWL_STYLE), 0);
 }
 
 TEST_F(WindowTest, PropertiesCompareNamesWithoutCase) {
     HWND w = make(WS_CAPTION);
-    EXPECT_EQ(GetPropA(w, "OldMeProc"), 0);
-    SetPropA(w, "OldMeProc", 7);
-    EXPECT_EQ(GetPropA(w, "OLDMEPROC"), 7);
-    SetPropA(w, "oldmeproc", 9);
-    EXPECT_EQ(GetPropA(w, "OldMeProc"), 9);
-    EXPECT_EQ(RemovePropA(w, "OldMEProc"), 9);
-    EXPECT_EQ(GetPropA(w, "OldMeProc"), 0);
-    EXPECT_EQ(RemovePropA(w, "OldMeProc"), 0);
+    const HANDLE seven = reinterpret_cast<HANDLE>(7), nine = reinterpret_cast<HANDLE>(9);
+    EXPECT_EQ(GetPropA(w, "OldMeProc"), nullptr);
+    SetPropA(w, "OldMeProc", seven);
+    EXPECT_EQ(GetPropA(w, "OLDMEPROC"), seven);
+    SetPropA(w, "oldmeproc", nine);
+    EXPECT_EQ(GetPropA(w, "OldMeProc"), nine);
+    EXPECT_EQ(RemovePropA(w, "OldMEProc"), nine);
+    EXPECT_EQ(GetPropA(w, "OldMeProc"), nullptr);
+    EXPECT_EQ(RemovePropA(w, "OldMeProc"), nullptr);
 }
 
 TEST_F(WindowTest, TextIsKeptAndCutToTheBuffer) {
@@ -115,25 +116,35 @@ TEST_F(WindowTest, MetricsAndFrameGeometryAgree) {
     EXPECT_EQ(l.close.left, w - 3 - 18);
 }
 
-TEST_F(WindowTest, HitTestingFindsEveryPartOfTheFrame) {
+TEST_F(WindowTest, HitTestingFindsEveryPartOfTheFrameAndItsCursor) {
     HWND sizable =
         make(WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, true);
-    const auto hit = [&](int x, int y) { return SendMessageA(sizable, WM_NCHITTEST, 0, at(x, y)); };
-    EXPECT_EQ(hit(150, 10), HTCAPTION);
-    EXPECT_EQ(hit(150, 100), HTCLIENT);
-    EXPECT_EQ(hit(10, 30), HTMENU);
-    EXPECT_EQ(hit(300 - 4 - 10, 10), HTCLOSE);
-    EXPECT_EQ(hit(300 - 4 - 18 - 8, 10), HTMAXBUTTON);
-    EXPECT_EQ(hit(300 - 4 - 34 - 8, 10), HTMINBUTTON);
-    EXPECT_EQ(hit(1, 100), HTLEFT);
-    EXPECT_EQ(hit(298, 100), HTRIGHT);
-    EXPECT_EQ(hit(150, 1), HTTOP);
-    EXPECT_EQ(hit(150, 198), HTBOTTOM);
-    EXPECT_EQ(hit(1, 1), HTTOPLEFT);
-    EXPECT_EQ(hit(298, 1), HTTOPRIGHT);
-    EXPECT_EQ(hit(1, 198), HTBOTTOMLEFT);
-    EXPECT_EQ(hit(298, 198), HTBOTTOMRIGHT);
-    EXPECT_EQ(hit(400, 400), HTNOWHERE);
+    struct Row {
+        int x, y;
+        LRESULT hit;
+        const char* cursor;
+    };
+    const Row rows[] = {{150, 10, HTCAPTION, IDC_ARROW},
+                        {150, 100, HTCLIENT, IDC_ARROW},
+                        {10, 30, HTMENU, IDC_ARROW},
+                        {300 - 4 - 10, 10, HTCLOSE, IDC_ARROW},
+                        {300 - 4 - 18 - 8, 10, HTMAXBUTTON, IDC_ARROW},
+                        {300 - 4 - 34 - 8, 10, HTMINBUTTON, IDC_ARROW},
+                        {1, 100, HTLEFT, IDC_SIZEWE},
+                        {298, 100, HTRIGHT, IDC_SIZEWE},
+                        {150, 1, HTTOP, IDC_SIZENS},
+                        {150, 198, HTBOTTOM, IDC_SIZENS},
+                        {1, 1, HTTOPLEFT, IDC_SIZENWSE},
+                        {298, 1, HTTOPRIGHT, IDC_SIZENESW},
+                        {1, 198, HTBOTTOMLEFT, IDC_SIZENESW},
+                        {298, 198, HTBOTTOMRIGHT, IDC_SIZENWSE},
+                        {400, 400, HTNOWHERE, IDC_ARROW}};
+    for (const Row& r : rows) {
+        const LRESULT hit = SendMessageA(sizable, WM_NCHITTEST, 0, at(r.x, r.y));
+        EXPECT_EQ(hit, r.hit) << r.x << "," << r.y;
+        SendMessageA(sizable, WM_SETCURSOR, 0, MAKELPARAM(static_cast<int>(hit), WM_MOUSEMOVE));
+        EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, r.cursor)) << "hit " << hit;
+    }
 
     HWND fixed = make(WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
     EXPECT_EQ(SendMessageA(fixed, WM_NCHITTEST, 0, at(1, 100)), HTBORDER);

@@ -15,7 +15,7 @@ namespace {
 frame::Layout LayoutOf(const Form& form) {
     const platform::HWND hwnd = form.hWnd();
     return frame::ComputeLayout(
-        form.width(), form.height(), platform::GetWindowLongA(hwnd, platform::GWL_STYLE),
+        form.width(), form.height(), platform::GetWindowLongPtrA(hwnd, platform::GWL_STYLE),
         platform::HasMenuRecord(hwnd), platform::WindowSmallIconRecord(hwnd) != nullptr);
 }
 

@@ -91,27 +91,15 @@ platform::LONG_PTR StyleFor(const Form::Design& d) {
     return style;
 }
 
+// The edges a sizing border's hit code moves; none for any other code.
 Qt::Edges EdgesFor(int hitCode) {
-    switch (hitCode) {
-    case platform::HTLEFT:
-        return Qt::LeftEdge;
-    case platform::HTRIGHT:
-        return Qt::RightEdge;
-    case platform::HTTOP:
-        return Qt::TopEdge;
-    case platform::HTBOTTOM:
-        return Qt::BottomEdge;
-    case platform::HTTOPLEFT:
-        return Qt::TopEdge | Qt::LeftEdge;
-    case platform::HTTOPRIGHT:
-        return Qt::TopEdge | Qt::RightEdge;
-    case platform::HTBOTTOMLEFT:
-        return Qt::BottomEdge | Qt::LeftEdge;
-    case platform::HTBOTTOMRIGHT:
-        return Qt::BottomEdge | Qt::RightEdge;
-    default:
-        return {};
-    }
+    const platform::UINT sides = platform::frame::SizingBorderAt(hitCode).sides;
+    Qt::Edges edges;
+    edges.setFlag(Qt::LeftEdge, (sides & platform::BF_LEFT) != 0);
+    edges.setFlag(Qt::TopEdge, (sides & platform::BF_TOP) != 0);
+    edges.setFlag(Qt::RightEdge, (sides & platform::BF_RIGHT) != 0);
+    edges.setFlag(Qt::BottomEdge, (sides & platform::BF_BOTTOM) != 0);
+    return edges;
 }
 
 bool OnWayland() {
@@ -459,7 +447,7 @@ void Form::closeEvent(QCloseEvent* event) {
 
 void Form::layoutClient() {
     const frame::Layout l = frame::ComputeLayout(
-        width(), height(), platform::GetWindowLongA(hwnd_, platform::GWL_STYLE),
+        width(), height(), platform::GetWindowLongPtrA(hwnd_, platform::GWL_STYLE),
         platform::HasMenuRecord(hwnd_), false);
     client_->setGeometry(l.client.left, l.client.top, l.client.right - l.client.left,
                          l.client.bottom - l.client.top);
@@ -636,17 +624,17 @@ void Form::dragTo(const QPoint& globalPos) {
         return;
     }
     QRect g = dragGeometry_;
-    const int e = dragEdge_;
-    if (e == platform::HTLEFT || e == platform::HTTOPLEFT || e == platform::HTBOTTOMLEFT) {
+    const Qt::Edges edges = EdgesFor(dragEdge_);
+    if (edges & Qt::LeftEdge) {
         g.setLeft(std::min(g.left() + delta.x(), g.right() - minimumWidth() + 1));
     }
-    if (e == platform::HTRIGHT || e == platform::HTTOPRIGHT || e == platform::HTBOTTOMRIGHT) {
+    if (edges & Qt::RightEdge) {
         g.setRight(g.right() + delta.x());
     }
-    if (e == platform::HTTOP || e == platform::HTTOPLEFT || e == platform::HTTOPRIGHT) {
+    if (edges & Qt::TopEdge) {
         g.setTop(std::min(g.top() + delta.y(), g.bottom() - minimumHeight() + 1));
     }
-    if (e == platform::HTBOTTOM || e == platform::HTBOTTOMLEFT || e == platform::HTBOTTOMRIGHT) {
+    if (edges & Qt::BottomEdge) {
         g.setBottom(g.bottom() + delta.y());
     }
     g.setWidth(std::max(g.width(), minimumWidth()));

@@ -31,8 +31,8 @@ TEST(FormTest, ClientAreaSitsInsideOurFrame) {
     forms::Form form(design);
     EXPECT_EQ(form.Client()->geometry(), QRect(4, 4 + 19 + 19, 481, 332));
     EXPECT_EQ(form.size(), QSize(481 + 8, 332 + 8 + 38));
-    EXPECT_TRUE(GetWindowLongA(form.hWnd(), GWL_STYLE) & WS_THICKFRAME);
-    EXPECT_FALSE(GetWindowLongA(form.hWnd(), GWL_STYLE) & DS_MODALFRAME);
+    EXPECT_TRUE(GetWindowLongPtrA(form.hWnd(), GWL_STYLE) & WS_THICKFRAME);
+    EXPECT_FALSE(GetWindowLongPtrA(form.hWnd(), GWL_STYLE) & DS_MODALFRAME);
     form.setCaption("Changed");
     EXPECT_EQ(form.windowTitle(), "Changed");
     EXPECT_EQ(form.Caption(), "Changed");

@@ -80,7 +80,7 @@ TEST_P(MsgBoxTest, IsAnOwnedDialogOfOursAndAnswersTheKeys) {
         EXPECT_EQ(box->windowType(), Qt::Dialog) << row.what;
         EXPECT_EQ(box->parentWidget(), &owner) << row.what;
         EXPECT_EQ(platform::GetParent(box->hWnd()), owner.hWnd()) << row.what;
-        const auto style = platform::GetWindowLongA(box->hWnd(), platform::GWL_STYLE);
+        const auto style = platform::GetWindowLongPtrA(box->hWnd(), platform::GWL_STYLE);
         EXPECT_TRUE(style & platform::WS_SYSMENU) << row.what;
         EXPECT_FALSE(style & (platform::WS_MINIMIZEBOX | platform::WS_MAXIMIZEBOX)) << row.what;
         for (const auto& [key, modifiers] : row.keys) {
