@@ -135,4 +135,8 @@ std::optional<QRect> X11WorkArea() {
                         static_cast<int>(area[2]), static_cast<int>(area[3]));
 }
 
+bool OnWayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 } // namespace platform::forms

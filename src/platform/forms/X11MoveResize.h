@@ -19,6 +19,10 @@ namespace platform::forms {
 // the request was sent; false off X11 or on a bare X server.
 bool StartManagerMoveResize(QWindow* window, QPoint pressed, Qt::Edges edges);
 
+// Whether the application runs on a Wayland compositor, which alone moves,
+// sizes and places windows there.
+bool OnWayland();
+
 // The root window less what the window manager keeps for itself
 // (_NET_WORKAREA), in device pixels; nothing off X11.
 std::optional<QRect> X11WorkArea();
