@@ -15,8 +15,6 @@
 #include <QPainter>
 #include <QScreen>
 #include <QShortcut>
-#include <QStyleHints>
-#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <type_traits>
