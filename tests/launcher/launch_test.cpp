@@ -6,10 +6,10 @@
 #include "launcher/Form1.h"
 #include "platform/forms/Form.h"
 #include "platform/forms/Testing.h"
-#include "platform/testing.h"
 #include "platform/win32.h"
 #include "support/EmulatorDir.h"
 #include "support/FakeEmulator.h"
+#include "support/HeldLock.h"
 #include "support/MsgBoxRecorder.h"
 
 #include <QDir>
@@ -18,11 +18,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <ostream>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -331,7 +329,6 @@ class StoreFailures : public LaunchTest, public ::testing::WithParamInterface<St
 
 TEST_P(StoreFailures, AreToldOnceAfterTheStart) {
     const StoreFailureRow& row = GetParam();
-    platform::profile_testing::SetLockWait(20);
     if (row.emulator)
         installEmulator();
     else
@@ -340,9 +337,7 @@ TEST_P(StoreFailures, AreToldOnceAfterTheStart) {
     dir.write("tavro.cfg", row.file);
     if (row.arrange)
         row.arrange(dir);
-    const int held = row.locked ? ::open(QFile::encodeName(dir.path()), O_RDONLY) : -1;
-    ASSERT_TRUE(held < 0 || ::flock(held, LOCK_EX | LOCK_NB) == 0);
-    const unsigned waits = platform::profile_testing::LockWaits();
+    const test::HeldLock lock(row.locked ? dir.path().toStdString() : "");
     bool startedFirst = true;
     if (row.emulator)
         messages.whileShown = [&] {
@@ -356,8 +351,7 @@ TEST_P(StoreFailures, AreToldOnceAfterTheStart) {
     }
 
     EXPECT_EQ(dir.read("tavro.cfg"), row.file);
-    EXPECT_EQ(platform::profile_testing::LockWaits() - waits, row.locked && row.reason ? 2u : 0u)
-        << "one wait per press at most";
+    EXPECT_EQ(lock.waits(), row.locked && row.reason ? 2u : 0u) << "one wait per press at most";
     std::vector<MsgBoxRecorder::Message> told;
     for (const MsgBoxRecorder::Message& m : messages) {
         if (m.style == (platform::MB_OK | platform::MB_ICONINFORMATION))
@@ -373,14 +367,9 @@ TEST_P(StoreFailures, AreToldOnceAfterTheStart) {
         EXPECT_TRUE(text.contains("started with them anyway")) << text.toStdString();
         EXPECT_TRUE(startedFirst) << "told before the emulator started";
     }
-    if (held >= 0)
-        ::close(held);
-    platform::profile_testing::SetLockWait(2000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Launch, StoreFailures, ::testing::ValuesIn(StoreFailureRows),
-                         [](const ::testing::TestParamInfo<StoreFailureRow>& info) {
-                             return std::string(info.param.name);
-                         });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -2,11 +2,10 @@
 // only, and failed writes that leave the old file whole.
 #include "platform/system/profile.h"
 
-#include "platform/testing.h"
 #include "support/FileFixture.h"
+#include "support/HeldLock.h"
 
 #include <QTemporaryDir>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,7 +16,6 @@
 #include <set>
 #include <signal.h>
 #include <string>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -494,25 +492,17 @@ void PrintTo(const RefusedCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-// The directory's lock, held as another launcher holds it while it writes.
-int HoldLock(const std::string& dir) {
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    return fd;
-}
-
 const std::size_t Cap = std::size_t(1) << 20;
 const std::string NearTheCap = "[General]\n;" + std::string(Cap - 5 - 12, 'f') + "\n";
 const auto MakeReadOnly = [](const std::string& cfg, const std::string&) {
     ::chmod(cfg.c_str(), 0444);
 };
-const auto Nothing = [](const std::string&, const std::string&) {};
 
 const RefusedCase RefusedCases[] = {
     {"ReadOnly", "[General]\n", false, MakeReadOnly, platform::ERROR_FILE_READ_ONLY},
     // Pinned is pinned: no wait for a lock that could not make it writable.
     {"ReadOnlyWhileLocked", "[General]\n", true, MakeReadOnly, platform::ERROR_FILE_READ_ONLY},
-    {"Locked", "[General]\n", true, Nothing, platform::ERROR_LOCK_VIOLATION},
+    {"Locked", "[General]\n", true, {}, platform::ERROR_LOCK_VIOLATION},
     {"HardLinked", "[General]\n", false,
      [](auto& cfg, auto& dir) { ::link(cfg.c_str(), (dir + "/other").c_str()); },
      platform::ERROR_NOT_SUPPORTED},
@@ -522,7 +512,7 @@ const RefusedCase RefusedCases[] = {
     {"LinkLoop", nullptr, false, [](auto& cfg, auto&) { ::symlink("tavro.cfg", cfg.c_str()); },
      platform::ERROR_CANT_RESOLVE_FILENAME},
     // 5 bytes under 1 MiB: "profile=1" would take it past, where it reads as empty.
-    {"GrowingPastTheCap", NearTheCap.c_str(), false, Nothing, platform::ERROR_FILE_TOO_LARGE},
+    {"GrowingPastTheCap", NearTheCap.c_str(), false, {}, platform::ERROR_FILE_TOO_LARGE},
     {"OverTheCap", "[General]\n", false, [](auto& cfg, auto&) { fs::resize_file(cfg, Cap + 1); },
      platform::ERROR_FILE_TOO_LARGE},
 };
@@ -531,36 +521,27 @@ class RefusedWrites : public ProfileTest, public ::testing::WithParamInterface<R
 
 TEST_P(RefusedWrites, SayWhyAndChangeNothing) {
     const RefusedCase& c = GetParam();
-    platform::profile_testing::SetLockWait(20);
     if (c.file)
         Put(Cfg(), c.file);
-    c.arrange(Cfg(), Dir());
-    const int held = c.locked ? HoldLock(Dir()) : -1;
+    if (c.arrange)
+        c.arrange(Cfg(), Dir());
+    const tavro::test::HeldLock lock(c.locked ? Dir() : "");
     const std::string before = Get(Cfg());
-    const unsigned waits = platform::profile_testing::LockWaits();
     platform::SetLastError(platform::ERROR_SUCCESS);
     EXPECT_FALSE(Write("General", "profile", "1"));
     EXPECT_EQ(GetLastError(), c.error);
     EXPECT_EQ(Get(Cfg()), before);
-    EXPECT_EQ(platform::profile_testing::LockWaits() - waits,
-              c.error == platform::ERROR_LOCK_VIOLATION ? 1u : 0u);
-    if (held >= 0)
-        ::close(held);
-    platform::profile_testing::SetLockWait(2000);
+    EXPECT_EQ(lock.waits(), c.error == platform::ERROR_LOCK_VIOLATION ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Profile, RefusedWrites, ::testing::ValuesIn(RefusedCases),
-                         [](const ::testing::TestParamInfo<RefusedCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProfileTest, ARowOfWritesWaitsOnceForALockHeldThroughout) {
     // One Run press stores up to seven values while another launcher holds
     // the lock: one wait for them all, not one each.
-    platform::profile_testing::SetLockWait(20);
     Put(Cfg(), "[General]\n");
-    const int held = HoldLock(Dir());
-    const unsigned waits = platform::profile_testing::LockWaits();
+    tavro::test::HeldLock lock(Dir());
     {
         const platform::ProfileWriteRow row;
         for (const char* key : {"res", "number", "sync", "debug", "nocheck", "sound", "profile"}) {
@@ -568,8 +549,8 @@ TEST_F(ProfileTest, ARowOfWritesWaitsOnceForALockHeldThroughout) {
             EXPECT_EQ(GetLastError(), platform::ERROR_LOCK_VIOLATION) << key;
         }
     }
-    EXPECT_EQ(platform::profile_testing::LockWaits() - waits, 1u);
-    ::close(held);
+    EXPECT_EQ(lock.waits(), 1u);
+    lock.release();
     // Free again, a row takes the lock once and keeps it for its writes.
     {
         const platform::ProfileWriteRow row;
@@ -577,8 +558,7 @@ TEST_F(ProfileTest, ARowOfWritesWaitsOnceForALockHeldThroughout) {
             EXPECT_TRUE(Write("General", key, "1")) << key;
     }
     EXPECT_EQ(Get(Cfg()), "[General]\nsync=1\nsound=1\n");
-    EXPECT_EQ(platform::profile_testing::LockWaits() - waits, 1u);
-    platform::profile_testing::SetLockWait(2000);
+    EXPECT_EQ(lock.waits(), 1u);
 }
 
 // Runs `work` in `count` child processes at once and waits for all of them.
