@@ -111,8 +111,6 @@ TEST_P(ProgramDirX11, StartedThroughALinkTheLinksDirectoryIsTheProgramDirectory)
 }
 
 INSTANTIATE_TEST_SUITE_P(Starts, ProgramDirX11, ::testing::ValuesIn(Rows),
-                         [](const ::testing::TestParamInfo<Row>& info) {
-                             return std::string(info.param.name);
-                         });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
