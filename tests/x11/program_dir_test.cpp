@@ -24,13 +24,13 @@ namespace {
 // The sh command line that starts the program and the directory it runs in,
 // for an emulator directory `emu` holding the link "tavro" (or a copy of the
 // program) and a working directory `work` elsewhere. The emulator directory is
-// the temporary one or a directory `inside` it, whose name need not be UTF-8.
+// `inside` the temporary one; its name need not be UTF-8.
 struct Row {
     const char* name; // the test's name
     const char* how;
     std::function<QString(const QByteArray& emu)> command;
     std::function<QByteArray(const QByteArray& emu, const QByteArray& work)> cwd;
-    QByteArray inside = {};
+    QByteArray inside = "emu";
     bool copy = false;
 };
 
@@ -76,11 +76,9 @@ TEST_P(ProgramDirX11, StartedThroughALinkTheLinksDirectoryIsTheProgramDirectory)
     SCOPED_TRACE(row.how);
     EmulatorDir dir;
     QTemporaryDir work, out;
-    const QByteArray at = row.inside.isEmpty() ? QByteArray() : row.inside + "/";
-    if (!row.inside.isEmpty()) {
-        dir.makeRawDir(row.inside);
-        dir.makeRawDir(at + "drv");
-    }
+    const QByteArray at = row.inside + "/";
+    dir.makeRawDir(row.inside);
+    dir.makeRawDir(at + "drv");
     dir.writeRaw(at + "drv/alpha.drv", "[driver]\nname=Alpha\n");
     WriteFakeEmulator(out.path() + "/morvel", out.path() + "/record");
     ASSERT_TRUE(dir.linkRaw(QFile::encodeName(out.path() + "/morvel"), at + "morvel"));
@@ -91,8 +89,7 @@ TEST_P(ProgramDirX11, StartedThroughALinkTheLinksDirectoryIsTheProgramDirectory)
     } else {
         ASSERT_TRUE(dir.linkRaw(TAVRO_EXE, at + "tavro"));
     }
-    const QByteArray emu =
-        row.inside.isEmpty() ? QFile::encodeName(dir.path()) : dir.rawFile(row.inside);
+    const QByteArray emu = dir.rawFile(row.inside);
     const QByteArray cwd = row.cwd(emu, QFile::encodeName(work.path()));
 
     X11Session session;
