@@ -42,21 +42,29 @@ if(bad)
   message(FATAL_ERROR "platform includes outside platform/:\n${bad}")
 endif()
 
-# Fails, naming each file and line, when any of the files includes a header
-# whose quoted include line matches the pattern.
-function(reject_includes files pattern what)
+# Fails, naming each file and line, when a line of any of the files matches
+# `regex` but not `allowed` (an empty `allowed` lets nothing through).
+function(reject_lines files regex allowed what)
   set(bad)
   foreach(source IN LISTS files)
-    file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"${pattern}")
-    foreach(line IN LISTS includes)
-      file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
-      list(APPEND bad "${name}: ${line}")
+    file(STRINGS ${source} lines REGEX "${regex}")
+    foreach(line IN LISTS lines)
+      if(allowed STREQUAL "" OR NOT line MATCHES "${allowed}")
+        file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
+        list(APPEND bad "${name}: ${line}")
+      endif()
     endforeach()
   endforeach()
   if(bad)
     list(JOIN bad "\n" bad)
     message(FATAL_ERROR "${what}:\n${bad}")
   endif()
+endfunction()
+
+# Fails when any of the files includes a header whose quoted include line
+# matches the pattern.
+function(reject_includes files pattern what)
+  reject_lines("${files}" "^[ \t]*#[ \t]*include[ \t]*\"${pattern}" "" "${what}")
 endfunction()
 
 # 3. The window layer (src/platform, outside forms/) stands below the forms
@@ -69,26 +77,10 @@ reject_includes("${window_layer}" "platform/forms/" "the window layer includes t
 #     each other.
 file(GLOB_RECURSE system_layer ${SOURCE_DIR}/src/platform/system/*.cpp
   ${SOURCE_DIR}/src/platform/system/*.h)
-set(bad)
-foreach(source IN LISTS system_layer)
-  file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include")
-  foreach(line IN LISTS includes)
-    if(line MATCHES "<Q" OR (line MATCHES "\"platform/" AND
-        NOT line MATCHES "\"platform/(system/|win32\\.h|testing\\.h)"))
-      file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
-      list(APPEND bad "${name}: ${line}")
-    endif()
-  endforeach()
-  file(STRINGS ${source} macros REGEX "Q_OBJECT")
-  if(macros)
-    file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
-    list(APPEND bad "${name}: Q_OBJECT")
-  endif()
-endforeach()
-if(bad)
-  list(JOIN bad "\n" bad)
-  message(FATAL_ERROR "the system services include Qt or a window:\n${bad}")
-endif()
+reject_lines("${system_layer}"
+  "(^[ \t]*#[ \t]*include[ \t]*(<Q|\"platform/)|Q_OBJECT)"
+  "^[ \t]*#[ \t]*include[ \t]*\"platform/(system/|win32\\.h|testing\\.h)"
+  "the system services include Qt or a window")
 
 # 4. The hooks for tests (platform/testing.h, platform/forms/Testing.h) are for
 #    tests and benchmarks: the program's own folders never include them.
