@@ -2,8 +2,8 @@
 // repaint sequence, and the previous procedure painting the rest of the frame.
 // The argument is the screen's device pixel ratio (1, or 2 for a 200 % screen).
 #include "launcher/Form1.h"
-#include "platform/forms/Design.h"
 #include "platform/forms/Testing.h"
+#include "platform/forms/qt/Design.h"
 #include "platform/gdi.h"
 #include "platform/testing.h"
 #include "platform/window_host.h"
@@ -20,7 +20,7 @@ platform::HWND MainWindow() {
     static bool made = false;
     if (!made) {
         QDir(dir.path()).mkpath("drv");
-        platform::forms::SetAppPathForTesting(dir.path());
+        platform::forms::SetAppPathForTesting(dir.path().toStdString());
         tavro::Form1::Instance().Show();
         QApplication::processEvents();
         made = true;
@@ -65,7 +65,7 @@ BENCHMARK(BM_GdiGrowthOver100kMessages)->Unit(benchmark::kMillisecond)->Iteratio
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setFont(platform::forms::DefaultDialogFont());
+    QApplication::setFont(platform::forms::qt::DefaultDialogQFont());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -6,6 +6,7 @@
 #include "launcher/Form1.h"
 #include "platform/forms/MsgBox.h"
 #include "platform/forms/Testing.h"
+#include "platform/forms/qt/Widgets.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,6 +21,7 @@
 
 using namespace tavro;
 using platform::forms::RichTextBox;
+using platform::forms::qt::Widget;
 
 namespace {
 
@@ -46,8 +48,8 @@ public:
             f.write(text);
         }
         size_ = text.size();
-        platform::forms::SetAppPathForTesting(dir_.path());
-        platform::forms::SetMsgBoxHook([](const QString&, int, const QString&) {
+        platform::forms::SetAppPathForTesting(dir_.path().toStdString());
+        platform::forms::SetMsgBoxHook([](const std::string&, platform::UINT, const std::string&) {
             return platform::IDNO; // never wait on a dialog
         });
         Form1::Instance().File1->setListIndex(0);
@@ -57,7 +59,7 @@ public:
         delete Form1::Existing();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         platform::forms::SetMsgBoxHook({});
-        platform::forms::SetAppPathForTesting(QString());
+        platform::forms::SetAppPathForTesting({});
     }
     const QString& path() const { return path_; }
     qsizetype size() const { return size_; }
@@ -86,7 +88,7 @@ void CloseEditor() {
 edit& OpenEditor() {
     edit::Open();
     edit* form = edit::Existing();
-    form->editor->viewport()->repaint();
+    Widget(form->editor)->viewport()->repaint();
     return *form;
 }
 
@@ -107,9 +109,9 @@ double FillIn(edit& form) {
 void TypeKey(edit& form) {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
-    QApplication::sendEvent(form.editor, &press);
-    QApplication::sendEvent(form.editor, &release);
-    form.editor->viewport()->repaint();
+    QApplication::sendEvent(Widget(form.editor), &press);
+    QApplication::sendEvent(Widget(form.editor), &release);
+    Widget(form.editor)->viewport()->repaint();
 }
 
 // The process's resident memory in bytes.
@@ -126,7 +128,7 @@ void BM_OpenDriver10MB(benchmark::State& state) {
     const BigDriver& d = Driver();
     for (auto _ : state) {
         edit& form = OpenEditor(); // Open() shows; repaint() paints the editor at once
-        benchmark::DoNotOptimize(form.editor->document()->blockCount());
+        benchmark::DoNotOptimize(Widget(form.editor)->document()->blockCount());
         state.PauseTiming();
         CloseEditor();
         state.ResumeTiming();
@@ -156,11 +158,12 @@ void BM_SaveDriver10MB(benchmark::State& state) {
     edit& form = OpenEditor();
     FillIn(form);
     // A save follows a change: the text is encoded, not the loaded bytes copied.
-    QTextCursor(form.editor->document()).insertText(QStringLiteral(" "));
+    QTextCursor(Widget(form.editor)->document()).insertText(QStringLiteral(" "));
     for (auto _ : state) {
-        QString error;
-        if (!form.editor->SaveFile(QFile::encodeName(d.path()), RichTextBox::rtfText, &error)) {
-            state.SkipWithError(error.toUtf8().constData());
+        std::string error;
+        const std::string path = QFile::encodeName(d.path()).toStdString();
+        if (!form.editor->SaveFile(path, RichTextBox::rtfText, &error)) {
+            state.SkipWithError(error.c_str());
             break;
         }
     }
@@ -173,7 +176,7 @@ void BM_KeystrokeAtEndOf10MB(benchmark::State& state) {
     Driver();
     edit& form = OpenEditor();
     FillIn(form);
-    form.editor->moveCursor(QTextCursor::End);
+    Widget(form.editor)->moveCursor(QTextCursor::End);
     for (auto _ : state) {
         TypeKey(form);
     }
@@ -199,7 +202,7 @@ void BM_KeystrokeWhileFilling10MB(benchmark::State& state) {
         TypeKey(form);
         state.PauseTiming();
         FillIn(form);
-        if (!form.editor->document()->isModified()) {
+        if (!form.editor->Modified()) {
             state.SkipWithError("the key was lost");
         }
         CloseEditor();
@@ -213,9 +216,10 @@ BENCHMARK(BM_KeystrokeWhileFilling10MB)
 
 // 20,000 texts set one after the other: the documents they replace are freed.
 void BM_SetText20000(benchmark::State& state) {
-    RichTextBox box(nullptr);
-    const QString text =
-        QStringLiteral("  ROM_LOAD( \"game.bin\", 0x0000, 0x10000 )\n").repeated(20);
+    platform::forms::Form host({}); // a control lives on a form
+    RichTextBox& box = *new RichTextBox(host.Client());
+    const std::string text =
+        QStringLiteral("  ROM_LOAD( \"game.bin\", 0x0000, 0x10000 )\n").repeated(20).toStdString();
     double growth = 0;
     for (auto _ : state) {
         box.setText(text); // a first document, so the growth counts only replacements

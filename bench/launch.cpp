@@ -8,7 +8,7 @@
 #include "platform/forms/MsgBox.h"
 #include "platform/forms/Shell.h"
 #include "platform/forms/Testing.h"
-#include "platform/shell.h"
+#include "platform/forms/qt/Widgets.h"
 #include "platform/win32.h"
 
 #include <QApplication>
@@ -41,11 +41,12 @@ struct Setup {
         fake.write(("#!/bin/sh\n: > '" + marker + "'\n").toUtf8());
         fake.close();
         fake.setPermissions(fake.permissions() | QFile::ExeOwner);
-        platform::forms::SetAppPathForTesting(dir.path());
-        platform::forms::SetMsgBoxHook([this](const QString& text, int, const QString&) {
-            failure = text;
-            return platform::IDOK;
-        });
+        platform::forms::SetAppPathForTesting(dir.path().toStdString());
+        platform::forms::SetMsgBoxHook(
+            [this](const std::string& text, platform::UINT, const std::string&) {
+                failure = QString::fromStdString(text);
+                return platform::IDOK;
+            });
     }
 };
 
@@ -84,7 +85,7 @@ void BM_RunThisGameUntilEmulatorRuns(benchmark::State& state) {
         state.PauseTiming();
         QFile::remove(s.marker);
         state.ResumeTiming();
-        form.Command1->click();
+        platform::forms::qt::Widget(form.Command1)->click();
         if (!WaitFor(marker)) {
             state.SkipWithError(("the emulator did not start: " + s.failure).toStdString().c_str());
             break;
@@ -123,7 +124,7 @@ void BM_ShellUntilProgramRuns(benchmark::State& state) {
         const platform::ShellResult r =
             platform::forms::Shell("morvel -driver \"game one.drv\"", platform::SW_SHOWMINIMIZED);
         if (!r.ok || !WaitFor(marker)) {
-            state.SkipWithError(("the program did not start: " + r.reason).toStdString().c_str());
+            state.SkipWithError(("the program did not start: " + r.reason).c_str());
             break;
         }
     }

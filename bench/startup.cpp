@@ -20,13 +20,15 @@
 // with medians, 25th-75th percentiles and the ratios to both references
 // follows the benchmark output.
 #include "launcher/Form1.h"
-#include "platform/forms/ClassicStyle.h"
-#include "platform/forms/FontsAhead.h"
 #include "platform/forms/MsgBox.h"
+#include "platform/forms/Run.h"
 #include "platform/forms/Testing.h"
 
 #include "platform/forms/Design.h"
 #include "platform/forms/Twips.h"
+#include "platform/forms/qt/ClassicStyle.h"
+#include "platform/forms/qt/Design.h"
+#include "platform/forms/qt/Widgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -162,6 +164,7 @@ protected:
 
 void BuildFloor(QWidget* window, int width, int height) {
     using namespace platform::forms;
+    using namespace platform::forms::qt;
     window->setWindowTitle(QStringLiteral("Tavro 0.1.5"));
     window->setFixedSize(width, height);
     const QColor lightGreen(192, 255, 192);
@@ -183,7 +186,7 @@ void BuildFloor(QWidget* window, int width, int height) {
         auto* label = new QLabel(QString::fromLatin1(text), client);
         Place(label, left, 840, width, height);
         label->setWordWrap(true);
-        label->setFont(DesignFont("Courier New", 12, true));
+        label->setFont(ToQFont(DesignFont("Courier New", 12, true)));
         SetForeColor(label, Qt::white);
     };
     title("Drivers Found", 360, 2415, 255);
@@ -258,6 +261,20 @@ void BuildFloor(QWidget* window, int width, int height) {
     }
 }
 
+// A message box would wait for an answer forever: count it as a failure. A
+// window that never paints must not hang the benchmark.
+void GuardChild() {
+    platform::forms::SetMsgBoxHook(
+        [](const std::string& prompt, platform::UINT, const std::string&) -> int {
+            std::fprintf(stderr, "bench_startup: unexpected message box: %s\n", prompt.c_str());
+            std::_Exit(3);
+        });
+    QTimer::singleShot(60000, [] {
+        std::fprintf(stderr, "bench_startup: no paint within 60 s\n");
+        std::_Exit(4);
+    });
+}
+
 // argv: --child form1 <startNs> <emulator dir> <drivers in it>
 //       --child bare|bare_label|floor <startNs> <width> <height>
 int RunChild(int argc, char* argv[]) {
@@ -268,37 +285,34 @@ int RunChild(int argc, char* argv[]) {
     const std::string kind = argv[2];
     const long long startNs = std::atoll(argv[3]);
 
-    // As main.cpp does, before the application exists.
-    if (kind == "form1") {
-        platform::forms::PrepareFontsAhead();
-        tavro::Form1::ReadDriversAhead(QByteArray(argv[4]));
-    }
     int appArgc = 1;
-    QApplication app(appArgc, argv);
-    platform::forms::UseClassicLook();
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    // A message box would wait for an answer forever: count it as a failure.
-    platform::forms::SetMsgBoxHook([](const QString& prompt, int, const QString&) -> int {
-        std::fprintf(stderr, "bench_startup: unexpected message box: %s\n", qPrintable(prompt));
-        std::_Exit(3);
-    });
-    // A window that never paints must not hang the benchmark.
-    QTimer::singleShot(60000, [] {
-        std::fprintf(stderr, "bench_startup: no paint within 60 s\n");
-        std::_Exit(4);
-    });
-
+    // The main window starts as main.cpp starts it, through the forms runtime.
     if (kind == "form1") {
-        platform::forms::SetAppPathForTesting(QString::fromLocal8Bit(argv[4]));
-        tavro::Form1& form = tavro::Form1::Instance();
         if (argc < 6) {
             return 2;
         }
-        static PaintProbe probe(&form, startNs, form.File1->model(), std::atoi(argv[5]));
-        form.installEventFilter(&probe);
-        form.Show();
-    } else if (kind == "floor" && argc >= 6) {
+        platform::forms::StartUp startUp;
+        startUp.ahead = [&] { tavro::Form1::ReadDriversAhead(argv[4]); };
+        startUp.mainForm = [&]() -> platform::forms::Form& {
+            GuardChild();
+            platform::forms::SetAppPathForTesting(argv[4]);
+            tavro::Form1& form = tavro::Form1::Instance();
+            QWidget* window = platform::forms::qt::Widget(&form);
+            static PaintProbe probe(window, startNs,
+                                    platform::forms::qt::Widget(form.File1)->model(),
+                                    std::atoi(argv[5]));
+            window->installEventFilter(&probe);
+            form.Show();
+            return form;
+        };
+        return platform::forms::Run(appArgc, argv, startUp);
+    }
+    QApplication app(appArgc, argv);
+    platform::forms::qt::UseClassicLook();
+    QApplication::setQuitOnLastWindowClosed(false);
+    GuardChild();
+
+    if (kind == "floor" && argc >= 6) {
         static QWidget window;
         BuildFloor(&window, std::atoi(argv[4]), std::atoi(argv[5]));
         static PaintProbe probe(&window, startNs);

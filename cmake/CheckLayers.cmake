@@ -1,8 +1,12 @@
 # The test layers.platform_includes: the platform (src/platform) cannot
 # include the program, its window layer cannot include the forms runtime, the
-# system services include neither Qt nor a window, the program does not use
-# the hooks for tests, and every source file is in the library of its layer.
+# system services include neither Qt nor a window, Qt stays inside the forms
+# runtime's qt/ folder and the window layer (the program and the forms
+# runtime's public headers are plain C++, and every program header compiles
+# without Qt's include paths), the program does not use the hooks for tests,
+# and every source file is in the library of its layer.
 #   cmake -DCXX=<compiler> -DINCLUDES=<dir|dir|...> -DSOURCE_DIR=<repo>
+#         -DPROGRAM_INCLUDES=<dir|dir|...>
 #         -DPLATFORM_SOURCES=<file|file|...> -DPROGRAM_SOURCES=<file|file|...>
 #         -DSYSTEM_SOURCES=<file|file|...> -P CheckLayers.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -82,10 +86,38 @@ reject_lines("${system_layer}"
   "^[ \t]*#[ \t]*include[ \t]*\"platform/(system/|win32\\.h|testing\\.h)"
   "the system services include Qt or a window")
 
-# 4. The hooks for tests (platform/testing.h, platform/forms/Testing.h) are for
-#    tests and benchmarks: the program's own folders never include them.
+# 3c. Qt stays behind the forms runtime's public headers: the program's own
+#     folders and the forms runtime outside qt/ neither include a Qt header
+#     nor declare a Qt object.
+set(qt_use "(^[ \t]*#[ \t]*include[ \t]*<Q|Q_OBJECT)")
 file(GLOB_RECURSE program ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.h)
 list(FILTER program EXCLUDE REGEX "/src/platform/")
+reject_lines("${program}" "${qt_use}" "" "the program uses Qt")
+file(GLOB forms_public ${SOURCE_DIR}/src/platform/forms/*.cpp ${SOURCE_DIR}/src/platform/forms/*.h)
+reject_lines("${forms_public}" "${qt_use}" "" "the forms runtime uses Qt outside qt/")
+
+# 3d. Every program header, and every public header of the forms runtime,
+#     compiles with the program's include directories alone: no Qt path.
+string(REPLACE "|" ";" program_dirs "${PROGRAM_INCLUDES}")
+list(TRANSFORM program_dirs PREPEND -I)
+file(GLOB_RECURSE headers ${SOURCE_DIR}/src/*.h)
+list(FILTER headers EXCLUDE REGEX "/src/platform/(forms/qt|system)/|/src/platform/[^/]*\\.h$")
+set(bad)
+foreach(header IN LISTS headers)
+  execute_process(COMMAND ${CXX} -std=c++20 -fsyntax-only -x c++ ${program_dirs} ${header}
+    RESULT_VARIABLE compiled OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT compiled EQUAL 0)
+    file(RELATIVE_PATH name ${SOURCE_DIR} ${header})
+    list(APPEND bad "${name}:\n${output}")
+  endif()
+endforeach()
+if(bad)
+  list(JOIN bad "\n" bad)
+  message(FATAL_ERROR "headers that do not compile without Qt:\n${bad}")
+endif()
+
+# 4. The hooks for tests (platform/testing.h, platform/forms/Testing.h) are for
+#    tests and benchmarks: the program's own folders never include them.
 reject_includes("${program}" "platform/(forms/Testing|testing)\\.h\"" "the program includes the hooks for tests")
 
 # 5. The libraries list their sources by hand: a file under src/ that no list

@@ -1,20 +1,16 @@
 // Tavro starts by loading and showing its main window; closing it ends the program.
 #include "launcher/Form1.h"
 #include "platform/forms/App.h"
-#include "platform/forms/ClassicStyle.h"
-#include "platform/forms/FontsAhead.h"
-#include "platform/forms/Termination.h"
-
-#include <QApplication>
+#include "platform/forms/Run.h"
 
 int main(int argc, char* argv[]) {
-    // Fonts and a big driver directory take a while to read: start before Qt does.
-    platform::forms::PrepareFontsAhead();
-    tavro::Form1::ReadDriversAhead(platform::forms::App::Path());
-    QApplication app(argc, argv);
-    platform::forms::UseClassicLook();
-    QApplication::setQuitOnLastWindowClosed(false);
-    tavro::Form1::Instance().Show();
-    platform::forms::CloseOnTermination(&tavro::Form1::Instance());
-    return QApplication::exec();
+    platform::forms::StartUp startUp;
+    // A big driver directory takes a while to read: start before the runtime does.
+    startUp.ahead = [] { tavro::Form1::ReadDriversAhead(platform::forms::App::Path()); };
+    startUp.mainForm = []() -> platform::forms::Form& {
+        tavro::Form1& form = tavro::Form1::Instance();
+        form.Show();
+        return form;
+    };
+    return platform::forms::Run(argc, argv, startUp);
 }

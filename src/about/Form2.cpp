@@ -17,14 +17,14 @@ namespace {
 // being torn down.
 using OneForm = SingleInstance<Form2>;
 
-const QColor Black(0, 0, 0);
-const QColor Yellow(255, 255, 0);
-const QColor Red(255, 0, 0);
-const QColor Cyan(0, 255, 255);
+constexpr platform::COLORREF Black = platform::RGB(0, 0, 0);
+constexpr platform::COLORREF Yellow = platform::RGB(255, 255, 0);
+constexpr platform::COLORREF Red = platform::RGB(255, 0, 0);
+constexpr platform::COLORREF Cyan = platform::RGB(0, 255, 255);
 
 Form::Design WindowDesign() {
     Form::Design d;
-    d.caption = QStringLiteral("About Tavro...");
+    d.caption = "About Tavro...";
     d.border = BorderStyle::FixedSingle;
     d.clientWidth = 7425;
     d.clientHeight = 4905;
@@ -32,7 +32,8 @@ Form::Design WindowDesign() {
     return d;
 }
 
-Image* Picture(QWidget* parent, const QPixmap& art, int left, int top, int width, int height) {
+Image* PictureControl(Container* parent, const Picture& art, int left, int top, int width,
+                      int height) {
     auto* image = new Image(parent);
     Place(image, left, top, width, height);
     image->setPicture(art); // takes the picture's natural size
@@ -40,8 +41,8 @@ Image* Picture(QWidget* parent, const QPixmap& art, int left, int top, int width
     return image;
 }
 
-Label* TextLabel(QWidget* parent, const QString& caption, int left, int top, int width, int height,
-                 const QColor& colour, const QFont& font, int tabIndex) {
+Label* TextLabel(Container* parent, const std::string& caption, int left, int top, int width,
+                 int height, platform::COLORREF colour, const Font& font, int tabIndex) {
     auto* label = new Label(parent, caption);
     Place(label, left, top, width, height);
     SetBackColor(label, Black);
@@ -59,9 +60,9 @@ Form2::Form2() : Form(WindowDesign()) {
     setBackColor(Black);
     setMousePointer(art::CustomPointer());
     createControls();
-    ApplyTabOrder(Client());
-    SetAccessibleRole(this, QAccessible::Dialog);
-    connect(Command1, &CommandButton::Click, this, &Form2::Command1_Click);
+    ApplyTabOrder(*this);
+    SetAccessibleRole(this, AccessibleRole::Dialog);
+    Command1->Click = [this] { Command1_Click(); };
 }
 
 Form2::~Form2() = default;
@@ -81,20 +82,20 @@ Form2* Form2::Existing() {
 }
 
 void Form2::createControls() {
-    QWidget* client = Client();
+    Container* client = Client();
 
-    Image2 = Picture(client, art::AboutPicture1(), 120, 120, 3735, 1980);
-    Image1 = Picture(client, art::AboutPicture2(), 3840, 600, 3135, 1215);
-    Image2->setAccessibleName(QStringLiteral("Tavro game launcher logo"));
-    Image1->setAccessibleName(QStringLiteral("Game pad"));
+    Image2 = PictureControl(client, art::AboutPicture1(), 120, 120, 3735, 1980);
+    Image1 = PictureControl(client, art::AboutPicture2(), 3840, 600, 3135, 1215);
+    Image2->setAccessibleName("Tavro game launcher logo");
+    Image1->setAccessibleName("Game pad");
 
     // Label2 is made after Label1, so its box lies over the lower part of Label1's.
-    Label1 = TextLabel(client, QStringLiteral("Tavro developers - tavro@example.org"), 0, 2400,
-                       7455, 1215, Yellow, DesignFont("Arial", 18, false, true), 0);
-    Label2 = TextLabel(client, QStringLiteral("http://www.example.org/tavro/"), 120, 3000, 6975,
-                       495, Red, DesignFont("Comic Sans MS", 14.25), 1);
+    Label1 = TextLabel(client, "Tavro developers - tavro@example.org", 0, 2400, 7455, 1215, Yellow,
+                       DesignFont("Arial", 18, false, true), 0);
+    Label2 = TextLabel(client, "http://www.example.org/tavro/", 120, 3000, 6975, 495, Red,
+                       DesignFont("Comic Sans MS", 14.25), 1);
 
-    Command1 = new CommandButton(client, QStringLiteral("OK"));
+    Command1 = new CommandButton(client, "OK");
     Place(Command1, 120, 4200, 7215, 615);
     SetBackColor(Command1, Cyan);
     Command1->setFont(DesignFont("Courier New", 11.25, true));

@@ -9,7 +9,6 @@
 namespace tavro {
 
 class Form2 : public platform::forms::Form {
-    Q_OBJECT
 public:
     // Builds the window and its controls; the load step runs in Load().
     Form2();

@@ -5,10 +5,10 @@
 #include "platform/forms/Design.h"
 #include "platform/forms/MsgBox.h"
 #include "platform/forms/SingleInstance.h"
-#include "platform/forms/Twips.h"
+#include "platform/system/shown_name.h"
 
-#include <QFile>
 #include <algorithm>
+#include <string>
 
 namespace tavro {
 
@@ -16,14 +16,14 @@ using namespace platform::forms;
 
 namespace {
 
-const QString EditorTitle = QStringLiteral("Tavro Driver Editor");
-const QString SaveQuestion = QStringLiteral("This Driver has Changed, Want to save it?");
+const std::string EditorTitle = "Tavro Driver Editor";
+const std::string SaveQuestion = "This Driver has Changed, Want to save it?";
 
 using OneForm = SingleInstance<edit>;
 
 Form::Design WindowDesign() {
     Form::Design d;
-    d.caption = QStringLiteral("Tavro Driver Editor - [No Driver]");
+    d.caption = "Tavro Driver Editor - [No Driver]";
     d.border = BorderStyle::Sizable;
     d.minButton = true;
     d.maxButton = true;
@@ -41,10 +41,10 @@ edit::edit() : Form(WindowDesign()) {
     Place(editor, 0, 0, 6855, 4815);
     editor->setFont(DesignFont("Courier New", 9.75));
     SetTabIndex(editor, 0);
-    ApplyTabOrder(Client());
+    ApplyTabOrder(*this);
     editor->setFocus();
-    addMenuItem(QStringLiteral("E&xit"), [this] { mnu_sair_Click(); });
-    connect(editor, &RichTextBox::KeyPress, this, &edit::editor_KeyPress);
+    addMenuItem("E&xit", [this] { mnu_sair_Click(); });
+    editor->KeyPress = [this](int keyAscii) { editor_KeyPress(keyAscii); };
 }
 
 edit::~edit() = default;
@@ -60,8 +60,8 @@ void edit::Open() {
         }
     }
     edit* form = OneForm::Existing();
-    if (form->isMinimized()) {
-        form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
+    if (form->IsMinimized()) {
+        form->Restore();
     }
     form->Show();
 }
@@ -75,8 +75,8 @@ bool edit::AskBeforeProgramEnds() {
     if (!form || !(form->typedSinceSave_ || form->textChanged())) {
         return true;
     }
-    if (MsgBox(SaveQuestion, platform::MB_YESNO | platform::MB_ICONQUESTION,
-               QStringLiteral("Question"), form) != platform::IDYES) {
+    if (MsgBox(SaveQuestion, platform::MB_YESNO | platform::MB_ICONQUESTION, "Question", form) !=
+        platform::IDYES) {
         return true;
     }
     return form->saveDriver();
@@ -86,29 +86,29 @@ void edit::Form_Load() {
     SubclassWindow(hWnd());
     RefreshDriverPaths();
     editor->setVisible(true);
-    editor->setText(QStringLiteral(" "));
+    editor->setText(" ");
 
     // Without a selection DriverPath names the drv directory itself.
-    if (DriverFile.isEmpty()) {
-        MsgBox(QStringLiteral("No driver is selected.\n\nChoose a driver in the list, then press "
-                              "\"Edit This Driver\" again."),
+    if (DriverFile.empty()) {
+        MsgBox("No driver is selected.\n\nChoose a driver in the list, then press "
+               "\"Edit This Driver\" again.",
                platform::MB_ICONEXCLAMATION, EditorTitle, this);
         loadFailed_ = true;
         return;
     }
-    QString error;
+    std::string error;
     if (!editor->LoadFile(DriverPath, &error)) {
-        MsgBox(QStringLiteral("The driver file could not be opened:\n%1\n(%2)")
-                   .arg(QFile::decodeName(DriverPath), error),
+        MsgBox("The driver file could not be opened:\n" + platform::ShownName(DriverPath) + "\n(" +
+                   error + ")",
                platform::MB_ICONHAND, EditorTitle, this);
         loadFailed_ = true;
         return;
     }
     loadedPath_ = DriverPath;
-    setCaption("Tavro Driver Editor - [" + QFile::decodeName(DriverFile) + "]");
-    if (!editor->ReadOnlyReason().isEmpty()) {
-        MsgBox(QStringLiteral("The driver file\n%1\nis shown read-only: %2.")
-                   .arg(QFile::decodeName(DriverPath), editor->ReadOnlyReason()),
+    setCaption("Tavro Driver Editor - [" + platform::ShownName(DriverFile) + "]");
+    if (!editor->ReadOnlyReason().empty()) {
+        MsgBox("The driver file\n" + platform::ShownName(DriverPath) +
+                   "\nis shown read-only: " + editor->ReadOnlyReason() + ".",
                platform::MB_ICONEXCLAMATION, EditorTitle, this);
     }
 }
@@ -120,7 +120,7 @@ void edit::Form_Resize() {
     // A tiny or minimized window gives an empty editor, never a negative size.
     const int width = std::max(0, ScaleWidth() - 80);
     const int height = std::max(0, ScaleHeight() - 20);
-    editor->resize(TwipsToPixels(width), TwipsToPixels(height));
+    editor->Resize(width, height);
 }
 
 void edit::Form_QueryUnload(bool& cancel) {
@@ -151,7 +151,7 @@ void edit::mnu_sair_Click() {
 
 void edit::editor_KeyPress(int keyAscii) {
     (void)keyAscii;
-    Tag = QStringLiteral("1");
+    Tag = "1";
     typedSinceSave_ = true;
 }
 
@@ -162,17 +162,17 @@ void edit::AskSaveDriver() {
 }
 
 bool edit::textChanged() const {
-    return editor->document()->isModified();
+    return editor->Modified();
 }
 
 edit::SaveOutcome edit::askAndSave() {
     // Every change counts, also those made without a character key (Delete,
     // the mouse, undo).
-    if (Tag != QStringLiteral("1") && !textChanged()) {
+    if (Tag != "1" && !textChanged()) {
         return SaveOutcome::NotAsked;
     }
-    if (MsgBox(SaveQuestion, platform::MB_YESNO | platform::MB_ICONQUESTION,
-               QStringLiteral("Question"), this) != platform::IDYES) {
+    if (MsgBox(SaveQuestion, platform::MB_YESNO | platform::MB_ICONQUESTION, "Question", this) !=
+        platform::IDYES) {
         return SaveOutcome::Declined;
     }
     return saveDriver() ? SaveOutcome::Saved : SaveOutcome::Failed;
@@ -182,23 +182,23 @@ bool edit::saveDriver() {
     // Replaced or rewritten by someone else since we read or wrote it: their
     // version is not overwritten unasked. No keeps our text, unsaved.
     if (editor->FileChangedOnDisk() &&
-        MsgBox(QStringLiteral("The driver file\n%1\nhas been changed on disk since the editor "
-                              "last read or saved it.\n\nReplace it with the text in the editor?")
-                   .arg(QFile::decodeName(loadedPath_)),
+        MsgBox("The driver file\n" + platform::ShownName(loadedPath_) +
+                   "\nhas been changed on disk since the editor last read or saved it.\n\n"
+                   "Replace it with the text in the editor?",
                platform::MB_YESNO | platform::MB_ICONEXCLAMATION | platform::MB_DEFBUTTON2,
                EditorTitle, this) != platform::IDYES) {
         return false;
     }
-    QString error;
+    std::string error;
     if (!editor->SaveFile(loadedPath_, RichTextBox::rtfText, &error)) {
-        MsgBox(QStringLiteral("The driver could not be saved:\n%1\n(%2)\n\nThe file keeps its old "
-                              "content, and your text is still in the editor.")
-                   .arg(QFile::decodeName(loadedPath_), error),
+        MsgBox("The driver could not be saved:\n" + platform::ShownName(loadedPath_) + "\n(" +
+                   error +
+                   ")\n\nThe file keeps its old content, and your text is still in the editor.",
                platform::MB_ICONHAND, EditorTitle, this);
         return false;
     }
     typedSinceSave_ = false;
-    MsgBox(QStringLiteral("Driver Saved!"), platform::MB_ICONASTERISK, EditorTitle, this);
+    MsgBox("Driver Saved!", platform::MB_ICONASTERISK, EditorTitle, this);
     return true;
 }
 

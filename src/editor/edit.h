@@ -7,10 +7,11 @@
 #include "platform/forms/Form.h"
 #include "platform/forms/RichTextBox.h"
 
+#include <string>
+
 namespace tavro {
 
 class edit : public platform::forms::Form {
-    Q_OBJECT
 public:
     // Builds the window and its control; the load steps run in Load().
     edit();
@@ -40,7 +41,7 @@ public:
 
     // The file the editor shows and saves to, as its load found it: the
     // exact bytes of its path.
-    const QByteArray& LoadedPath() const { return loadedPath_; }
+    const std::string& LoadedPath() const { return loadedPath_; }
 
 protected:
     void Form_Load() override;
@@ -56,7 +57,7 @@ private:
     // The text differs from the file as last loaded or saved.
     bool textChanged() const;
 
-    QByteArray loadedPath_;
+    std::string loadedPath_;
     bool loadFailed_ = false;
     // Typed since the last load or successful save (the flag in Tag never
     // goes back while the window is loaded).

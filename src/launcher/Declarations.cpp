@@ -8,7 +8,7 @@ namespace tavro {
 void RefreshDriverPaths() {
     using platform::forms::App;
     DriverFile = Form1::Instance().File1->FileName();
-    const QByteArray directory = App::Path();
+    const std::string directory = App::Path();
     DriverPath = directory + "/drv/" + DriverFile;
     PreviewPath = directory + "/preview/" + DriverFile + ".jpg";
 }

@@ -2,30 +2,29 @@
 // the settings read at start.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include <string>
 
 namespace tavro {
 
 // The selected driver: its file name as the list gives it, its full path, and
 // the path of its preview picture. All three are the exact bytes of the names
 // on disk, which need not be valid UTF-8; decode them only to show them.
-inline QByteArray DriverFile;
-inline QByteArray DriverPath;
-inline QByteArray PreviewPath;
+inline std::string DriverFile;
+inline std::string DriverPath;
+inline std::string PreviewPath;
 
 // The emulator's command line under construction, as bytes for the same
 // reason: the driver's name goes in exactly.
-inline QByteArray CommandLine;
+inline std::string CommandLine;
 
 // The seven settings as tavro.cfg held them when the launcher started.
-inline QString SavedResolution;
-inline QString SavedFrameskip;
-inline QString SavedDebug;
-inline QString SavedNocheck;
-inline QString SavedSync;
-inline QString SavedSound;
-inline QString SavedProfile;
+inline std::string SavedResolution;
+inline std::string SavedFrameskip;
+inline std::string SavedDebug;
+inline std::string SavedNocheck;
+inline std::string SavedSync;
+inline std::string SavedSound;
+inline std::string SavedProfile;
 
 // Brings DriverFile, DriverPath and PreviewPath in line with the selection in
 // Form1's driver list.

@@ -4,12 +4,12 @@
 #include "launcher/Form1.h"
 #include "platform/forms/MsgBox.h"
 #include "platform/forms/Shell.h"
-#include "platform/shell.h"
 #include "platform/system/command_line.h"
 #include "platform/win32.h"
 #include "settings/Ini_Declarations.h"
 
 #include <array>
+#include <string>
 
 namespace tavro {
 
@@ -63,16 +63,16 @@ constexpr std::array<SwitchRow, 5> SwitchRows{{
     {&Form1::Check5, "profile", "-profile "},
 }};
 
-QString FailureMessage(const platform::ShellResult& result) {
-    QString text = QStringLiteral("The emulator could not be started.\n\n");
-    if (!result.program.isEmpty())
-        text += QStringLiteral("Program: %1\n").arg(result.program);
-    if (!result.searched.isEmpty()) {
-        text += QStringLiteral("Looked in:\n");
-        for (const QString& place : result.searched)
-            text += QStringLiteral("    %1\n").arg(place);
+std::string FailureMessage(const platform::ShellResult& result) {
+    std::string text = "The emulator could not be started.\n\n";
+    if (!result.program.empty())
+        text += "Program: " + result.program + "\n";
+    if (!result.searched.empty()) {
+        text += "Looked in:\n";
+        for (const std::string& place : result.searched)
+            text += "    " + place + "\n";
     }
-    text += QStringLiteral("\nReason: %1").arg(result.reason);
+    text += "\nReason: " + result.reason;
     return text;
 }
 
@@ -81,7 +81,7 @@ QString FailureMessage(const platform::ShellResult& result) {
 platform::DWORD BuildCommandLine() {
     Form1& form = Form1::Instance();
     IniWriteRow stores; // one lock wait for the whole press, however many stores
-    CommandLine = QByteArrayLiteral("morvel ");
+    CommandLine = "morvel ";
     for (const OptionRow& row : OptionRows) {
         if ((form.*row.control)->Value()) {
             stores.Note(WriteIniValue(row.section, row.key, row.value));
@@ -91,10 +91,10 @@ platform::DWORD BuildCommandLine() {
     for (const SwitchRow& row : SwitchRows) {
         const int value = (form.*row.control)->Value();
         if (value == CheckBox::Checked) {
-            stores.Note(WriteIniValue(QStringLiteral("General"), row.key, QStringLiteral("1")));
+            stores.Note(WriteIniValue("General", row.key, "1"));
             CommandLine += row.flag;
         } else if (value == CheckBox::Unchecked) {
-            stores.Note(WriteIniValue(QStringLiteral("General"), row.key, QStringLiteral("0")));
+            stores.Note(WriteIniValue("General", row.key, "0"));
         }
     }
     return stores.Failure();
@@ -104,25 +104,24 @@ void AppendDriverToCommandLine() {
     // No driver selected: the line ends in "-driver " as it always has, not
     // in an empty quoted argument.
     CommandLine += "-driver ";
-    if (!DriverFile.isEmpty())
-        CommandLine += QByteArray::fromStdString(platform::QuoteArgument(DriverFile.toStdString()));
+    if (!DriverFile.empty())
+        CommandLine += platform::QuoteArgument(DriverFile);
 }
 
-bool StartEmulator(const QByteArray& commandLine) {
+bool StartEmulator(const std::string& commandLine) {
     const platform::ShellResult result =
         platform::forms::Shell(commandLine, platform::SW_SHOWMINIMIZED);
     if (!result.ok)
-        platform::forms::MsgBox(FailureMessage(result), platform::MB_ICONHAND,
-                                QStringLiteral("Tavro"), Form1::Existing());
+        platform::forms::MsgBox(FailureMessage(result), platform::MB_ICONHAND, "Tavro",
+                                Form1::Existing());
     return result.ok;
 }
 
 void ShowStoreFailure(platform::DWORD error) {
-    platform::forms::MsgBox(QStringLiteral("Your choices could not be stored in %1: %2.\n\n"
-                                           "The emulator was started with them anyway.")
-                                .arg(ConfigFileName(), StoreFailureReason(error)),
-                            platform::MB_OK | platform::MB_ICONINFORMATION, QStringLiteral("Tavro"),
-                            Form1::Existing());
+    platform::forms::MsgBox(
+        "Your choices could not be stored in " + ConfigFileName() + ": " +
+            StoreFailureReason(error) + ".\n\nThe emulator was started with them anyway.",
+        platform::MB_OK | platform::MB_ICONINFORMATION, "Tavro", Form1::Existing());
 }
 
 } // namespace tavro

@@ -4,7 +4,7 @@
 
 #include "platform/win32.h"
 
-#include <QByteArray>
+#include <string>
 
 namespace tavro {
 
@@ -25,7 +25,7 @@ void AppendDriverToCommandLine();
 // Starts a command line with the window minimized and returns at once. When
 // the program cannot be started, a message box says which program was looked
 // for, where and why; the launcher carries on. Returns whether it started.
-bool StartEmulator(const QByteArray& commandLine);
+bool StartEmulator(const std::string& commandLine);
 
 // Tells the user, in an information box, that the choices could not be stored
 // in tavro.cfg and why, and that the emulator was started with them anyway.

@@ -11,10 +11,12 @@
 #include "platform/forms/LoadPicture.h"
 #include "platform/forms/MsgBox.h"
 #include "platform/forms/SingleInstance.h"
+#include "platform/system/shown_name.h"
+#include "platform/window.h"
 #include "resources/Art.h"
 #include "settings/setvar.h"
 
-#include <QFile>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,20 +29,20 @@ namespace {
 using OneForm = SingleInstance<Form1>;
 
 // The drivers: the files of this pattern in this directory of the program's.
-const QString DriverPattern = QStringLiteral("*.drv");
-QByteArray DriverDirectory(const QByteArray& programDirectory) {
+const std::string DriverPattern = "*.drv";
+std::string DriverDirectory(const std::string& programDirectory) {
     return programDirectory + "/drv/";
 }
 
-const QColor LightGreen(192, 255, 192);
-const QColor LightYellow(255, 255, 192);
-const QColor Cyan(0, 255, 255);
-const QColor Blue(0, 0, 255);
-const QColor White(255, 255, 255);
+constexpr platform::COLORREF LightGreen = platform::RGB(192, 255, 192);
+constexpr platform::COLORREF LightYellow = platform::RGB(255, 255, 192);
+constexpr platform::COLORREF Cyan = platform::RGB(0, 255, 255);
+constexpr platform::COLORREF Blue = platform::RGB(0, 0, 255);
+constexpr platform::COLORREF White = platform::RGB(255, 255, 255);
 
 Form::Design WindowDesign() {
     Form::Design d;
-    d.caption = QStringLiteral("Tavro 0.1.5");
+    d.caption = "Tavro 0.1.5";
     d.border = BorderStyle::FixedSingle;
     d.clientWidth = 11475;
     d.clientHeight = 6630;
@@ -48,13 +50,8 @@ Form::Design WindowDesign() {
     return d;
 }
 
-QColor FromColorRef(platform::COLORREF c) {
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                  static_cast<int>((c >> 16) & 0xFF));
-}
-
-Label* TitleLabel(QWidget* parent, const QString& caption, int left, int top, int width, int height,
-                  const QColor& colour, int tabIndex) {
+Label* TitleLabel(Container* parent, const std::string& caption, int left, int top, int width,
+                  int height, platform::COLORREF colour, int tabIndex) {
     auto* label = new Label(parent, caption);
     Place(label, left, top, width, height);
     label->setTransparent(true);
@@ -65,8 +62,8 @@ Label* TitleLabel(QWidget* parent, const QString& caption, int left, int top, in
     return label;
 }
 
-OptionButton* Option(QWidget* frame, const QString& caption, int top, int width, int height,
-                     const QColor& back, bool customPointer, int tabIndex) {
+OptionButton* Option(Container* frame, const std::string& caption, int top, int width, int height,
+                     platform::COLORREF back, bool customPointer, int tabIndex) {
     auto* button = new OptionButton(frame, caption);
     Place(button, 0, top, width, height);
     SetBackColor(button, back);
@@ -76,8 +73,8 @@ OptionButton* Option(QWidget* frame, const QString& caption, int top, int width,
 }
 
 // A container for a group of options, drawn without border or caption.
-Frame* BuildFrame(QWidget* parent, const QString& caption, int left, int width, int height,
-                  const QColor& back, int tabIndex) {
+Frame* BuildFrame(Container* parent, const std::string& caption, int left, int width, int height,
+                  platform::COLORREF back, int tabIndex) {
     auto* container = new Frame(parent, caption);
     Place(container, left, 1080, width, height);
     SetBackColor(container, back);
@@ -86,8 +83,8 @@ Frame* BuildFrame(QWidget* parent, const QString& caption, int left, int width, 
     return container;
 }
 
-CommandButton* Command(QWidget* parent, const QString& caption, int left, int top, int width,
-                       const QColor& face, bool customPointer, int tabIndex) {
+CommandButton* Command(Container* parent, const std::string& caption, int left, int top, int width,
+                       platform::COLORREF face, bool customPointer, int tabIndex) {
     auto* button = new CommandButton(parent, caption);
     Place(button, left, top, width, 375);
     SetBackColor(button, face);
@@ -96,7 +93,7 @@ CommandButton* Command(QWidget* parent, const QString& caption, int left, int to
     return button;
 }
 
-CheckBox* Check(QWidget* parent, const QString& caption, int top, int tabIndex) {
+CheckBox* Check(Container* parent, const std::string& caption, int top, int tabIndex) {
     auto* box = new CheckBox(parent, caption);
     Place(box, 3240, top, 3495, 375);
     SetBackColor(box, LightGreen);
@@ -111,18 +108,18 @@ Form1::Form1() : Form(WindowDesign()) {
     setIcon(art::WindowIcon());
     setMousePointer(art::CustomPointer());
     createControls();
-    ApplyTabOrder(Client());
+    ApplyTabOrder(*this);
     // What a screen reader calls the logo, the list, the preview and the groups.
-    SetPictureName(this, QStringLiteral("Tavro logo"));
+    SetPictureName(this, "Tavro logo");
     SetTitle(Label1, File1);
     SetTitle(Label2, Image1);
     SetTitle(Label3, Frame1);
     SetTitle(Label4, Frame2);
-    connect(File1, &FileListBox::Click, this, &Form1::File1_Click);
-    connect(Command1, &CommandButton::Click, this, &Form1::Command1_Click);
-    connect(Command2, &CommandButton::Click, this, &Form1::Command2_Click);
-    connect(Command3, &CommandButton::Click, this, &Form1::Command3_Click);
-    connect(Command4, &CommandButton::Click, this, &Form1::Command4_Click);
+    File1->Click = [this] { File1_Click(); };
+    Command1->Click = [this] { Command1_Click(); };
+    Command2->Click = [this] { Command2_Click(); };
+    Command3->Click = [this] { Command3_Click(); };
+    Command4->Click = [this] { Command4_Click(); };
 }
 
 Form1::~Form1() = default;
@@ -134,7 +131,7 @@ Form1& Form1::Instance() {
     return *OneForm::Existing();
 }
 
-void Form1::ReadDriversAhead(const QByteArray& programDirectory) {
+void Form1::ReadDriversAhead(const std::string& programDirectory) {
     FileListBox::ReadAhead(DriverDirectory(programDirectory), DriverPattern);
 }
 
@@ -143,7 +140,7 @@ Form1* Form1::Existing() {
 }
 
 void Form1::createControls() {
-    QWidget* client = Client();
+    Container* client = Client();
 
     // Lightweight controls first: the preview panel and the picture lie under
     // every other control.
@@ -161,14 +158,13 @@ void Form1::createControls() {
     Label2 = TitleLabel(client, "Preview", 3360, 840, 2415, 375, White, 3);
     Label3 = TitleLabel(client, "Resolution", 6840, 840, 2775, 375, White, 4);
     Label4 = TitleLabel(client, "Frameskip", 9360, 840, 1935, 255,
-                        FromColorRef(platform::GetSysColor(platform::COLOR_HIGHLIGHTTEXT)), 6);
+                        platform::GetSysColor(platform::COLOR_HIGHLIGHTTEXT), 6);
 
     File1 = new FileListBox(client);
     Place(File1, 360, 1080, 2415, 2820);
     File1->setPattern(DriverPattern);
     SetBackColor(File1, LightYellow);
     SetMousePointer(File1, art::CustomPointer());
-    SetMousePointer(File1->viewport(), art::CustomPointer());
     SetTabIndex(File1, 0);
 
     Frame1 = BuildFrame(client, "Frame1", 6840, 2175, 3975, LightYellow, 2);
@@ -206,11 +202,11 @@ void Form1::createControls() {
 void Form1::Form_Load() {
     SubclassWindow(hWnd());
 
-    const QByteArray directory = DriverDirectory(App::Path());
-    QString error;
+    const std::string directory = DriverDirectory(App::Path());
+    std::string error;
     if (!File1->setPath(directory, &error)) {
         // Without drivers the launcher still opens, and says what it looked for.
-        const QString drv = QFile::decodeName(directory);
+        const std::string drv = platform::ShownName(directory);
         MsgBox("The driver directory could not be read:\n" + drv + "\n(" + error +
                    ")\n\nNo drivers are listed. Tavro expects a \"drv\" directory beside it.",
                platform::MB_ICONEXCLAMATION, "Tavro", this);
@@ -255,21 +251,21 @@ void Form1::File1_Click() {
 // directory must not stop the launcher.
 void Form1::showPreview() {
     struct stat info {};
-    const bool exists = ::stat(PreviewPath.constData(), &info) == 0;
+    const bool exists = ::stat(PreviewPath.c_str(), &info) == 0;
     if (exists && info.st_size > 0) {
-        const QPixmap picture = LoadPicture(PreviewPath);
-        if (!picture.isNull()) {
+        const Picture picture = LoadPicture(PreviewPath);
+        if (!picture.IsEmpty()) {
             Image1->setPicture(picture);
-            Image1->setAccessibleDescription(QFile::decodeName(DriverFile));
+            Image1->setAccessibleDescription(platform::ShownName(DriverFile));
             return;
         }
     } else if (exists && S_ISREG(info.st_mode)) {
         // An empty preview counts as none, and is removed.
-        ::unlink(PreviewPath.constData());
+        ::unlink(PreviewPath.c_str());
     }
     PreviewPath = App::Path() + "/preview/404.jpg";
     Image1->setPicture(LoadPicture(PreviewPath));
-    Image1->setAccessibleDescription(QStringLiteral("No preview"));
+    Image1->setAccessibleDescription("No preview");
 }
 
 void Form1::Command1_Click() {
@@ -285,7 +281,7 @@ void Form1::Command1_Click() {
 
 void Form1::Command2_Click() {
     // A fixed command: nothing is built, stored or kept in CommandLine.
-    StartEmulator(QByteArrayLiteral("morvel.exe -gamelist"));
+    StartEmulator("morvel.exe -gamelist");
 }
 
 void Form1::Command3_Click() {

@@ -8,11 +8,11 @@
 #include "platform/win32.h"
 
 #include <set>
+#include <string>
 
 namespace tavro {
 
 class Form1 : public platform::forms::Form {
-    Q_OBJECT
 public:
     // Builds the window and its controls; the load steps run in Load().
     Form1();
@@ -25,7 +25,7 @@ public:
     // Starts reading the driver directory of the program in the given
     // directory while the rest of the program loads. If that is not the
     // directory Form_Load lists after all, the list reads its own.
-    static void ReadDriversAhead(const QByteArray& programDirectory);
+    static void ReadDriversAhead(const std::string& programDirectory);
 
     platform::forms::Label* Label1;
     platform::forms::Label* Label2;

@@ -7,7 +7,8 @@
 
 namespace tavro::art::pixels {
 
-// Pixels in a QImage::Format, rows of bytesPerLine bytes.
+// Pixels in a platform::forms::PixelFormat (the QImage format numbers the
+// tool writes), rows of bytesPerLine bytes.
 struct Picture {
     int width;
     int height;

@@ -5,18 +5,19 @@
 #include "platform/system/profile.h"
 #include "platform/win32.h"
 
-#include <QString>
+#include <string>
 
 namespace tavro {
 
 // The value stored under section/key, at most 79 characters; the empty string
 // when the file, the section or the key is missing.
-QString ReadIniValue(const QString& section, const QString& key);
+std::string ReadIniValue(const std::string& section, const std::string& key);
 
 // Stores value under section/key, creating the file, section and key as needed.
 // Returns ERROR_SUCCESS, or the Win32 code of why the write failed; the file is
 // then as it was. Nothing is shown here: the caller decides what to tell.
-platform::DWORD WriteIniValue(const QString& section, const QString& key, const QString& value);
+platform::DWORD WriteIniValue(const std::string& section, const std::string& key,
+                              const std::string& value);
 
 // The writes of one task as a row: while it lives, the WriteIniValue calls
 // share one wait for another launcher's lock on tavro.cfg (at most 2 s in
@@ -35,9 +36,9 @@ private:
 };
 
 // The full path of tavro.cfg, as messages name it.
-QString ConfigFileName();
+std::string ConfigFileName();
 
 // Why a write failed, as a phrase that follows "could not be stored in ...: ".
-QString StoreFailureReason(platform::DWORD error);
+std::string StoreFailureReason(platform::DWORD error);
 
 } // namespace tavro

@@ -4,6 +4,7 @@
 #include "launcher/Form1.h"
 #include "settings/Ini_Declarations.h"
 
+#include <string>
 #include <utility>
 
 namespace tavro {
@@ -25,7 +26,7 @@ void ApplySavedSettings(Form1& form) {
         {"640x400", form.Option4}, {"400x300", form.Option15}, {"800x600", form.Option16},
     };
     for (const auto& [value, option] : screenModes) {
-        if (SavedResolution == QLatin1String(value))
+        if (SavedResolution == value)
             option->setValue(true);
     }
 
@@ -34,16 +35,16 @@ void ApplySavedSettings(Form1& form) {
         form.Option10, form.Option11, form.Option12, form.Option13, form.Option14,
     };
     for (int digit = 0; digit < 10; ++digit) {
-        if (SavedFrameskip == QString::number(digit))
+        if (SavedFrameskip == std::to_string(digit))
             frameskips[digit]->setValue(true);
     }
 
-    const std::pair<const QString*, platform::forms::CheckBox*> switches[] = {
+    const std::pair<const std::string*, platform::forms::CheckBox*> switches[] = {
         {&SavedDebug, form.Check2}, {&SavedSync, form.Check1},    {&SavedNocheck, form.Check3},
         {&SavedSound, form.Check4}, {&SavedProfile, form.Check5},
     };
     for (const auto& [saved, check] : switches) {
-        if (*saved == QLatin1String("1"))
+        if (*saved == "1")
             check->setValue(platform::forms::CheckBox::Checked);
     }
 }

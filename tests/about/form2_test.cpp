@@ -4,6 +4,8 @@
 #include "caption/GradForm.h"
 #include "platform/forms/Design.h"
 #include "platform/forms/Twips.h"
+#include "platform/forms/qt/Picture.h"
+#include "platform/forms/qt/Widgets.h"
 #include "platform/window_host.h"
 #include "resources/Art.h"
 
@@ -15,6 +17,7 @@
 
 using namespace tavro;
 using platform::forms::TabIndex;
+using namespace platform::forms::qt;
 
 namespace {
 
@@ -30,7 +33,7 @@ protected:
     // "About", as the main window's button does it; waits until it is active.
     static Form2& openActive() {
         Form2& form = Form2::Open();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(Widget(&form)));
         return form;
     }
 };
@@ -87,7 +90,7 @@ void ExpectActiveGradient(platform::HWND hwnd) {
 TEST_F(Form2Test, WindowFollowsTheDesign) {
     Form2& form = Form2::Open();
     EXPECT_EQ(form.Caption(), "About Tavro...");
-    EXPECT_EQ(form.Client()->size(), QSize(495, 327));
+    EXPECT_EQ(Widget(form.Client())->size(), QSize(495, 327));
     EXPECT_EQ(form.ScaleWidth(), 7425);
     EXPECT_EQ(form.ScaleHeight(), 4905);
 
@@ -98,57 +101,57 @@ TEST_F(Form2Test, WindowFollowsTheDesign) {
     EXPECT_FALSE(style & platform::WS_THICKFRAME);
     EXPECT_FALSE(style & platform::WS_MINIMIZEBOX);
     EXPECT_FALSE(style & platform::WS_MAXIMIZEBOX);
-    EXPECT_EQ(form.minimumSize(), form.maximumSize());
-    EXPECT_EQ(form.parentWidget(), nullptr);
-    EXPECT_EQ(form.windowModality(), Qt::NonModal);
+    EXPECT_EQ(Widget(&form)->minimumSize(), Widget(&form)->maximumSize());
+    EXPECT_EQ(Widget(&form)->parentWidget(), nullptr);
+    EXPECT_EQ(Widget(&form)->windowModality(), Qt::NonModal);
 
     // The shared window icon is the caption's small icon.
     const platform::HICON icon = platform::WindowSmallIconRecord(form.hWnd());
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(platform::IconImage(icon)->convertToFormat(QImage::Format_ARGB32),
-              art::WindowIcon().convertToFormat(QImage::Format_ARGB32));
+              PixmapOf(art::WindowIcon()).toImage().convertToFormat(QImage::Format_ARGB32));
 
     // Black background, custom pointer over it.
-    EXPECT_EQ(form.Client()->grab().toImage().pixelColor(2, 2), QColor(0, 0, 0));
-    EXPECT_EQ(form.Client()->cursor().shape(), Qt::BitmapCursor);
-    EXPECT_EQ(form.Client()->cursor().hotSpot(), art::CustomPointer().hotSpot());
+    EXPECT_EQ(Widget(form.Client())->grab().toImage().pixelColor(2, 2), QColor(0, 0, 0));
+    EXPECT_EQ(Widget(form.Client())->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(Widget(form.Client())->cursor().hotSpot(), CursorOf(art::CustomPointer()).hotSpot());
 }
 
 TEST_F(Form2Test, ControlsFollowTheDesign) {
     Form2& form = Form2::Open();
     // Pictures at their natural size from their Left and Top.
-    EXPECT_EQ(form.Image2->geometry(), QRect(8, 8, 249, 132));
-    EXPECT_EQ(form.Image1->geometry(), QRect(256, 40, 209, 81));
-    EXPECT_EQ(form.Image2->Picture().toImage(), art::AboutPicture1().toImage());
-    EXPECT_EQ(form.Image1->Picture().toImage(), art::AboutPicture2().toImage());
+    EXPECT_EQ(Widget(form.Image2)->geometry(), QRect(8, 8, 249, 132));
+    EXPECT_EQ(Widget(form.Image1)->geometry(), QRect(256, 40, 209, 81));
+    EXPECT_EQ(PixmapOf(form.Image2->Picture()).toImage(), PixmapOf(art::AboutPicture1()).toImage());
+    EXPECT_EQ(PixmapOf(form.Image1->Picture()).toImage(), PixmapOf(art::AboutPicture2()).toImage());
 
-    EXPECT_EQ(form.Label1->geometry(), Twips(0, 2400, 7455, 1215));
-    EXPECT_EQ(form.Label2->geometry(), Twips(120, 3000, 6975, 495));
-    EXPECT_EQ(form.Command1->geometry(), Twips(120, 4200, 7215, 615));
-    EXPECT_TRUE(form.Label1->geometry().intersects(form.Label2->geometry()));
+    EXPECT_EQ(Widget(form.Label1)->geometry(), Twips(0, 2400, 7455, 1215));
+    EXPECT_EQ(Widget(form.Label2)->geometry(), Twips(120, 3000, 6975, 495));
+    EXPECT_EQ(Widget(form.Command1)->geometry(), Twips(120, 4200, 7215, 615));
+    EXPECT_TRUE(Widget(form.Label1)->geometry().intersects(Widget(form.Label2)->geometry()));
     // Label2 lies over Label1 where their boxes overlap.
-    const QObjectList& children = form.Client()->children();
-    EXPECT_LT(children.indexOf(form.Label1), children.indexOf(form.Label2));
+    const QObjectList& children = Widget(form.Client())->children();
+    EXPECT_LT(children.indexOf(Widget(form.Label1)), children.indexOf(Widget(form.Label2)));
 
-    EXPECT_EQ(form.Command1->text(), "OK");
-    EXPECT_TRUE(form.Label1->text().contains("Tavro"));
-    EXPECT_TRUE(form.Label1->text().endsWith("@example.org"));
-    EXPECT_TRUE(form.Label2->text().startsWith("http://www.example.org/"));
+    EXPECT_EQ(Widget(form.Command1)->text(), "OK");
+    EXPECT_TRUE(Widget(form.Label1)->text().contains("Tavro"));
+    EXPECT_TRUE(Widget(form.Label1)->text().endsWith("@example.org"));
+    EXPECT_TRUE(Widget(form.Label2)->text().startsWith("http://www.example.org/"));
 
     // Colours: yellow and red on black, a cyan button face.
-    EXPECT_EQ(form.Label1->palette().color(QPalette::WindowText), QColor(255, 255, 0));
-    EXPECT_EQ(form.Label2->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(Widget(form.Label1)->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+    EXPECT_EQ(Widget(form.Label2)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
     for (QWidget* label :
-         {static_cast<QWidget*>(form.Label1), static_cast<QWidget*>(form.Label2)}) {
+         std::initializer_list<QWidget*>{Widget(form.Label1), Widget(form.Label2)}) {
         EXPECT_TRUE(label->autoFillBackground());
         EXPECT_EQ(label->palette().color(QPalette::Window), QColor(0, 0, 0));
     }
-    EXPECT_EQ(form.Command1->palette().color(QPalette::Button), QColor(0, 255, 255));
+    EXPECT_EQ(Widget(form.Command1)->palette().color(QPalette::Button), QColor(0, 255, 255));
 
     // The standard pointer over every control.
-    for (QWidget* w : {static_cast<QWidget*>(form.Image1), static_cast<QWidget*>(form.Image2),
-                       static_cast<QWidget*>(form.Label1), static_cast<QWidget*>(form.Label2),
-                       static_cast<QWidget*>(form.Command1)}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{Widget(form.Image1), Widget(form.Image2),
+                                                      Widget(form.Label1), Widget(form.Label2),
+                                                      Widget(form.Command1)}) {
         EXPECT_TRUE(w->testAttribute(Qt::WA_SetCursor));
         EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
     }
@@ -163,9 +166,9 @@ TEST_F(Form2Test, FontsKeepSizeAndStyleWhateverFamilyIsInstalled) {
         bool bold;
         bool italic;
     };
-    for (const Expected& e : {Expected{form.Label1, "Arial", 24, false, true},
-                              Expected{form.Label2, "Comic Sans MS", 19, false, false},
-                              Expected{form.Command1, "Courier New", 15, true, false}}) {
+    for (const Expected& e : {Expected{Widget(form.Label1), "Arial", 24, false, true},
+                              Expected{Widget(form.Label2), "Comic Sans MS", 19, false, false},
+                              Expected{Widget(form.Command1), "Courier New", 15, true, false}}) {
         const QFont font = e.widget->font();
         EXPECT_EQ(font.family(), e.family);
         EXPECT_EQ(font.pixelSize(), e.pixels) << e.family;
@@ -179,11 +182,11 @@ TEST_F(Form2Test, FontsKeepSizeAndStyleWhateverFamilyIsInstalled) {
     }
     // The credit line stays on one line and clear of Label2's box, which
     // would otherwise hide its lower part.
-    const QFontMetrics metrics(form.Label1->font());
-    EXPECT_LE(metrics.horizontalAdvance(form.Label1->text()), form.Label1->width());
-    EXPECT_LE(form.Label1->y() + metrics.height(), form.Label2->y());
-    const QFontMetrics address(form.Label2->font());
-    EXPECT_LE(address.horizontalAdvance(form.Label2->text()), form.Label2->width());
+    const QFontMetrics metrics(Widget(form.Label1)->font());
+    EXPECT_LE(metrics.horizontalAdvance(Widget(form.Label1)->text()), Widget(form.Label1)->width());
+    EXPECT_LE(Widget(form.Label1)->y() + metrics.height(), Widget(form.Label2)->y());
+    const QFontMetrics address(Widget(form.Label2)->font());
+    EXPECT_LE(address.horizontalAdvance(Widget(form.Label2)->text()), Widget(form.Label2)->width());
 }
 
 TEST_F(Form2Test, OnlyTheButtonTakesTheFocus) {
@@ -194,31 +197,31 @@ TEST_F(Form2Test, OnlyTheButtonTakesTheFocus) {
     EXPECT_EQ(TabIndex(form.Image1), -1);
     EXPECT_EQ(TabIndex(form.Image2), -1);
     std::vector<QWidget*> focusable;
-    for (QWidget* w : form.findChildren<QWidget*>()) {
+    for (QWidget* w : Widget(&form)->findChildren<QWidget*>()) {
         if (w->focusPolicy() != Qt::NoFocus) {
             focusable.push_back(w);
         }
     }
-    EXPECT_EQ(focusable, std::vector<QWidget*>{form.Command1});
-    EXPECT_EQ(QApplication::focusWidget(), form.Command1);
-    EXPECT_TRUE(form.Command1->isDefault());
+    EXPECT_EQ(focusable, std::vector<QWidget*>{Widget(form.Command1)});
+    EXPECT_EQ(QApplication::focusWidget(), Widget(form.Command1));
+    EXPECT_TRUE(Widget(form.Command1)->isDefault());
     // Tab goes nowhere else.
-    QTest::keyClick(form.Command1, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), form.Command1);
+    QTest::keyClick(Widget(form.Command1), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Widget(form.Command1));
 }
 
 TEST_F(Form2Test, SecondAboutWhileShownKeepsTheOneWindowAndLoadsOnce) {
     Form2& first = openActive();
     const platform::HWND hwnd = first.hWnd();
     EXPECT_EQ(ProcOf(hwnd), CaptionProc());
-    first.showMinimized();
+    Widget(&first)->showMinimized();
 
     Form2& second = Form2::Open();
     EXPECT_EQ(&second, &first);
     EXPECT_EQ(second.hWnd(), hwnd);
     EXPECT_EQ(Form2::Existing(), &first);
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&second));
-    EXPECT_EQ(QApplication::topLevelWidgets().count(&second), 1);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Widget(&second)));
+    EXPECT_EQ(QApplication::topLevelWidgets().count(Widget(&second)), 1);
     // A second load would have recorded the painter itself as the procedure it replaced.
     EXPECT_EQ(ProcOf(hwnd), CaptionProc());
     const auto kept = reinterpret_cast<platform::LONG_PTR>(platform::GetPropA(hwnd, "OldMeProc"));
@@ -226,7 +229,8 @@ TEST_F(Form2Test, SecondAboutWhileShownKeepsTheOneWindowAndLoadsOnce) {
     EXPECT_NE(kept, CaptionProc());
     int forms = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        forms += qobject_cast<Form2*>(w) != nullptr && w->isVisible() ? 1 : 0;
+        const auto* window = qobject_cast<FormWindow*>(w);
+        forms += window && dynamic_cast<Form2*>(window->form()) && w->isVisible() ? 1 : 0;
     }
     EXPECT_EQ(forms, 1);
 }
@@ -236,9 +240,9 @@ TEST_F(Form2Test, EveryShowingHasThePaintedCaption) {
     const platform::HWND firstWindow = first.hWnd();
     ExpectActiveGradient(firstWindow);
 
-    QTest::mouseClick(first.Command1, Qt::LeftButton);
+    QTest::mouseClick(Widget(first.Command1), Qt::LeftButton);
     EXPECT_EQ(Form2::Existing(), nullptr);
-    EXPECT_FALSE(first.isVisible());
+    EXPECT_FALSE(first.Visible());
     // OK took the painter off: the window's own procedure is back, and it
     // paints a plain caption, which the gradient check tells apart.
     EXPECT_EQ(ProcOf(firstWindow),
@@ -273,7 +277,7 @@ TEST_F(Form2Test, CloseBoxClosesAndTheNextAboutLoadsAgain) {
     const platform::HWND firstWindow = first.hWnd();
     platform::SendMessageA(firstWindow, platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
     EXPECT_EQ(Form2::Existing(), nullptr);
-    EXPECT_FALSE(first.isVisible());
+    EXPECT_FALSE(first.Visible());
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(platform::IsWindow(firstWindow));
 
@@ -293,10 +297,10 @@ TEST(Art, ReadyPixelsAreThePictureFiles) {
         const char* file;
         QImage compiled;
     } pictures[] = {
-        {"background.gif", art::Background().toImage()},
-        {"tavro.cur", art::WindowIcon()},
-        {"about_big.gif", art::AboutPicture1().toImage()},
-        {"about_small.gif", art::AboutPicture2().toImage()},
+        {"background.gif", PixmapOf(art::Background()).toImage()},
+        {"tavro.cur", PixmapOf(art::WindowIcon()).toImage()},
+        {"about_big.gif", PixmapOf(art::AboutPicture1()).toImage()},
+        {"about_small.gif", PixmapOf(art::AboutPicture2()).toImage()},
     };
     for (const auto& picture : pictures) {
         const QImage decoded(dir + picture.file);
@@ -307,7 +311,7 @@ TEST(Art, ReadyPixelsAreThePictureFiles) {
     // The black-and-white pointer: the same pixels, the hot spot at the
     // arrow's tip, the picture's centre.
     const QImage arrow = argb(QImage(dir + "pointer.ico"));
-    const QCursor pointer = art::CustomPointer();
+    const QCursor pointer = CursorOf(art::CustomPointer());
     ASSERT_EQ(pointer.shape(), Qt::BitmapCursor);
     EXPECT_EQ(pointer.hotSpot(), QPoint(arrow.width() / 2, arrow.height() / 2));
     const QImage black = pointer.bitmap().toImage();

@@ -7,6 +7,7 @@
 #include "launcher/Form1.h"
 #include "platform/forms/Design.h"
 #include "platform/forms/Twips.h"
+#include "platform/forms/qt/Widgets.h"
 #include "platform/window_host.h"
 #include "support/EmulatorDir.h"
 #include "support/MsgBoxRecorder.h"
@@ -24,6 +25,7 @@
 
 using namespace tavro;
 using platform::forms::TwipsToPixels;
+using namespace platform::forms::qt;
 using tavro::test::EmulatorDir;
 using tavro::test::MsgBoxRecorder;
 
@@ -57,7 +59,7 @@ protected:
     void select(const QString& name) {
         Form1& form = Form1::Instance();
         for (int i = 0; i < form.File1->ListCount(); ++i) {
-            if (form.File1->List(i) == QFile::encodeName(name)) {
+            if (form.File1->List(i) == QFile::encodeName(name).toStdString()) {
                 form.File1->setListIndex(i);
                 return;
             }
@@ -70,7 +72,7 @@ protected:
         EXPECT_NE(form, nullptr);
         return *form;
     }
-    static void type(edit& form, const QString& keys) { QTest::keyClicks(form.editor, keys); }
+    static void type(edit& f, const QString& keys) { QTest::keyClicks(Widget(f.editor), keys); }
     // Lets an unloaded window go, as the event loop would.
     static void settle() { QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
     QStringList texts() const { return messages.texts(); }
@@ -84,10 +86,11 @@ TEST_F(EditTest, WindowFollowsTheDesign) {
     EXPECT_EQ(form.Caption(), "Tavro Driver Editor - [No Driver]");
     EXPECT_EQ(form.ScaleWidth(), 7215);
     EXPECT_EQ(form.ScaleHeight(), 4980);
-    EXPECT_EQ(form.editor->geometry(), QRect(0, 0, TwipsToPixels(6855), TwipsToPixels(4815)));
-    EXPECT_EQ(form.editor->font().family(), "Courier New");
-    EXPECT_EQ(form.editor->font().pixelSize(), 13);
-    EXPECT_EQ(form.editor->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(Widget(form.editor)->geometry(),
+              QRect(0, 0, TwipsToPixels(6855), TwipsToPixels(4815)));
+    EXPECT_EQ(Widget(form.editor)->font().family(), "Courier New");
+    EXPECT_EQ(Widget(form.editor)->font().pixelSize(), 13);
+    EXPECT_EQ(Widget(form.editor)->lineWrapMode(), QPlainTextEdit::NoWrap);
     EXPECT_EQ(platform::forms::TabIndex(form.editor), 0);
     const platform::LONG_PTR style = platform::GetWindowLongPtrA(form.hWnd(), platform::GWL_STYLE);
     EXPECT_TRUE(style & platform::WS_THICKFRAME);
@@ -97,9 +100,9 @@ TEST_F(EditTest, WindowFollowsTheDesign) {
     EXPECT_EQ(platform::MenuItemsRecord(form.hWnd()), std::vector<std::string>{"E&xit"});
     EXPECT_EQ(platform::WindowSmallIconRecord(form.hWnd()), nullptr);
     // The editor is the only control that takes the focus.
-    for (QWidget* w : form.findChildren<QWidget*>()) {
+    for (QWidget* w : Widget(&form)->findChildren<QWidget*>()) {
         if (w->focusPolicy() != Qt::NoFocus) {
-            EXPECT_TRUE(w == form.editor || w->focusProxy() == form.editor)
+            EXPECT_TRUE(w == Widget(form.editor) || w->focusProxy() == Widget(form.editor))
                 << w->metaObject()->className();
         }
     }
@@ -109,26 +112,26 @@ TEST_F(EditTest, OpenLoadsTheSelectedDriverWithThePainter) {
     dir.write("drv/game.drv", "ROM_START\r\nROM_END\r\n");
     select("game.drv");
     edit& form = open();
-    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.Visible());
     EXPECT_EQ(form.Caption(), "Tavro Driver Editor - [game.drv]");
     EXPECT_EQ(form.editor->Text(), "ROM_START\nROM_END\n");
     EXPECT_EQ(form.Tag, "");
-    EXPECT_EQ(DriverPath, dir.rawFile("drv/game.drv"));
+    EXPECT_EQ(DriverPath, dir.rawFile("drv/game.drv").toStdString());
     EXPECT_TRUE(PainterInstalled(form));
     EXPECT_TRUE(messages.empty());
 
     // At the created size the editor is 7135 x 4960 twips.
-    EXPECT_EQ(form.editor->size(), QSize(TwipsToPixels(7135), TwipsToPixels(4960)));
+    EXPECT_EQ(Widget(form.editor)->size(), QSize(TwipsToPixels(7135), TwipsToPixels(4960)));
 }
 
 TEST_F(EditTest, NothingTypedExitAsksNothingAndKeepsTheFile) {
     dir.write("drv/game.drv", "line\n");
     select("game.drv");
     edit& form = open();
-    QTest::keyClick(form.editor, Qt::Key_Down); // moving about changes nothing
+    QTest::keyClick(Widget(form.editor), Qt::Key_Down); // moving about changes nothing
     form.mnu_sair_Click();
     EXPECT_TRUE(messages.empty());
-    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.Visible());
     EXPECT_EQ(edit::Existing(), &form); // hidden, still loaded
     EXPECT_EQ(dir.read("drv/game.drv"), "line\n");
 }
@@ -144,13 +147,13 @@ TEST_F(EditTest, TypeExitNoThenReopenShowsTheTextAndAsksAgain) {
     EXPECT_EQ(messages[0].text, Question);
     EXPECT_EQ(messages[0].style, 36);
     EXPECT_EQ(messages[0].title, "Question");
-    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.Visible());
     EXPECT_EQ(dir.read("drv/game.drv"), "line\n");
 
     dir.write("drv/game.drv", "changed on disk\n");
     edit::Open();
     EXPECT_EQ(edit::Existing(), &form);
-    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.Visible());
     EXPECT_EQ(form.editor->Text(), "abline\n"); // not reloaded
     EXPECT_EQ(form.Tag, "1");
     form.mnu_sair_Click();
@@ -161,8 +164,8 @@ TEST_F(EditTest, YesSavesAndTheNextExitAsksAgain) {
     dir.write("drv/game.drv", "line\r\n");
     select("game.drv");
     edit& form = open();
-    QTest::keyClick(form.editor, Qt::Key_End);
-    QTest::keyClick(form.editor, Qt::Key_Return);
+    QTest::keyClick(Widget(form.editor), Qt::Key_End);
+    QTest::keyClick(Widget(form.editor), Qt::Key_Return);
     type(form, "new");
     messages.answers = {platform::IDYES};
     form.mnu_sair_Click();
@@ -171,7 +174,7 @@ TEST_F(EditTest, YesSavesAndTheNextExitAsksAgain) {
     EXPECT_EQ(messages[1].style, 64);
     EXPECT_EQ(messages[1].title, "Tavro Driver Editor");
     EXPECT_EQ(dir.read("drv/game.drv"), "line\r\nnew\r\n");
-    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.Visible());
 
     edit::Open();
     EXPECT_EQ(form.Tag, "1"); // a save never clears the flag
@@ -182,14 +185,14 @@ TEST_F(EditTest, YesSavesAndTheNextExitAsksAgain) {
 // Every change to the text counts, not only the keys that set the flag.
 TEST_F(EditTest, EveryChangeOfTheTextIsAskedAbout) {
     const QList<QPair<const char*, std::function<void(edit&)>>> edits = {
-        {"Delete", [](edit& f) { QTest::keyClick(f.editor, Qt::Key_Delete); }},
-        {"cut", [](edit& f) { f.editor->selectAll(), f.editor->cut(); }},
+        {"Delete", [](edit& f) { QTest::keyClick(Widget(f.editor), Qt::Key_Delete); }},
+        {"cut", [](edit& f) { Widget(f.editor)->selectAll(), Widget(f.editor)->cut(); }},
         {"paste",
          [](edit& f) {
              QApplication::clipboard()->setText("pasted ");
-             f.editor->paste();
+             Widget(f.editor)->paste();
          }},
-        {"drop", [](edit& f) { DropText(f.editor, "dropped "); }},
+        {"drop", [](edit& f) { DropText(Widget(f.editor), "dropped "); }},
     };
     for (const auto& [name, change] : edits) {
         SCOPED_TRACE(name);
@@ -204,7 +207,7 @@ TEST_F(EditTest, EveryChangeOfTheTextIsAskedAbout) {
         edit::AskBeforeProgramEnds();
         EXPECT_EQ(texts(), QStringList({Question, Question}));
         messages.answers = {platform::IDNO};
-        form.close();
+        Widget(&form)->close();
         EXPECT_EQ(texts(), QStringList({Question, Question, Question}));
         EXPECT_EQ(dir.read("drv/game.drv"), "abcdef\n");
         messages.clear();
@@ -217,7 +220,7 @@ TEST_F(EditTest, UndoAndRedoAfterASaveAreChanges) {
     select("game.drv");
     edit& form = open();
     QApplication::clipboard()->setText("new ");
-    form.editor->paste();
+    Widget(form.editor)->paste();
     messages.answers = {platform::IDYES};
     form.mnu_sair_Click();
     EXPECT_EQ(dir.read("drv/game.drv"), "new old\n");
@@ -225,12 +228,12 @@ TEST_F(EditTest, UndoAndRedoAfterASaveAreChanges) {
     EXPECT_EQ(texts(), QStringList({Question, "Driver Saved!"}));
 
     edit::Open();
-    form.editor->undo();
+    Widget(form.editor)->undo();
     messages.answers = {platform::IDYES};
     form.mnu_sair_Click();
     EXPECT_EQ(dir.read("drv/game.drv"), "old\n");
     edit::Open();
-    form.editor->redo();
+    Widget(form.editor)->redo();
     edit::AskBeforeProgramEnds();
     EXPECT_EQ(texts(),
               QStringList({Question, "Driver Saved!", Question, "Driver Saved!", Question}));
@@ -247,14 +250,14 @@ TEST_F(EditTest, TypingKeysSetTheFlag) {
     };
     for (const auto& [key, modifiers] : keys) {
         form.Tag.clear();
-        QTest::keyClick(form.editor, key, modifiers);
+        QTest::keyClick(Widget(form.editor), key, modifiers);
         EXPECT_EQ(form.Tag, "1") << key;
     }
     form.Tag.clear();
     for (Qt::Key key : {Qt::Key_Delete, Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}) {
-        QTest::keyClick(form.editor, key);
+        QTest::keyClick(Widget(form.editor), key);
     }
-    QTest::mouseClick(form.editor->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
+    QTest::mouseClick(Widget(form.editor)->viewport(), Qt::LeftButton, {}, QPoint(4, 4));
     EXPECT_EQ(form.Tag, "");
 }
 
@@ -262,9 +265,9 @@ TEST_F(EditTest, AltXIsExit) {
     dir.write("drv/game.drv", "abc\n");
     select("game.drv");
     edit& form = open();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    QTest::keyClick(form.editor, Qt::Key_X, Qt::AltModifier);
-    EXPECT_FALSE(form.isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Widget(&form)));
+    QTest::keyClick(Widget(form.editor), Qt::Key_X, Qt::AltModifier);
+    EXPECT_FALSE(form.Visible());
     EXPECT_EQ(form.Tag, "");
     EXPECT_EQ(form.editor->Text(), "abc\n");
 }
@@ -296,7 +299,7 @@ TEST_F(EditTest, CloseBoxWithYesSavesAndUnloads) {
     edit& form = open();
     type(form, "x");
     messages.answers = {platform::IDYES};
-    form.close();
+    Widget(&form)->close();
     EXPECT_EQ(texts(), QStringList({Question, "Driver Saved!"}));
     EXPECT_EQ(dir.read("drv/game.drv"), "xfirst\n");
     EXPECT_EQ(edit::Existing(), nullptr);
@@ -324,15 +327,15 @@ TEST_F(EditTest, ResizeFollowsTheClientAreaAndNeverGoesNegative) {
     dir.write("drv/game.drv", "x\n");
     select("game.drv");
     edit& form = open();
-    form.resize(form.width() + 150, form.height() + 90);
-    EXPECT_EQ(form.editor->size(),
+    Widget(&form)->resize(Widget(&form)->width() + 150, Widget(&form)->height() + 90);
+    EXPECT_EQ(Widget(form.editor)->size(),
               QSize(TwipsToPixels(form.ScaleWidth() - 80), TwipsToPixels(form.ScaleHeight() - 20)));
-    EXPECT_EQ(form.editor->pos(), QPoint(0, 0));
+    EXPECT_EQ(Widget(form.editor)->pos(), QPoint(0, 0));
 
-    form.setMinimumSize(0, 0);
-    form.resize(12, 12);
+    Widget(&form)->setMinimumSize(0, 0);
+    Widget(&form)->resize(12, 12);
     EXPECT_LE(form.ScaleWidth(), 80);
-    EXPECT_EQ(form.editor->size(), QSize(0, 0));
+    EXPECT_EQ(Widget(form.editor)->size(), QSize(0, 0));
 }
 
 TEST_F(EditTest, NoDriverSelectedSaysSoAndOpensNothing) {
@@ -345,7 +348,8 @@ TEST_F(EditTest, NoDriverSelectedSaysSoAndOpensNothing) {
     EXPECT_EQ(edit::Existing(), nullptr);
     settle();
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        EXPECT_EQ(qobject_cast<edit*>(w), nullptr);
+        const auto* window = qobject_cast<FormWindow*>(w);
+        EXPECT_EQ(window ? dynamic_cast<edit*>(window->form()) : nullptr, nullptr);
     }
 }
 
@@ -375,8 +379,8 @@ TEST_F(EditTest, DriverThatCannotBeCarriedThroughOpensReadOnlyAndSaysWhy) {
     EXPECT_EQ(messages[0].style, 48);
     EXPECT_TRUE(messages[0].text.contains(dir.file("drv/game.drv")));
     EXPECT_TRUE(messages[0].text.contains("read-only")) << messages[0].text.toStdString();
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_TRUE(form.editor->isReadOnly());
+    EXPECT_TRUE(form.Visible());
+    EXPECT_TRUE(Widget(form.editor)->isReadOnly());
 }
 
 TEST_F(EditTest, FailedSaveKeepsTheOldFileAndTheText) {
@@ -395,15 +399,15 @@ TEST_F(EditTest, FailedSaveKeepsTheOldFileAndTheText) {
     EXPECT_TRUE(messages[1].text.contains(dir.file("drv/game.drv")));
     EXPECT_TRUE(messages[1].text.contains("Not a directory")) << messages[1].text.toStdString();
     EXPECT_FALSE(texts().contains("Driver Saved!"));
-    EXPECT_TRUE(form.isVisible()); // still shown, with the text
+    EXPECT_TRUE(form.Visible()); // still shown, with the text
     EXPECT_EQ(form.editor->Text(), "new old\n");
     EXPECT_EQ(dir.read("drv.moved/game.drv"), "old\n");
 
     // The Close box does not throw the text away after a failed save either.
     messages.answers = {platform::IDYES};
-    form.close();
+    Widget(&form)->close();
     EXPECT_EQ(edit::Existing(), &form);
-    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.Visible());
     EXPECT_TRUE(PainterInstalled(form));
     EXPECT_EQ(messages.size(), 4u);
 
@@ -411,7 +415,7 @@ TEST_F(EditTest, FailedSaveKeepsTheOldFileAndTheText) {
     QFile::remove(dir.file("drv"));
     ASSERT_TRUE(QDir(dir.path()).rename("drv.moved", "drv"));
     messages.answers = {platform::IDYES};
-    form.close();
+    Widget(&form)->close();
     EXPECT_EQ(messages.back().text, "Driver Saved!");
     EXPECT_EQ(dir.read("drv/game.drv"), "new old\n");
     EXPECT_EQ(edit::Existing(), nullptr);
@@ -431,7 +435,7 @@ TEST_F(EditTest, ReadOnlyDriverIsNotReplaced) {
     EXPECT_TRUE(messages[1].text.contains(dir.file("drv/game.drv")));
     EXPECT_TRUE(messages[1].text.contains("read-only")) << messages[1].text.toStdString();
     EXPECT_FALSE(texts().contains("Driver Saved!"));
-    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.Visible());
     EXPECT_EQ(form.editor->Text(), "new old\n");
     EXPECT_EQ(dir.read("drv/game.drv"), "old\n");
     EXPECT_EQ(QDir(dir.file("drv")).entryList(QDir::Files | QDir::Hidden),
@@ -483,14 +487,14 @@ TEST_F(EditTest, DriverChangedOnDiskIsOverwrittenOnlyOnYes) {
     ASSERT_TRUE(QFile::rename(dir.file("drv/other.drv"), dir.file("drv/game.drv")));
 
     messages.answers = {platform::IDYES, platform::IDNO};
-    form.close();
+    Widget(&form)->close();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1].text, Replaced.arg(dir.file("drv/game.drv")));
     EXPECT_EQ(messages[1].style,
               platform::MB_YESNO | platform::MB_ICONEXCLAMATION | platform::MB_DEFBUTTON2);
     EXPECT_EQ(dir.read("drv/game.drv"), "theirs\n");
     EXPECT_EQ(edit::Existing(), &form); // the text is kept, unsaved
-    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.Visible());
     EXPECT_EQ(form.editor->Text(), "mine old\n");
     messages.answers = {platform::IDYES, platform::IDNO};
     EXPECT_FALSE(edit::AskBeforeProgramEnds()); // asked again, No again

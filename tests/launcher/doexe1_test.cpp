@@ -34,7 +34,7 @@ protected:
 
     Form1& form() { return Form1::Instance(); }
     QString cfg() const { return QString::fromUtf8(dir.read("tavro.cfg")); }
-    std::string line() const { return CommandLine.toStdString(); }
+    std::string line() const { return CommandLine; }
 
     MsgBoxRecorder messages;
     EmulatorDir dir;
@@ -48,7 +48,7 @@ TEST_F(DoEXE1Test, NoChoicesStoresTheFiveSwitchesOnly) {
     EXPECT_EQ(line(), "morvel -driver ");
 
     for (const char* key : {"sync", "debug", "nocheck", "sound", "profile"})
-        EXPECT_EQ(ReadIniValue("General", key).toStdString(), "0") << key;
+        EXPECT_EQ(ReadIniValue("General", key), "0") << key;
     EXPECT_EQ(ReadIniValue("Resolution", "res"), "");
     EXPECT_EQ(ReadIniValue("Frameskip", "number"), "");
     EXPECT_FALSE(cfg().contains("[Resolution]"));
@@ -88,9 +88,9 @@ TEST_F(DoEXE1Test, EveryOptionStoresItsValueAndAppendsItsFlag) {
         BuildCommandLine();
         const bool screen = std::string(row.section) == "Resolution";
         // The other group keeps the last button of its own that the loop set.
-        const std::string flags = CommandLine.mid(7).toStdString();
+        const std::string flags = CommandLine.substr(7);
         EXPECT_NE(flags.find(row.flag), std::string::npos) << row.value;
-        EXPECT_EQ(ReadIniValue(row.section, row.key).toStdString(), row.value);
+        EXPECT_EQ(ReadIniValue(row.section, row.key), row.value);
         if (screen) {
             EXPECT_EQ(flags.rfind(row.flag, 0), 0u) << "screen mode comes first";
         }
@@ -120,7 +120,7 @@ TEST_F(DoEXE1Test, SwitchesComeInFixedOrderWhateverTheTickingOrder) {
     AppendDriverToCommandLine();
     EXPECT_EQ(line(), "morvel -sync -debug -nocheck -sound -profile -driver ");
     for (const char* key : {"sync", "debug", "nocheck", "sound", "profile"})
-        EXPECT_EQ(ReadIniValue("General", key).toStdString(), "1") << key;
+        EXPECT_EQ(ReadIniValue("General", key), "1") << key;
 }
 
 TEST_F(DoEXE1Test, FullLineAndASecondPressGivesTheSameLine) {
@@ -156,7 +156,7 @@ TEST_F(DoEXE1Test, GrayedSwitchWritesNothingAndAddsNoFlag) {
 
 TEST_F(DoEXE1Test, DriverNamesReachTheEmulatorAsOneArgument) {
     form();
-    const QList<QByteArray> names = {
+    const std::vector<std::string> names = {
         "game.drv",
         "my game.drv",
         "tab\tgame.drv",
@@ -173,25 +173,25 @@ TEST_F(DoEXE1Test, DriverNamesReachTheEmulatorAsOneArgument) {
         "caf\xE9.drv",
         "a \xC3(\xA0\x85 \"\xFF\".drv",
     };
-    for (const QByteArray& name : names) {
+    for (const std::string& name : names) {
         DriverFile = name;
         BuildCommandLine();
         AppendDriverToCommandLine();
-        const std::vector<std::string> args = platform::SplitCommandLine(CommandLine.toStdString());
+        const std::vector<std::string> args = platform::SplitCommandLine(CommandLine);
         ASSERT_GE(args.size(), 2u);
         EXPECT_EQ(std::vector(args.end() - 2, args.end()),
-                  std::vector<std::string>({"-driver", name.toStdString()}))
-            << CommandLine.toStdString();
+                  std::vector<std::string>({"-driver", name}))
+            << CommandLine;
     }
     // Names that need no quoting are appended as they are.
     DriverFile = "x;y|z.drv";
     BuildCommandLine();
     AppendDriverToCommandLine();
-    EXPECT_TRUE(CommandLine.endsWith("-driver x;y|z.drv"));
+    EXPECT_TRUE(CommandLine.ends_with("-driver x;y|z.drv"));
     DriverFile = "my game.drv";
     BuildCommandLine();
     AppendDriverToCommandLine();
-    EXPECT_TRUE(CommandLine.endsWith("-driver \"my game.drv\""));
+    EXPECT_TRUE(CommandLine.ends_with("-driver \"my game.drv\""));
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include "launcher/Form1.h"
 #include "platform/forms/Form.h"
 #include "platform/forms/Testing.h"
+#include "platform/forms/qt/Picture.h"
+#include "platform/forms/qt/Widgets.h"
 #include "platform/win32.h"
 #include "support/EmulatorDir.h"
 #include "support/FakeEmulator.h"
@@ -27,6 +29,7 @@
 
 using namespace tavro;
 using platform::forms::CheckBox;
+using namespace platform::forms::qt;
 using tavro::test::EmulatorDir;
 using tavro::test::EmulatorRecord;
 using tavro::test::MsgBoxRecorder;
@@ -70,11 +73,11 @@ protected:
         dir.write("drv/" + name, "; driver\n");
         ASSERT_TRUE(form.File1->Refresh());
         for (int i = 0; i < form.File1->ListCount(); ++i) {
-            if (form.File1->List(i) == QFile::encodeName(name))
+            if (form.File1->List(i) == QFile::encodeName(name).toStdString())
                 form.File1->setListIndex(i);
         }
         form.File1_Click();
-        ASSERT_EQ(DriverFile, QFile::encodeName(name));
+        ASSERT_EQ(DriverFile, QFile::encodeName(name).toStdString());
     }
 
     MsgBoxRecorder messages;
@@ -93,7 +96,7 @@ TEST_F(LaunchTest, RunThisGameStartsTheEmulatorWithTheChosenLine) {
     form.Check4->setValue(CheckBox::Checked);
     selectDriver(form, "game.drv");
 
-    form.Command1->click();
+    Widget(form.Command1)->click();
 
     EXPECT_EQ(CommandLine, "morvel -640x400 -frameskip 2 -sync -sound -driver game.drv");
     const EmulatorRecord rec = WaitForRecord(record());
@@ -120,10 +123,10 @@ TEST_F(LaunchTest, DriverNamesArriveAsExactlyOneArgument) {
     for (const QString& name : names) {
         QFile::remove(record());
         selectDriver(form, name);
-        form.Command1->click();
+        Widget(form.Command1)->click();
         const EmulatorRecord rec = WaitForRecord(record());
         ASSERT_TRUE(rec.present) << name.toStdString();
-        EXPECT_EQ(rec.args, QStringList({"-driver", name})) << CommandLine.toStdString();
+        EXPECT_EQ(rec.args, QStringList({"-driver", name})) << CommandLine;
     }
     EXPECT_TRUE(messages.empty());
 }
@@ -146,29 +149,30 @@ TEST_F(LaunchTest, NamesThatAreNotUtf8AreUsedByTheirExactBytes) {
         ASSERT_TRUE(form.File1->Refresh());
         int row = -1;
         for (int i = 0; i < form.File1->ListCount(); ++i) {
-            if (form.File1->List(i) == name)
+            if (form.File1->List(i) == name.toStdString())
                 row = i;
         }
         ASSERT_GE(row, 0) << name.toStdString();
-        const QString shown = form.File1->model()->index(row, 0).data().toString();
+        const QString shown = Widget(form.File1)->model()->index(row, 0).data().toString();
         EXPECT_TRUE(shown.contains(QChar::ReplacementCharacter)) << shown.toStdString();
         form.File1->setListIndex(row);
-        EXPECT_EQ(DriverFile, name);
-        EXPECT_EQ(PreviewPath, dir.rawFile("preview/" + name + ".jpg"));
-        EXPECT_EQ(form.Image1->Picture().size(), QSize(width, 50)) << "the preview was not shown";
+        EXPECT_EQ(DriverFile, name.toStdString());
+        EXPECT_EQ(PreviewPath, dir.rawFile("preview/" + name + ".jpg").toStdString());
+        EXPECT_EQ(PixmapOf(form.Image1->Picture()).size(), QSize(width, 50))
+            << "the preview was not shown";
 
-        form.Command3->click();
+        Widget(form.Command3)->click();
         edit* editor = edit::Existing();
         ASSERT_NE(editor, nullptr) << messages.back().text.toStdString();
-        EXPECT_EQ(editor->Caption(), "Tavro Driver Editor - [" + shown + "]");
+        EXPECT_EQ(editor->Caption(), ("Tavro Driver Editor - [" + shown + "]").toStdString());
         EXPECT_EQ(editor->editor->Text(), "; driver\n");
-        QTest::keyClicks(editor->editor, "x");
+        QTest::keyClicks(Widget(editor->editor), "x");
         editor->mnu_sair_Click();
         EXPECT_EQ(dir.readRaw("drv/" + name), "x; driver\n");
         delete editor;
 
         QFile::remove(record());
-        form.Command1->click();
+        Widget(form.Command1)->click();
         const EmulatorRecord rec = WaitForRecord(record());
         ASSERT_TRUE(rec.present);
         EXPECT_EQ(rec.rawArgs, QList<QByteArray>({"-driver", name}));
@@ -190,7 +194,7 @@ TEST_F(LaunchTest, WriteGameListStartsTheFixedCommandAndStoresNothing) {
     CommandLine = "untouched";
 
     // No configuration file: none appears.
-    form.Command2->click();
+    Widget(form.Command2)->click();
     EmulatorRecord rec = WaitForRecord(record());
     ASSERT_TRUE(rec.present);
     EXPECT_EQ(rec.args, QStringList({"-gamelist"}));
@@ -201,7 +205,7 @@ TEST_F(LaunchTest, WriteGameListStartsTheFixedCommandAndStoresNothing) {
     const QByteArray before = "; mine\r\n[General]\r\nsync = 1\r\n\r\n[Resolution]\r\nres=256x256";
     dir.write("tavro.cfg", before);
     QFile::remove(record());
-    form.Command2->click();
+    Widget(form.Command2)->click();
     rec = WaitForRecord(record());
     ASSERT_TRUE(rec.present);
     EXPECT_EQ(dir.read("tavro.cfg"), before);
@@ -213,7 +217,7 @@ TEST_F(LaunchTest, MissingEmulatorIsReportedAndTheLauncherStaysOpen) {
     Form1& form = Form1::Instance();
     form.Check2->setValue(CheckBox::Checked);
 
-    form.Command1->click();
+    Widget(form.Command1)->click();
     ASSERT_EQ(messages.size(), 1u);
     const MsgBoxRecorder::Message& m = messages.front();
     EXPECT_EQ(m.style, platform::MB_ICONHAND);
@@ -228,7 +232,7 @@ TEST_F(LaunchTest, MissingEmulatorIsReportedAndTheLauncherStaysOpen) {
     EXPECT_FALSE(platform::forms::EndRequested());
     EXPECT_EQ(Form1::Existing(), &form);
 
-    form.Command2->click();
+    Widget(form.Command2)->click();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages.back().text.contains("morvel.exe")) << messages.back().text.toStdString();
     EXPECT_FALSE(platform::forms::EndRequested());
@@ -238,7 +242,7 @@ TEST_F(LaunchTest, EmulatorThatMayNotRunIsReported) {
     qputenv("PATH", QFile::encodeName(emptyPath.path()));
     dir.write("morvel", "#!/bin/sh\n");
     Form1& form = Form1::Instance();
-    form.Command2->click();
+    Widget(form.Command2)->click();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages.front().text.contains(dir.file("morvel") + " is not an executable"))
         << messages.front().text.toStdString();
@@ -247,7 +251,7 @@ TEST_F(LaunchTest, EmulatorThatMayNotRunIsReported) {
     // There and executable, but its interpreter is missing.
     dir.write("morvel", "#!/nonexistent/morvel-runtime\n");
     ASSERT_TRUE(QFile::setPermissions(dir.file("morvel"), QFile::ReadOwner | QFile::ExeOwner));
-    form.Command2->click();
+    Widget(form.Command2)->click();
     ASSERT_EQ(messages.size(), 2u);
     const QString& text = messages.back().text;
     EXPECT_TRUE(text.contains("Program: morvel.exe")) << text.toStdString();
@@ -267,7 +271,7 @@ TEST_F(LaunchTest, ChoicesComeBackAfterARestart) {
         form.Option14->setValue(true);
         form.Check3->setValue(CheckBox::Checked);
         form.Check5->setValue(CheckBox::Checked);
-        form.Command1->click();
+        Widget(form.Command1)->click();
         ASSERT_TRUE(WaitForRecord(record()).present);
     }
     tavro::test::DestroyForms();
@@ -346,7 +350,7 @@ TEST_P(StoreFailures, AreToldOnceAfterTheStart) {
 
     for (int press = 0; press < 2; ++press) {
         QFile::remove(record());
-        form.Command1->click();
+        Widget(form.Command1)->click();
         EXPECT_TRUE(!row.emulator || WaitForRecord(record()).present) << press;
     }
 

@@ -1,8 +1,6 @@
 // Starting programs: Windows command-line splitting and quoting, the program
 // search, detached starts that leave no zombie, and failures reported with
 // their reason.
-#include "platform/shell.h"
-
 #include "platform/forms/Shell.h"
 #include "platform/forms/Testing.h"
 #include "platform/system/command_line.h"
@@ -18,6 +16,7 @@
 #include <csignal>
 #include <elf.h>
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -25,10 +24,12 @@ using platform::QuoteArgument;
 // Shell as the launcher calls it, with the launcher's own directory first.
 using platform::ShellResult;
 using platform::SplitCommandLine;
+using Strings = std::vector<std::string>;
 using platform::forms::Shell;
 using tavro::test::EmulatorRecord;
 using tavro::test::WaitForRecord;
 using tavro::test::WriteFakeEmulator;
+using ::testing::HasSubstr;
 
 namespace {
 
@@ -192,7 +193,7 @@ protected:
         ASSERT_TRUE(own.isValid() && cwd.isValid() && onPath.isValid() && out.isValid());
         savedCwd = QDir::currentPath();
         savedPath = qgetenv("PATH");
-        platform::forms::SetAppPathForTesting(own.path());
+        platform::forms::SetAppPathForTesting(S(own.path()));
         ASSERT_TRUE(QDir::setCurrent(cwd.path()));
         qputenv("PATH", QFile::encodeName(onPath.path()) + ":" + savedPath);
     }
@@ -203,6 +204,12 @@ protected:
     }
 
     QString record(const QString& name = "record") const { return out.path() + "/" + name; }
+    // Results hold UTF-8 text; the first `count` entries of a list (all when fewer).
+    static std::string S(const QString& text) { return text.toStdString(); }
+    static Strings First(std::size_t count, Strings all) {
+        all.resize(std::min(count, all.size()));
+        return all;
+    }
 
     QTemporaryDir own, cwd, onPath, out;
     QString savedCwd;
@@ -219,10 +226,10 @@ TEST_F(ShellTest, StartsDetachedWithoutWaitingAndLeavesNoZombie) {
 
     const ShellResult r = Shell("morvel -640x400 -driver game.drv", platform::SW_SHOWMINIMIZED);
     ::close(leaked);
-    ASSERT_TRUE(r.ok) << r.reason.toStdString();
-    EXPECT_TRUE(r.reason.isEmpty());
+    ASSERT_TRUE(r.ok) << r.reason;
+    EXPECT_TRUE(r.reason.empty());
     EXPECT_EQ(r.program, "morvel");
-    EXPECT_EQ(r.path, own.path() + "/morvel");
+    EXPECT_EQ(r.path, S(own.path() + "/morvel"));
 
     const EmulatorRecord rec = WaitForRecord(record());
     ASSERT_TRUE(rec.present);
@@ -249,10 +256,9 @@ TEST_F(ShellTest, ArgumentsArriveExactlyAsSplit) {
     // Valid UTF-8 or not, the bytes arrive as they were.
     const QByteArray name = "my \"best\" game; rm -rf ~ | $(id) `id` *.drv ñ日本 \xE9\xC3(\xA0\x85";
     const ShellResult r =
-        Shell("morvel -driver " + QByteArray::fromStdString(QuoteArgument(name.toStdString())) +
-                  " \"\" tail\\",
+        Shell("morvel -driver " + QuoteArgument(name.toStdString()) + " \"\" tail\\",
               platform::SW_SHOWMINIMIZED);
-    ASSERT_TRUE(r.ok) << r.reason.toStdString();
+    ASSERT_TRUE(r.ok) << r.reason;
     const EmulatorRecord rec = WaitForRecord(record());
     ASSERT_TRUE(rec.present);
     EXPECT_EQ(rec.rawArgs, QList<QByteArray>({"-driver", name, "", "tail\\"}));
@@ -260,13 +266,11 @@ TEST_F(ShellTest, ArgumentsArriveExactlyAsSplit) {
 }
 
 TEST_F(ShellTest, SearchOrderOwnDirectoryThenCurrentThenPath) {
-    const QByteArray ownDir = QFile::encodeName(own.path()), cwdDir = QFile::encodeName(cwd.path()),
-                     pathDir = QFile::encodeName(onPath.path());
-    EXPECT_EQ(platform::forms::ProgramSearchDirectories().mid(0, 3),
-              QList<QByteArray>({ownDir, cwdDir, pathDir}));
-    // The window layer's search takes the own directory as given; none skips it.
-    EXPECT_EQ(platform::ProgramSearchDirectories({}).mid(0, 2),
-              QList<QByteArray>({cwdDir, pathDir}));
+    const std::string ownDir = S(own.path()), cwdDir = S(cwd.path()), pathDir = S(onPath.path());
+    EXPECT_EQ(First(3, platform::forms::ProgramSearchDirectories()),
+              Strings({ownDir, cwdDir, pathDir}));
+    // The system's search takes the own directory as given; none skips it.
+    EXPECT_EQ(First(2, platform::ProgramSearchDirectories({})), Strings({cwdDir, pathDir}));
 
     WriteFakeEmulator(own.path() + "/morvel", record("own"));
     WriteFakeEmulator(cwd.path() + "/morvel", record("cwd"));
@@ -274,19 +278,19 @@ TEST_F(ShellTest, SearchOrderOwnDirectoryThenCurrentThenPath) {
 
     ShellResult r = Shell("morvel", platform::SW_SHOWMINIMIZED);
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.path, own.path() + "/morvel");
+    EXPECT_EQ(r.path, S(own.path() + "/morvel"));
     EXPECT_TRUE(WaitForRecord(record("own")).present);
 
     QFile::remove(own.path() + "/morvel");
     r = Shell("morvel", platform::SW_SHOWMINIMIZED);
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.path, cwd.path() + "/morvel");
+    EXPECT_EQ(r.path, S(cwd.path() + "/morvel"));
     EXPECT_TRUE(WaitForRecord(record("cwd")).present);
 
     QFile::remove(cwd.path() + "/morvel");
     r = Shell("morvel", platform::SW_SHOWMINIMIZED);
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.path, onPath.path() + "/morvel");
+    EXPECT_EQ(r.path, S(onPath.path() + "/morvel"));
     EXPECT_TRUE(WaitForRecord(record("path")).present);
 }
 
@@ -300,8 +304,8 @@ TEST_F(ShellTest, OnlyExecutableRegularFilesCount) {
     WriteFakeEmulator(onPath.path() + "/morvel", record());
 
     const ShellResult r = Shell("morvel", platform::SW_SHOWMINIMIZED);
-    ASSERT_TRUE(r.ok) << r.reason.toStdString();
-    EXPECT_EQ(r.path, onPath.path() + "/morvel");
+    ASSERT_TRUE(r.ok) << r.reason;
+    EXPECT_EQ(r.path, S(onPath.path() + "/morvel"));
     EXPECT_TRUE(WaitForRecord(record()).present);
 }
 
@@ -310,28 +314,28 @@ TEST_F(ShellTest, ExeNamesFindNativePrograms) {
     WriteFakeEmulator(own.path() + "/morvel", record("native"));
     WriteFakeEmulator(cwd.path() + "/morvel.exe", record("exe-in-cwd"));
     ShellResult r = Shell("morvel.exe -gamelist", platform::SW_SHOWMINIMIZED);
-    ASSERT_TRUE(r.ok) << r.reason.toStdString();
-    EXPECT_EQ(r.path, own.path() + "/morvel");
+    ASSERT_TRUE(r.ok) << r.reason;
+    EXPECT_EQ(r.path, S(own.path() + "/morvel"));
     EXPECT_EQ(WaitForRecord(record("native")).args, QStringList({"-gamelist"}));
 
     // Within one directory the name as written comes first.
     WriteFakeEmulator(own.path() + "/morvel.exe", record("exact"));
     r = Shell("morvel.exe", platform::SW_SHOWMINIMIZED);
-    EXPECT_EQ(r.path, own.path() + "/morvel.exe");
+    EXPECT_EQ(r.path, S(own.path() + "/morvel.exe"));
     EXPECT_TRUE(WaitForRecord(record("exact")).present);
 
     // The suffix is recognised in any case.
     QFile::remove(own.path() + "/morvel.exe");
     QFile::remove(record("native"));
     r = Shell("morvel.EXE", platform::SW_SHOWMINIMIZED);
-    EXPECT_EQ(r.path, own.path() + "/morvel");
+    EXPECT_EQ(r.path, S(own.path() + "/morvel"));
     EXPECT_TRUE(WaitForRecord(record("native")).present);
 
     // A name without an extension also finds name.exe.
     QFile::remove(own.path() + "/morvel");
     r = Shell("morvel", platform::SW_SHOWMINIMIZED);
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.path, cwd.path() + "/morvel.exe");
+    EXPECT_EQ(r.path, S(cwd.path() + "/morvel.exe"));
     EXPECT_TRUE(WaitForRecord(record("exe-in-cwd")).present);
 }
 
@@ -341,8 +345,8 @@ TEST_F(ShellTest, NameWithSlashIsAPathFromTheCurrentDirectory) {
     WriteFakeEmulator(own.path() + "/morvel", record("own"));
 
     const ShellResult r = Shell("bin/morvel.exe -x", platform::SW_SHOWMINIMIZED);
-    ASSERT_TRUE(r.ok) << r.reason.toStdString();
-    EXPECT_EQ(r.path, cwd.path() + "/bin/morvel");
+    ASSERT_TRUE(r.ok) << r.reason;
+    EXPECT_EQ(r.path, S(cwd.path() + "/bin/morvel"));
     EXPECT_EQ(WaitForRecord(record()).args, QStringList({"-x"}));
     EXPECT_FALSE(QFile::exists(record("own")));
 }
@@ -353,9 +357,8 @@ TEST_F(ShellTest, FailuresSayWhatWasLookedForWhereAndWhy) {
     EXPECT_EQ(r.pid, -1);
     EXPECT_EQ(r.error, ENOENT);
     EXPECT_EQ(r.program, "morvel.exe");
-    EXPECT_EQ(r.searched.mid(0, 3), QStringList({own.path(), cwd.path(), onPath.path()}));
-    EXPECT_TRUE(r.reason.contains("morvel.exe") && r.reason.contains("morvel"))
-        << r.reason.toStdString();
+    EXPECT_EQ(First(3, r.searched), Strings({S(own.path()), S(cwd.path()), S(onPath.path())}));
+    EXPECT_THAT(r.reason, AllOf(HasSubstr("morvel.exe"), HasSubstr("morvel")));
 
     // Found, but not allowed to run.
     QFile plain(cwd.path() + "/morvel");
@@ -365,8 +368,8 @@ TEST_F(ShellTest, FailuresSayWhatWasLookedForWhereAndWhy) {
     r = Shell("morvel.exe", platform::SW_SHOWMINIMIZED);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, EACCES);
-    EXPECT_TRUE(r.reason.contains(cwd.path() + "/morvel")) << r.reason.toStdString();
-    EXPECT_TRUE(r.reason.contains("not an executable")) << r.reason.toStdString();
+    EXPECT_THAT(r.reason, HasSubstr(S(cwd.path() + "/morvel")));
+    EXPECT_THAT(r.reason, HasSubstr("not an executable"));
 
     // Executable, but the system cannot run it: the exec's own error comes back.
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -376,9 +379,8 @@ TEST_F(ShellTest, FailuresSayWhatWasLookedForWhereAndWhy) {
     r = Shell("morvel", platform::SW_SHOWMINIMIZED);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, ENOEXEC);
-    EXPECT_EQ(r.path, cwd.path() + "/morvel");
-    EXPECT_TRUE(r.reason.contains(QString::fromLocal8Bit(strerror(ENOEXEC))))
-        << r.reason.toStdString();
+    EXPECT_EQ(r.path, S(cwd.path() + "/morvel"));
+    EXPECT_THAT(r.reason, HasSubstr(strerror(ENOEXEC)));
 
     // A script whose interpreter is missing: the exec says "No such file",
     // but the file is there; the interpreter is what was not found.
@@ -391,9 +393,8 @@ TEST_F(ShellTest, FailuresSayWhatWasLookedForWhereAndWhy) {
         r = Shell("morvel", platform::SW_SHOWMINIMIZED);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.error, ENOENT);
-        EXPECT_EQ(r.reason, cwd.path() + "/morvel could not be started: its interpreter "
-                                         "/nonexistent/tavro-sh was not found.")
-            << r.reason.toStdString();
+        EXPECT_EQ(r.reason, S(cwd.path()) + "/morvel could not be started: its interpreter "
+                                            "/nonexistent/tavro-sh was not found.");
     }
 
     // An executable whose loader is missing (a 32-bit program without the
@@ -421,16 +422,15 @@ TEST_F(ShellTest, FailuresSayWhatWasLookedForWhereAndWhy) {
         plain.close();
         r = Shell("morvel", platform::SW_SHOWMINIMIZED);
         EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.reason, cwd.path() + "/morvel could not be started: its interpreter "
-                                         "/nonexistent/ld-tavro.so was not found.")
-            << r.reason.toStdString();
+        EXPECT_EQ(r.reason, S(cwd.path()) + "/morvel could not be started: its interpreter "
+                                            "/nonexistent/ld-tavro.so was not found.");
     }
 
     // Nothing to start at all.
-    for (const QByteArray& line : {QByteArray(""), QByteArray("   "), QByteArray("\"\" -x")}) {
+    for (const std::string line : {"", "   ", "\"\" -x"}) {
         r = Shell(line, platform::SW_SHOWMINIMIZED);
         EXPECT_FALSE(r.ok);
-        EXPECT_FALSE(r.reason.isEmpty());
+        EXPECT_FALSE(r.reason.empty());
     }
 }
 

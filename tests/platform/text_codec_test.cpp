@@ -1,9 +1,11 @@
 // The editor's text codec: what a file's bytes are read as, and that they
 // are written back byte for byte.
+#include "platform/system/shown_name.h"
 #include "platform/system/text_codec.h"
 
 #include <gtest/gtest.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace platform;
@@ -101,6 +103,23 @@ TEST(TextCodec, SingleByteFileRefusesWiderCharacters) {
         EXPECT_FALSE(EncodeText(text, latin1, false, bytes, &refused));
         EXPECT_EQ(refused, wide);
         EXPECT_EQ(bytes, "kept");
+    }
+}
+
+// A name as messages show it: one replacement mark for each byte that is not
+// part of a well-formed UTF-8 character.
+TEST(ShownName, MarksEveryByteOutsideAWellFormedCharacter) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"Élan Racer.drv", "Élan Racer.drv"},
+        {"g\xe9mes", "g\uFFFDmes"},                         // Latin-1
+        {"\xc3", "\uFFFD"},                                 // cut short at the end
+        {"\xc0\xaf", "\uFFFD\uFFFD"},                       // overlong
+        {"\xed\xa0\x80", "\uFFFD\uFFFD\uFFFD"},             // a surrogate
+        {"\xf4\x90\x80\x80.", "\uFFFD\uFFFD\uFFFD\uFFFD."}, // above U+10FFFF
+        {"\xf0\x9f\x8e\xae", "\xf0\x9f\x8e\xae"},           // outside the BMP
+    };
+    for (const auto& [bytes, shown] : rows) {
+        EXPECT_EQ(ShownName(bytes), shown) << bytes;
     }
 }
 

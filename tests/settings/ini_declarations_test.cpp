@@ -35,9 +35,9 @@ TEST_F(IniDeclarationsTest, NoFileReadsEmptySilentlyAndFirstWriteCreatesIt) {
 TEST_F(IniDeclarationsTest, EmptyAndLongValues) {
     dir.write("tavro.cfg", "[General]\ndebug=\n[Long]\nv=" + QByteArray(100, 'a') + "\n");
     EXPECT_EQ(ReadIniValue("General", "debug"), "");
-    const QString cut = ReadIniValue("Long", "v");
-    EXPECT_EQ(cut.size(), 79);
-    EXPECT_EQ(cut, QString(79, 'a'));
+    const std::string cut = ReadIniValue("Long", "v");
+    EXPECT_EQ(cut.size(), 79u);
+    EXPECT_EQ(cut, std::string(79, 'a'));
 }
 
 TEST_F(IniDeclarationsTest, WritesReplaceAndHandEditsAreSeen) {
@@ -51,8 +51,8 @@ TEST_F(IniDeclarationsTest, WritesReplaceAndHandEditsAreSeen) {
 }
 
 TEST_F(IniDeclarationsTest, NonAsciiTextRoundTripsAsUtf8) {
-    WriteIniValue(QString::fromUtf8("Réglages"), "k", QString::fromUtf8("värde ✓"));
-    EXPECT_EQ(ReadIniValue(QString::fromUtf8("Réglages"), "k"), QString::fromUtf8("värde ✓"));
+    WriteIniValue("Réglages", "k", "värde ✓");
+    EXPECT_EQ(ReadIniValue("Réglages", "k"), "värde ✓");
 }
 
 TEST_F(IniDeclarationsTest, TheProgramDirectoryIsLookedUpAtEveryCall) {
@@ -61,20 +61,20 @@ TEST_F(IniDeclarationsTest, TheProgramDirectoryIsLookedUpAtEveryCall) {
 
     QTemporaryDir other;
     ASSERT_TRUE(other.isValid());
-    platform::forms::SetAppPathForTesting(other.path());
+    platform::forms::SetAppPathForTesting(other.path().toStdString());
     EXPECT_EQ(ReadIniValue("General", "sound"), "");
     WriteIniValue("General", "sound", "0");
     EXPECT_TRUE(QFile::exists(other.path() + "/tavro.cfg"));
-    platform::forms::SetAppPathForTesting(dir.path());
+    platform::forms::SetAppPathForTesting(dir.path().toStdString());
     EXPECT_EQ(ReadIniValue("General", "sound"), "1");
 }
 
 TEST_F(IniDeclarationsTest, AFailedWriteSaysWhyShowsNothingAndKeepsTheOldFile) {
     // A file where the program directory should be: nothing can be written.
     dir.write("notadir", "[General]\nsync=1\n");
-    platform::forms::SetAppPathForTesting(dir.file("notadir"));
+    platform::forms::SetAppPathForTesting(dir.file("notadir").toStdString());
     EXPECT_EQ(WriteIniValue("General", "sync", "0"), platform::ERROR_PATH_NOT_FOUND);
-    platform::forms::SetAppPathForTesting(dir.path());
+    platform::forms::SetAppPathForTesting(dir.path().toStdString());
     EXPECT_EQ(dir.read("notadir"), "[General]\nsync=1\n");
 
     // tavro.cfg is a directory: it stays one, and reads give nothing.

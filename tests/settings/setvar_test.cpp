@@ -1,6 +1,7 @@
 // LoadSettings and the settings step of the main window's load.
 #include "launcher/Declarations.h"
 #include "launcher/Form1.h"
+#include "platform/forms/qt/Widgets.h"
 #include "settings/Ini_Declarations.h"
 #include "settings/setvar.h"
 #include "support/EmulatorDir.h"
@@ -11,6 +12,7 @@
 using namespace tavro;
 using platform::forms::CheckBox;
 using platform::forms::OptionButton;
+using platform::forms::qt::Widget;
 using tavro::test::EmulatorDir;
 
 namespace {
@@ -18,8 +20,8 @@ namespace {
 class SetvarTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (QString* s : {&SavedResolution, &SavedFrameskip, &SavedDebug, &SavedNocheck,
-                           &SavedSync, &SavedSound, &SavedProfile})
+        for (std::string* s : {&SavedResolution, &SavedFrameskip, &SavedDebug, &SavedNocheck,
+                               &SavedSync, &SavedSound, &SavedProfile})
             s->clear();
     }
 
@@ -39,13 +41,13 @@ protected:
         QStringList set;
         for (OptionButton* o : ScreenModes())
             if (o->Value())
-                set << o->text();
+                set << Widget(o)->text();
         for (OptionButton* o : Frameskips())
             if (o->Value())
-                set << o->text();
+                set << Widget(o)->text();
         for (CheckBox* c : Switches())
             if (c->Value() != CheckBox::Unchecked)
-                set << c->text() + "=" + QString::number(c->Value());
+                set << Widget(c)->text() + "=" + QString::number(c->Value());
         return set;
     }
 
@@ -79,27 +81,27 @@ TEST_F(SetvarTest, EachScreenModeSetsItsOption) {
     for (int i = 0; i < 6; ++i) {
         SavedResolution = values[i];
         ApplySavedSettings(form);
-        EXPECT_EQ(SetControls(), QStringList{ScreenModes()[i]->text()}) << values[i];
+        EXPECT_EQ(SetControls(), QStringList{Widget(ScreenModes()[i])->text()}) << values[i];
     }
 }
 
 TEST_F(SetvarTest, EachFrameskipDigitSetsItsOption) {
     for (int digit = 0; digit < 10; ++digit) {
-        SavedFrameskip = QString::number(digit);
+        SavedFrameskip = std::to_string(digit);
         ApplySavedSettings(form);
-        EXPECT_EQ(SetControls(), QStringList{Frameskips()[digit]->text()}) << digit;
+        EXPECT_EQ(SetControls(), QStringList{Widget(Frameskips()[digit])->text()}) << digit;
     }
 }
 
 TEST_F(SetvarTest, EachSwitchChecksItsBox) {
-    QString* saved[] = {&SavedSync, &SavedDebug, &SavedNocheck, &SavedSound, &SavedProfile};
+    std::string* saved[] = {&SavedSync, &SavedDebug, &SavedNocheck, &SavedSound, &SavedProfile};
     for (int i = 0; i < 5; ++i) {
         SetUp();
         for (CheckBox* c : Switches())
             c->setValue(CheckBox::Unchecked);
         *saved[i] = "1";
         ApplySavedSettings(form);
-        EXPECT_EQ(SetControls(), QStringList{Switches()[i]->text() + "=1"}) << i;
+        EXPECT_EQ(SetControls(), QStringList{Widget(Switches()[i])->text() + "=1"}) << i;
     }
 }
 
@@ -155,8 +157,9 @@ TEST_F(SetvarTest, StoredChoicesComeBackAtTheNextStart) {
     WriteIniValue("General", "profile", "1");
     LoadSettings();
     ApplySavedSettings(form);
-    EXPECT_EQ(SetControls(), (QStringList{form.Option2->text(), form.Option5->text(),
-                                          form.Check5->text() + "=1"}));
+    EXPECT_EQ(SetControls(),
+              (QStringList{Widget(form.Option2)->text(), Widget(form.Option5)->text(),
+                           Widget(form.Check5)->text() + "=1"}));
 }
 
 } // namespace

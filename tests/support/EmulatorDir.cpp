@@ -30,7 +30,7 @@ int RemoveEntry(const char* path, const struct stat*, int, FTW*) {
 EmulatorDir::EmulatorDir() {
     makeDir("drv");
     makeDir("preview");
-    platform::forms::SetAppPathForTesting(dir_.path());
+    platform::forms::SetAppPathForTesting(QFile::encodeName(dir_.path()).toStdString());
 }
 
 EmulatorDir::~EmulatorDir() {
@@ -40,7 +40,7 @@ EmulatorDir::~EmulatorDir() {
     }
     // Whatever the program left under names that are not UTF-8 goes too.
     ::nftw(QFile::encodeName(dir_.path()).constData(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-    platform::forms::SetAppPathForTesting(QString());
+    platform::forms::SetAppPathForTesting({});
 }
 
 void EmulatorDir::write(const QString& relative, const QByteArray& content) const {

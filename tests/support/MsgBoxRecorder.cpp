@@ -6,8 +6,8 @@
 namespace tavro::test {
 
 MsgBoxRecorder::MsgBoxRecorder() : otherwise(platform::IDNO) {
-    platform::forms::SetMsgBoxHook([this](const QString& text, int style, const QString& title) {
-        return answer(text, style, title);
+    platform::forms::SetMsgBoxHook([this](const auto& text, auto style, const auto& title) {
+        return answer(QString::fromStdString(text), style, QString::fromStdString(title));
     });
 }
 

@@ -1,6 +1,6 @@
 // Runs every test under one QApplication, offscreen unless a test program is
 // started with a display of its own.
-#include "platform/forms/ClassicStyle.h"
+#include "platform/forms/qt/ClassicStyle.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    platform::forms::UseClassicLook();
+    platform::forms::qt::UseClassicLook();
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

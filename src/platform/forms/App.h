@@ -1,7 +1,7 @@
 // The running program's own facts, as the forms runtime reports them.
 #pragma once
 
-#include <QByteArray>
+#include <string>
 
 namespace platform::forms {
 
@@ -12,7 +12,7 @@ public:
     // name: a directory name need not be UTF-8, so every path built on it
     // stays in bytes. Worked out once, at the first call, which must come
     // before the current directory changes.
-    static QByteArray Path();
+    static std::string Path();
 };
 
 // The directory of the path a program was started by. Symbolic links are not
@@ -24,7 +24,7 @@ public:
 // With the executable unknown (empty), argv0 counts when it names an
 // executable file, and otherwise `cwd` is the answer: never the directory
 // above it. The result has no trailing separator, except for "/" itself.
-QByteArray ProgramDirectory(const QByteArray& argv0, const QByteArray& cwd,
-                            const QByteArray& searchPath, const QByteArray& executable);
+std::string ProgramDirectory(const std::string& argv0, const std::string& cwd,
+                             const std::string& searchPath, const std::string& executable);
 
 } // namespace platform::forms

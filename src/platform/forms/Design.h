@@ -1,38 +1,45 @@
-// Helpers that apply a window design to Qt widgets: positions in twips,
-// colours, fonts in points, mouse pointers and tab order.
+// Applying a window design to controls: positions in twips, colours
+// (COLORREF), fonts in points, mouse pointers and tab order.
 #pragma once
 
-#include <QColor>
-#include <QCursor>
-#include <QFont>
-#include <QString>
+#include "platform/win32.h"
 
-class QWidget;
+#include <string>
 
 namespace platform::forms {
 
-// Left, Top, Width and Height in twips, from the container's client area.
-void Place(QWidget* widget, int left, int top, int width, int height);
-
-void SetBackColor(QWidget* widget, const QColor& colour);
-void SetForeColor(QWidget* widget, const QColor& colour);
+class Control;
+class Form;
+class MousePointer;
 
 // A font of the given family and size in points, sized for 96 dpi so that a
 // design looks the same on every screen. A family missing on the machine is
-// replaced by fontconfig's nearest match of the same kind.
-QFont DesignFont(const QString& family, double points, bool bold = false, bool italic = false);
+// replaced by the nearest match of the same kind.
+struct Font {
+    std::string family;
+    double points = 8.0;
+    bool bold = false;
+    bool italic = false;
+};
+Font DesignFont(const std::string& family, double points, bool bold = false, bool italic = false);
 // The system's default dialog font, used by controls without a font of their own.
-QFont DefaultDialogFont();
+Font DefaultDialogFont();
 
-// The pointer over a control; the standard pointer is set explicitly, since Qt
-// would otherwise inherit the parent's.
-void SetMousePointer(QWidget* widget, const QCursor& pointer);
-QCursor StandardPointer();
+// Left, Top, Width and Height in twips, from the container's client area.
+void Place(Control* control, int left, int top, int width, int height);
+
+void SetBackColor(Control* control, COLORREF colour);
+void SetForeColor(Control* control, COLORREF colour);
+
+// The pointer over a control; the standard pointer is set explicitly, since
+// it would otherwise be the container's.
+void SetMousePointer(Control* control, const MousePointer& pointer);
+MousePointer StandardPointer();
 
 // The tab index of a control (also kept on controls that never take the focus).
-void SetTabIndex(QWidget* widget, int index);
-int TabIndex(const QWidget* widget); // -1 when it has none
-// Chains the focusable controls under root in the order of their tab index.
-void ApplyTabOrder(QWidget* root);
+void SetTabIndex(Control* control, int index);
+int TabIndex(const Control* control); // -1 when it has none
+// Chains the focusable controls of the form in the order of their tab index.
+void ApplyTabOrder(Form& form);
 
 } // namespace platform::forms

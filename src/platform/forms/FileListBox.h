@@ -1,124 +1,54 @@
 // The file list box: the names of the files in one directory that match a
-// pattern, sorted without regard to case. A model/view list, so that a
-// directory with a hundred thousand files stays quick; the system's
-// DirectoryReader reads the directory on a worker thread so that the window
-// can go on starting meanwhile. The names are the file system's bytes; the
-// list decodes them to show them.
+// pattern, sorted without regard to case. A directory with a hundred thousand
+// files stays quick: the system's DirectoryReader reads it on a worker thread
+// so that the window can go on starting meanwhile. Paths and names are the
+// file system's exact bytes, which need not be UTF-8; the list decodes them
+// only to show them.
 #pragma once
 
-#include "platform/system/directory_reader.h"
+#include "platform/forms/Control.h"
 
-#include <QAbstractListModel>
-#include <QByteArray>
-#include <QFile>
-#include <QListView>
-#include <QString>
-#include <QStringList>
-
-#include <cstdint>
 #include <functional>
-#include <memory>
+#include <string>
 
 namespace platform::forms {
 
-using platform::FileNames;
-
-// A name as the list shows it: decoded as QFile decodes file names (a byte
-// that is not UTF-8 shows as a replacement character).
-QString NameText(const FileNames& names, int index);
-
-// The names of the regular files in a directory that match a wildcard pattern
-// (* and ?, case-insensitive), sorted case-insensitively, as the list shows
-// them. Hidden files are left out. Reads the directory on the calling thread.
-bool ListMatchingFiles(const QString& directory, const QString& pattern, QStringList* names,
-                       QString* error);
-
-class FileListModel : public QAbstractListModel {
-    Q_OBJECT
+class FileListBox : public Control {
 public:
-    using QAbstractListModel::QAbstractListModel;
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    void setNames(FileNames names);
-    const FileNames& names() const { return names_; }
-
-private:
-    FileNames names_;
-};
-
-class FileListBox : public QListView {
-    Q_OBJECT
-public:
-    explicit FileListBox(QWidget* parent);
+    explicit FileListBox(Container* parent);
     ~FileListBox() override;
 
-    // The directory as the exact bytes of its name, which need not be UTF-8.
-    QByteArray Path() const { return path_; }
+    std::string Path() const;
     // Lists the directory. A directory that cannot be opened is reported at
     // once: the list is empty, Path() still names the directory, the reason
     // goes to *error, and false is returned. Otherwise the entries are read
     // in the background; every accessor below waits for them, so callers see
     // the whole list as if it had been read here.
-    bool setPath(const QByteArray& path, QString* error = nullptr);
-    // The same for a path given as text, which can only name UTF-8 names.
-    bool setPath(const QString& path, QString* error = nullptr) {
-        return setPath(QFile::encodeName(path), error);
-    }
-    QString Pattern() const { return pattern_; }
-    void setPattern(const QString& pattern);
+    bool setPath(const std::string& path, std::string* error = nullptr);
+    std::string Pattern() const;
+    // Wildcards * and ?, without regard to case; "*.*" lists every file.
+    void setPattern(const std::string& pattern);
     // Reads the directory again.
-    bool Refresh(QString* error = nullptr);
+    bool Refresh(std::string* error = nullptr);
 
     // Starts reading a directory before any list box exists (as the program
     // starts, while the rest of it loads). The first list box then set to
     // exactly this directory and pattern takes the names over instead of
     // reading again; any other setting drops them. A directory that cannot be
     // opened now is left for the list box to open and report.
-    static void ReadAhead(const QByteArray& path, const QString& pattern);
-    static void ReadAhead(const QString& path, const QString& pattern) {
-        ReadAhead(QFile::encodeName(path), pattern);
-    }
+    static void ReadAhead(const std::string& path, const std::string& pattern);
 
-    // The selected file's name without directory, as the file system has it
-    // (what the list shows may differ where the name is not UTF-8); empty
-    // when none is selected.
-    QByteArray FileName() const;
+    // The selected file's name without directory, as the file system has it;
+    // empty when none is selected.
+    std::string FileName() const;
     int ListCount() const;
-    QByteArray List(int index) const;
+    std::string List(int index) const;
     int ListIndex() const;
     void setListIndex(int index);
 
-signals:
-    // The user selected a file, with the mouse or the keyboard.
-    void Click();
-
-protected:
-    // Once a file is selected the user can move the selection but never
-    // empty it: a click below the last name changes nothing, and Ctrl with a
-    // click or Space selects like the plain key or click.
-    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
-                                                         const QEvent* event) const override;
-    // With no current name yet, End goes to the last name at once (the
-    // list view would first go to the first name, whatever the key).
-    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
-    // Once the list has been drawn, a directory still being read may take
-    // the program's full share of the machine.
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    // Waits for a directory still being read and puts its names in the list.
-    void settle() const;
-    // Stops a directory still being read, dropping what it found.
-    void abandonListing();
-    void listingDone(std::uint64_t generation);
-    // What the reader of this generation runs when done: a notice to the list.
-    std::function<void()> noticeOf(std::uint64_t generation);
-
-    mutable FileListModel model_;
-    QByteArray path_;
-    QString pattern_ = QStringLiteral("*.*");
-    mutable std::unique_ptr<DirectoryReader> pending_;
-    std::uint64_t generation_ = 0;
+    // The user selected a file, with the mouse or the keyboard, or code set
+    // the selection.
+    std::function<void()> Click;
 };
 
 } // namespace platform::forms

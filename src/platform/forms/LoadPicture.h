@@ -3,16 +3,16 @@
 // and icons and cursors (ICO, CUR).
 #pragma once
 
-#include <QByteArray>
-#include <QPixmap>
-#include <QString>
+#include "platform/forms/Picture.h"
+
+#include <string>
 
 namespace platform::forms {
 
-// The path is the file's name as the system has it, byte for byte. A null
-// pixmap when the file cannot be opened (the system's reason goes to *error)
-// or is not one of those formats, cannot be decoded, is not a regular file or
-// is over 256 MiB ("not a readable picture").
-QPixmap LoadPicture(const QByteArray& path, QString* error = nullptr);
+// The path is the file's name as the system has it, byte for byte. An empty
+// picture when the file cannot be opened (the system's reason goes to
+// *error) or is not one of those formats, cannot be decoded, is not a
+// regular file or is over 256 MiB ("not a readable picture").
+Picture LoadPicture(const std::string& path, std::string* error = nullptr);
 
 } // namespace platform::forms

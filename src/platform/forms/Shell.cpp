@@ -4,11 +4,11 @@
 
 namespace platform::forms {
 
-platform::ShellResult Shell(const QByteArray& commandLine, int windowStyle) {
+platform::ShellResult Shell(const std::string& commandLine, int windowStyle) {
     return platform::Shell(commandLine, windowStyle, App::Path());
 }
 
-QList<QByteArray> ProgramSearchDirectories() {
+std::vector<std::string> ProgramSearchDirectories() {
     return platform::ProgramSearchDirectories(App::Path());
 }
 

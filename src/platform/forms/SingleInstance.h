@@ -4,17 +4,16 @@
 // while the old one is still being torn down.
 #pragma once
 
-#include <QPointer>
-
 namespace platform::forms {
 
 template <typename F> class SingleInstance {
 public:
     // The window, or nullptr when there is none.
-    static F* Existing() { return slot().data(); }
+    static F* Existing() { return slot(); }
     // Makes `form`, a window just built, the one; returns it.
     static F& Adopt(F* form) {
         slot() = form;
+        form->WhenDestroyed([form] { Forget(form); });
         return *form;
     }
     // Forgets `form` if it is the one.
@@ -25,8 +24,8 @@ public:
     }
 
 private:
-    static QPointer<F>& slot() {
-        static QPointer<F> form;
+    static F*& slot() {
+        static F* form = nullptr;
         return form;
     }
 };

@@ -2,13 +2,13 @@
 // them.
 #pragma once
 
-#include <QString>
+#include <string>
 
 namespace platform::forms {
 
 // Points App::Path() at `path`, a temporary emulator directory; an empty path
 // gives the program's own directory back.
-void SetAppPathForTesting(const QString& path);
+void SetAppPathForTesting(const std::string& path);
 
 // Tests observe End() instead of leaving: whether it was called since the
 // last reset.

@@ -1,6 +1,6 @@
 // Starting a program file, detached, without waiting for it: the system's
-// half of Shell. Finding the program, and the messages, are the window
-// layer's (platform/shell.h).
+// half of Shell. Finding the program, and the messages, are
+// program_start.h's.
 #pragma once
 
 #include <cstdint>

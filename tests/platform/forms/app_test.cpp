@@ -3,15 +3,16 @@
 // makes that directory the program's. And the fonts set up ahead of the
 // application.
 #include "platform/forms/App.h"
-#include "platform/forms/Design.h"
-#include "platform/forms/FontsAhead.h"
+#include "platform/forms/qt/Design.h"
+#include "platform/forms/qt/FontsAhead.h"
 #include "support/EmulatorDir.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 using platform::forms::ProgramDirectory;
@@ -36,28 +37,28 @@ protected:
             QFile::setPermissions(dir.file("other/tavro"), QFile::ReadOwner | QFile::ExeOwner));
         dir.write("plain/tavro", "");
         dir.makeRawDir(games);
-        ASSERT_TRUE(dir.linkRaw(exe, games + "/tavro"));
+        ASSERT_TRUE(dir.linkRaw(TAVRO_EXE, games + "/tavro"));
     }
 
-    QByteArray at(const QByteArray& relative) const { return dir.rawFile(relative); }
-    QByteArray searchPath(const QList<QByteArray>& relatives) const {
+    std::string at(const QByteArray& relative) const { return dir.rawFile(relative).toStdString(); }
+    std::string searchPath(const QList<QByteArray>& relatives) const {
         QList<QByteArray> dirs;
         for (const QByteArray& r : relatives)
-            dirs.append(r.isEmpty() ? QByteArray() : at(r));
-        return dirs.join(':');
+            dirs.append(r.isEmpty() ? QByteArray() : dir.rawFile(r));
+        return dirs.join(':').toStdString();
     }
 
     EmulatorDir dir;
     const QByteArray games = "g\xe9mes";
-    const QByteArray exe = TAVRO_EXE;
-    const QByteArray exeDir = QFile::encodeName(QFileInfo(TAVRO_EXE).absolutePath());
+    const std::string exe = TAVRO_EXE;
+    const std::string exeDir = QFile::encodeName(QFileInfo(TAVRO_EXE).absolutePath()).toStdString();
 };
 
 TEST_F(ProgramDirectoryTest, ThePathStartedByCountsWithoutResolvingTheLink) {
     struct Row {
         const char* what;
-        QByteArray argv0, cwd;
-        QByteArray expected;
+        std::string argv0, cwd;
+        std::string expected;
     };
     const std::vector<Row> rows{
         {"absolute path of the link", at("emu/tavro"), at("other"), at("emu")},
@@ -76,16 +77,15 @@ TEST_F(ProgramDirectoryTest, ThePathStartedByCountsWithoutResolvingTheLink) {
             << row.what;
     }
     // The directory found is where the emulator's files are looked for.
-    EXPECT_TRUE(
-        QDir(QFile::decodeName(ProgramDirectory("../emu/tavro", at("other"), "", exe)) + "/drv")
-            .exists());
+    EXPECT_TRUE(std::filesystem::is_directory(
+        ProgramDirectory("../emu/tavro", at("other"), "", exe) + "/drv"));
 }
 
 TEST_F(ProgramDirectoryTest, ABareNameIsFoundOnTheSearchPathAsTheShellFoundIt) {
     struct Row {
         const char* what;
         QList<QByteArray> path;
-        QByteArray expected;
+        std::string expected;
     };
     const std::vector<Row> rows{
         {"first directory that has it", {"empty", "emu", "other"}, at("emu")},
@@ -104,10 +104,9 @@ TEST_F(ProgramDirectoryTest, ABareNameIsFoundOnTheSearchPathAsTheShellFoundIt) {
 }
 
 TEST_F(ProgramDirectoryTest, AnUnusableArgv0FallsBackToTheExecutablesDirectory) {
-    for (const QByteArray& argv0 : {QByteArray(), at("other/tavro"), at("emu/missing"),
-                                    at("plain/tavro"), QByteArray("-tavro")}) {
-        EXPECT_EQ(ProgramDirectory(argv0, at("emu"), searchPath({"emu"}), exe), exeDir)
-            << argv0.toStdString();
+    for (const std::string& argv0 : {std::string(), at("other/tavro"), at("emu/missing"),
+                                     at("plain/tavro"), std::string("-tavro")}) {
+        EXPECT_EQ(ProgramDirectory(argv0, at("emu"), searchPath({"emu"}), exe), exeDir) << argv0;
     }
     // The executable's own name need not be UTF-8 either.
     EXPECT_EQ(ProgramDirectory({}, at("emu"), {}, at(games + "/tavro")), at(games));
@@ -121,10 +120,10 @@ TEST_F(ProgramDirectoryTest, AnUnusableArgv0FallsBackToTheExecutablesDirectory) 
 // has Qt's GUI, and with it the system's font configuration), and the fonts
 // resolve as before.
 TEST(FontsAheadTest, StartsOnceAndLeavesFontsAsTheyWere) {
-    const int before = QFontMetrics(platform::forms::DefaultDialogFont()).height();
-    EXPECT_TRUE(platform::forms::PrepareFontsAhead());
-    EXPECT_FALSE(platform::forms::PrepareFontsAhead());
-    EXPECT_EQ(QFontMetrics(platform::forms::DefaultDialogFont()).height(), before);
+    const int before = QFontMetrics(platform::forms::qt::DefaultDialogQFont()).height();
+    EXPECT_TRUE(platform::forms::qt::PrepareFontsAhead());
+    EXPECT_FALSE(platform::forms::qt::PrepareFontsAhead());
+    EXPECT_EQ(QFontMetrics(platform::forms::qt::DefaultDialogQFont()).height(), before);
 }
 
 } // namespace

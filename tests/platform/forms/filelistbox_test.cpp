@@ -2,12 +2,12 @@
 // directory it cannot open, and that reading the directory in the background
 // never shows through to its callers.
 #include "platform/forms/FileListBox.h"
+#include "platform/forms/qt/Widgets.h"
 #include "platform/system/directory_reader.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -30,17 +30,21 @@
 #include <vector>
 
 using platform::DirectoryReader, platform::FileNames, platform::NameFilter, platform::OpenDirectory;
-using platform::forms::FileListBox;
-using platform::forms::ListMatchingFiles;
-using platform::forms::NameText;
+using platform::forms::FileListBox, platform::forms::Form;
+using platform::forms::qt::FileListView, platform::forms::qt::Widget;
+using platform::forms::qt::ListMatchingFiles, platform::forms::qt::NameText;
 
 namespace {
+
+const Form::Design Sized{.caption = "", .clientWidth = 3000, .clientHeight = 3300}; // 200 x 220
 
 class FileListBoxTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
     QString path(const QString& name) const { return dir.path() + "/" + name; }
+    static std::string S(const QString& path) { return QFile::encodeName(path).toStdString(); }
+    static int Rows(const FileListBox& box) { return Widget(&box)->model()->rowCount(); }
 
     void touch(const QString& name) const {
         QFile file(path(name));
@@ -72,13 +76,14 @@ protected:
     static QStringList listed(const FileListBox& box) {
         QStringList names;
         for (int i = 0; i < box.ListCount(); ++i) {
-            names << box.List(i);
+            names << QString::fromStdString(box.List(i));
         }
         return names;
     }
 
     QTemporaryDir dir;
-    QWidget parent;
+    Form parent{Sized}; // owns the boxes made on it with new
+    int clicks = 0;     // raised by the boxes that count them
 };
 
 TEST_F(FileListBoxTest, ListsMatchingRegularFilesOnly) {
@@ -95,11 +100,11 @@ TEST_F(FileListBoxTest, ListsMatchingRegularFilesOnly) {
     ASSERT_TRUE(QFile::link(path("folder.drv"), path("dirlink.drv")));
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.drv")).constData(), 0644), 0);
 
-    FileListBox box(&parent);
+    FileListBox& box = *new FileListBox(parent.Client());
     box.setPattern("*.drv");
-    QString error;
-    ASSERT_TRUE(box.setPath(dir.path(), &error));
-    EXPECT_TRUE(error.isEmpty());
+    std::string error;
+    ASSERT_TRUE(box.setPath(S(dir.path()), &error));
+    EXPECT_TRUE(error.empty());
     EXPECT_EQ(listed(box), QStringList({"A.DRV", "b.drv", "c.Drv", "link.drv"}));
 
     // "*.*" is every file, with a dot or without, but still no hidden ones.
@@ -143,9 +148,9 @@ TEST_F(FileListBoxTest, SortsWithoutRegardToCaseAndKeepsExactNames) {
     for (const QString& name : names) {
         touch(name);
     }
-    FileListBox box(&parent);
+    FileListBox& box = *new FileListBox(parent.Client());
     box.setPattern("*");
-    ASSERT_TRUE(box.setPath(dir.path()));
+    ASSERT_TRUE(box.setPath(S(dir.path())));
     // ASCII letters fold to lower case, so '_' sorts before 'a'; a name sorts
     // before a longer one it begins; names equal but for case go by their
     // exact bytes (capitals first); other characters compare as their bytes.
@@ -167,20 +172,17 @@ TEST_F(FileListBoxTest, NamesThatAreNotUtf8KeepTheirBytesAndShowDecoded) {
         ASSERT_GE(fd, 0);
         ::close(fd);
     }
-    FileListBox box(&parent);
+    FileListBox& box = *new FileListBox(parent.Client());
     box.setPattern("*.drv");
-    ASSERT_TRUE(box.setPath(dir.path()));
+    ASSERT_TRUE(box.setPath(S(dir.path())));
     ASSERT_EQ(box.ListCount(), 2);
-    const QByteArray first = box.List(0);
-    const QByteArray second = box.List(1);
-    EXPECT_EQ(first, latin1);
-    EXPECT_EQ(second, broken);
-    const auto shown = [&box](int row) { return box.model()->index(row, 0).data().toString(); };
+    EXPECT_EQ(box.List(0), latin1.toStdString());
+    EXPECT_EQ(box.List(1), broken.toStdString());
+    const auto shown = [&box](int row) { return Widget(&box)->model()->index(row, 0).data(); };
     EXPECT_EQ(shown(0), QString::fromUtf8("caf\uFFFD.drv"));
-    EXPECT_TRUE(shown(1).startsWith("X\uFFFD(")) << shown(1).toStdString();
+    EXPECT_TRUE(shown(1).toString().startsWith("X\uFFFD(")) << shown(1).toString().toStdString();
     box.setListIndex(1);
-    const QByteArray selected = box.FileName();
-    EXPECT_EQ(selected, broken);
+    EXPECT_EQ(box.FileName(), broken.toStdString());
     for (const QByteArray& name : {latin1, broken}) { // Qt cannot remove them
         ::unlink((QFile::encodeName(path("")) + name).constData());
     }
@@ -218,46 +220,45 @@ TEST_F(FileListBoxTest, BigDirectorySortsLikeTheReference) {
         return fa != fb ? fa < fb : a < b; // std::string compares bytes as unsigned
     });
 
-    FileListBox box(&parent);
+    FileListBox& box = *new FileListBox(parent.Client());
     box.setPattern("*");
-    ASSERT_TRUE(box.setPath(dir.path()));
+    ASSERT_TRUE(box.setPath(S(dir.path())));
     ASSERT_EQ(box.ListCount(), static_cast<int>(expected.size()));
     for (int i = 0; i < box.ListCount(); ++i) {
-        ASSERT_EQ(box.List(i), QString::fromStdString(expected[static_cast<std::size_t>(i)]))
-            << "at " << i;
+        ASSERT_EQ(box.List(i), expected[static_cast<std::size_t>(i)]) << "at " << i;
     }
 }
 
 TEST_F(FileListBoxTest, DirectoryThatCannotBeOpenedIsReportedAtOnce) {
     touch("a.drv");
-    FileListBox box(&parent);
+    FileListBox& box = *new FileListBox(parent.Client());
     box.setPattern("*.drv");
-    ASSERT_TRUE(box.setPath(dir.path()));
+    ASSERT_TRUE(box.setPath(S(dir.path())));
     ASSERT_EQ(box.ListCount(), 1);
 
     const QString missing = path("no such dir");
-    QString error;
-    EXPECT_FALSE(box.setPath(missing, &error));
-    EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(ENOENT)));
-    EXPECT_EQ(box.Path(), QFile::encodeName(missing));
+    std::string error;
+    EXPECT_FALSE(box.setPath(S(missing), &error));
+    EXPECT_EQ(error, std::strerror(ENOENT));
+    EXPECT_EQ(box.Path(), S(missing));
     EXPECT_EQ(box.ListCount(), 0);
-    EXPECT_EQ(box.model()->rowCount(), 0);
+    EXPECT_EQ(Rows(box), 0);
 
     QStringList names = {"stale"};
-    error.clear();
-    EXPECT_FALSE(ListMatchingFiles(missing, "*", &names, &error));
+    QString text;
+    EXPECT_FALSE(ListMatchingFiles(missing, "*", &names, &text));
     EXPECT_TRUE(names.isEmpty());
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(text.isEmpty());
 
     // A file is not a directory.
-    EXPECT_FALSE(box.setPath(path("a.drv"), &error));
-    EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(ENOTDIR)));
+    EXPECT_FALSE(box.setPath(S(path("a.drv")), &error));
+    EXPECT_EQ(error, std::strerror(ENOTDIR));
 
     if (::geteuid() != 0) { // root reads any directory
         ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
         ASSERT_EQ(::chmod(QFile::encodeName(path("locked")).constData(), 0), 0);
-        EXPECT_FALSE(box.setPath(path("locked"), &error));
-        EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(EACCES)));
+        EXPECT_FALSE(box.setPath(S(path("locked")), &error));
+        EXPECT_EQ(error, std::strerror(EACCES));
         ::chmod(QFile::encodeName(path("locked")).constData(), 0755);
     }
 }
@@ -265,66 +266,66 @@ TEST_F(FileListBoxTest, DirectoryThatCannotBeOpenedIsReportedAtOnce) {
 TEST_F(FileListBoxTest, AccessorsRightAfterSetPathSeeTheWholeList) {
     makeDrivers("drv", 3000);
     {
-        FileListBox box(&parent);
+        FileListBox& box = *new FileListBox(parent.Client());
         box.setPattern("*.drv");
-        ASSERT_TRUE(box.setPath(path("drv")));
+        ASSERT_TRUE(box.setPath(S(path("drv"))));
         EXPECT_EQ(box.ListCount(), 3000);
         EXPECT_EQ(box.List(0), "Game 00001.DRV");
         EXPECT_EQ(box.List(1), "GAME 00002.Drv");
         EXPECT_EQ(box.List(2999), "game 03000.drv");
-        EXPECT_EQ(box.model()->rowCount(), 3000);
+        EXPECT_EQ(Rows(box), 3000);
     }
     {
-        FileListBox box(&parent);
+        FileListBox& box = *new FileListBox(parent.Client());
         box.setPattern("*.drv");
-        ASSERT_TRUE(box.setPath(path("drv")));
+        ASSERT_TRUE(box.setPath(S(path("drv"))));
         EXPECT_EQ(box.List(2999), "game 03000.drv");
     }
     {
-        FileListBox box(&parent);
+        FileListBox& box = *new FileListBox(parent.Client());
         box.setPattern("*.drv");
-        QSignalSpy clicks(&box, &FileListBox::Click);
-        ASSERT_TRUE(box.setPath(path("drv")));
+        box.Click = [this] { ++clicks; };
+        ASSERT_TRUE(box.setPath(S(path("drv"))));
         // Nothing is selected while the names come in, nor once they are in.
-        EXPECT_EQ(box.FileName(), QByteArray());
+        EXPECT_EQ(box.FileName(), "");
         EXPECT_EQ(box.ListIndex(), -1);
         box.setListIndex(2);
         EXPECT_EQ(box.ListIndex(), 2);
         EXPECT_EQ(box.FileName(), "game 00003.drv");
-        EXPECT_EQ(clicks.count(), 1);
+        EXPECT_EQ(clicks, 1);
 
         // Reading again drops the selection without a click.
         ASSERT_TRUE(box.Refresh());
         EXPECT_EQ(box.ListIndex(), -1);
-        EXPECT_EQ(box.FileName(), QByteArray());
+        EXPECT_EQ(box.FileName(), "");
         EXPECT_EQ(box.ListCount(), 3000);
         EXPECT_EQ(box.ListIndex(), -1);
-        EXPECT_EQ(clicks.count(), 1);
+        EXPECT_EQ(clicks, 1);
     }
 }
 
 TEST_F(FileListBoxTest, ViewFillsOnItsOwnOnceTheDirectoryIsRead) {
     makeDrivers("drv", 500);
-    FileListBox box(&parent);
+    FileListBox& box = *new FileListBox(parent.Client());
     box.setPattern("*.drv");
-    ASSERT_TRUE(box.setPath(path("drv")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return box.model()->rowCount() == 500; }, 10000));
-    EXPECT_EQ(box.model()->index(0, 0).data().toString(), "Game 00001.DRV");
+    ASSERT_TRUE(box.setPath(S(path("drv"))));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Rows(box) == 500; }, 10000));
+    EXPECT_EQ(Widget(&box)->model()->index(0, 0).data().toString(), "Game 00001.DRV");
 }
 
 TEST_F(FileListBoxTest, LatestPathWins) {
     makeDrivers("many", 5000);
     touch("one.drv");
-    FileListBox box(&parent);
+    FileListBox& box = *new FileListBox(parent.Client());
     box.setPattern("*.drv");
-    ASSERT_TRUE(box.setPath(path("many")));
-    ASSERT_TRUE(box.setPath(dir.path()));
+    ASSERT_TRUE(box.setPath(S(path("many"))));
+    ASSERT_TRUE(box.setPath(S(dir.path())));
     EXPECT_EQ(listed(box), QStringList({"one.drv"}));
     // A late notice from the abandoned reading changes nothing.
     QTest::qWait(50);
     QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(box.model()->rowCount(), 1);
-    EXPECT_EQ(box.Path(), QFile::encodeName(dir.path()));
+    EXPECT_EQ(Rows(box), 1);
+    EXPECT_EQ(box.Path(), S(dir.path()));
 }
 
 TEST_F(FileListBoxTest, DestroyedWhileReadingABigDirectory) {
@@ -333,24 +334,25 @@ TEST_F(FileListBoxTest, DestroyedWhileReadingABigDirectory) {
     // screen hurries its reading once drawn.
     for (const int waitMs : {0, 0, 1, 3, 10, 30}) {
         for (const bool shown : {false, true}) {
-            auto box = std::make_unique<FileListBox>(shown ? nullptr : &parent);
-            box->setPattern("*.drv");
-            ASSERT_TRUE(box->setPath(path("drv")));
+            auto form = std::make_unique<Form>(Sized);
+            FileListBox& box = *new FileListBox(form->Client());
+            box.setPattern("*.drv");
+            ASSERT_TRUE(box.setPath(S(path("drv"))));
             if (shown) {
-                box->show();
+                form->Show();
                 QTest::qWait(waitMs);
             } else {
                 std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
             }
-            box.reset();
+            form.reset();
             // A notice posted by the reading must not reach the box that is gone.
             QCoreApplication::sendPostedEvents();
             QCoreApplication::processEvents();
         }
     }
-    FileListBox box(&parent);
+    FileListBox& box = *new FileListBox(parent.Client());
     box.setPattern("*.drv");
-    ASSERT_TRUE(box.setPath(path("drv")));
+    ASSERT_TRUE(box.setPath(S(path("drv"))));
     EXPECT_EQ(box.ListCount(), 20000);
 }
 
@@ -395,52 +397,52 @@ TEST_F(FileListBoxTest, NamesReadAheadGoOnlyToTheFirstBoxSetToTheirDirectoryAndP
 
     // Taken over: what was read ahead is what the box lists, even once the
     // directory changed, and the view fills without anyone asking for it.
-    FileListBox::ReadAhead(path("drv"), "*.drv");
+    FileListBox::ReadAhead(S(path("drv")), "*.drv");
     QTest::qWait(300); // long enough for 300 names
     ASSERT_TRUE(QFile::remove(path("drv/game 00003.drv")));
     {
-        FileListBox box(&parent);
+        FileListBox& box = *new FileListBox(parent.Client());
         box.setPattern("*.drv");
-        ASSERT_TRUE(box.setPath(path("drv")));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return box.model()->rowCount() == 300; }, 10000));
+        ASSERT_TRUE(box.setPath(S(path("drv"))));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Rows(box) == 300; }, 10000));
         EXPECT_EQ(box.List(2), "game 00003.drv");
     }
     // Taken over while still being read.
     for (const char* pattern : {"*.drv", "*.DRV"}) {
-        FileListBox::ReadAhead(path("drv"), pattern);
-        FileListBox box(&parent);
+        FileListBox::ReadAhead(S(path("drv")), pattern);
+        FileListBox& box = *new FileListBox(parent.Client());
         box.setPattern(pattern);
-        ASSERT_TRUE(box.setPath(path("drv")));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return box.model()->rowCount() == 299; }, 10000));
+        ASSERT_TRUE(box.setPath(S(path("drv"))));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Rows(box) == 299; }, 10000));
     }
     // Dropped by a box set to another directory or pattern, and by the next
     // read-ahead: each box reads its own.
-    FileListBox::ReadAhead(path("drv"), "*.drv");
-    FileListBox::ReadAhead(path("drv"), "*.drv");
-    FileListBox elsewhere(&parent);
+    FileListBox::ReadAhead(S(path("drv")), "*.drv");
+    FileListBox::ReadAhead(S(path("drv")), "*.drv");
+    FileListBox& elsewhere = *new FileListBox(parent.Client());
     elsewhere.setPattern("*.drv");
-    ASSERT_TRUE(elsewhere.setPath(dir.path()));
+    ASSERT_TRUE(elsewhere.setPath(S(dir.path())));
     EXPECT_EQ(listed(elsewhere), QStringList({"other.drv"}));
-    FileListBox::ReadAhead(path("drv"), "*.drv");
-    FileListBox otherPattern(&parent);
+    FileListBox::ReadAhead(S(path("drv")), "*.drv");
+    FileListBox& otherPattern = *new FileListBox(parent.Client());
     otherPattern.setPattern("game 0000?.drv");
-    ASSERT_TRUE(otherPattern.setPath(path("drv")));
+    ASSERT_TRUE(otherPattern.setPath(S(path("drv"))));
     EXPECT_EQ(otherPattern.ListCount(), 8);
     // A directory that cannot be opened is still reported by the box.
-    FileListBox::ReadAhead(path("missing"), "*.drv");
-    FileListBox missing(&parent);
+    FileListBox::ReadAhead(S(path("missing")), "*.drv");
+    FileListBox& missing = *new FileListBox(parent.Client());
     missing.setPattern("*.drv");
-    QString error;
-    EXPECT_FALSE(missing.setPath(path("missing"), &error));
-    EXPECT_FALSE(error.isEmpty());
+    std::string error;
+    EXPECT_FALSE(missing.setPath(S(path("missing")), &error));
+    EXPECT_FALSE(error.empty());
     EXPECT_EQ(missing.ListCount(), 0);
 }
 
 TEST_F(FileListBoxTest, RefreshSeesNewAndRemovedFiles) {
     touch("b.drv");
-    FileListBox box(&parent);
+    FileListBox& box = *new FileListBox(parent.Client());
     box.setPattern("*.drv");
-    ASSERT_TRUE(box.setPath(dir.path()));
+    ASSERT_TRUE(box.setPath(S(dir.path())));
     ASSERT_EQ(listed(box), QStringList({"b.drv"}));
 
     touch("A.drv");
@@ -458,7 +460,7 @@ TEST_F(FileListBoxTest, RefreshSeesNewAndRemovedFiles) {
 struct SelectionRow {
     const char* name; // the test's name
     const char* action;
-    std::function<void(FileListBox&)> act;
+    std::function<void(FileListView&)> act;
     std::string selected; // after the action; beta.drv was selected before
     int clicks;
 };
@@ -468,26 +470,26 @@ void PrintTo(const SelectionRow& row, std::ostream* os) {
 }
 
 // A click on the name in `row`, or below the last name when `row` is -1.
-void ClickAt(FileListBox& box, int row, Qt::KeyboardModifiers modifiers) {
+void ClickAt(FileListView& box, int row, Qt::KeyboardModifiers modifiers) {
     const QPoint at = row < 0 ? QPoint(20, box.viewport()->height() - 4)
                               : box.visualRect(box.model()->index(row, 0)).center();
     QTest::mouseClick(box.viewport(), Qt::LeftButton, modifiers, at);
 }
 
-std::function<void(FileListBox&)> Key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
-    return [k, m](FileListBox& box) { QTest::keyClick(&box, k, m); };
+std::function<void(FileListView&)> Key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    return [k, m](FileListView& box) { QTest::keyClick(&box, k, m); };
 }
 
 const SelectionRow SelectionRows[] = {
     {"ClickBelowTheLastName", "click below the last name",
-     [](FileListBox& b) { ClickAt(b, -1, {}); }, "beta.drv", 0},
+     [](FileListView& b) { ClickAt(b, -1, {}); }, "beta.drv", 0},
     {"CtrlClickBelowTheLastName", "Ctrl+click below the last name",
-     [](FileListBox& b) { ClickAt(b, -1, Qt::ControlModifier); }, "beta.drv", 0},
+     [](FileListView& b) { ClickAt(b, -1, Qt::ControlModifier); }, "beta.drv", 0},
     {"CtrlClickOnTheSelectedName", "Ctrl+click on the selected name",
-     [](FileListBox& b) { ClickAt(b, 1, Qt::ControlModifier); }, "beta.drv", 0},
+     [](FileListView& b) { ClickAt(b, 1, Qt::ControlModifier); }, "beta.drv", 0},
     {"CtrlClickOnAnotherName", "Ctrl+click on another name",
-     [](FileListBox& b) { ClickAt(b, 3, Qt::ControlModifier); }, "gamma.drv", 1},
-    {"ClickOnAName", "click on a name", [](FileListBox& b) { ClickAt(b, 2, {}); }, "delta.drv", 1},
+     [](FileListView& b) { ClickAt(b, 3, Qt::ControlModifier); }, "gamma.drv", 1},
+    {"ClickOnAName", "click on a name", [](FileListView& b) { ClickAt(b, 2, {}); }, "delta.drv", 1},
     {"CtrlSpace", "Ctrl+Space", Key(Qt::Key_Space, Qt::ControlModifier), "beta.drv", 0},
     {"Down", "Down", Key(Qt::Key_Down), "delta.drv", 1},
     {"Up", "Up", Key(Qt::Key_Up), "alpha.drv", 1},
@@ -495,7 +497,7 @@ const SelectionRow SelectionRows[] = {
     {"End", "End", Key(Qt::Key_End), "omega.drv", 1},
     {"PageDown", "Page Down", Key(Qt::Key_PageDown), "omega.drv", 1},
     {"PageUp", "Page Up", Key(Qt::Key_PageUp), "alpha.drv", 1},
-    {"TypeAhead", "type-ahead", [](FileListBox& b) { QTest::keyClicks(&b, "g"); }, "gamma.drv", 1},
+    {"TypeAhead", "type-ahead", [](FileListView& b) { QTest::keyClicks(&b, "g"); }, "gamma.drv", 1},
 };
 
 class FileListBoxSelection : public FileListBoxTest,
@@ -506,21 +508,20 @@ TEST_P(FileListBoxSelection, UserCanMoveButNeverEmptyTheSelection) {
     for (const char* name : {"alpha.drv", "beta.drv", "delta.drv", "gamma.drv", "omega.drv"}) {
         touch(name);
     }
-    parent.resize(200, 220);
-    parent.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
-    FileListBox box(&parent);
-    box.setGeometry(10, 10, 161, 188);
-    box.show();
+    parent.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Widget(&parent)));
+    FileListBox& box = *new FileListBox(parent.Client());
+    Widget(&box)->setGeometry(10, 10, 161, 188);
+    Widget(&box)->show();
     box.setPattern("*.drv");
-    ASSERT_TRUE(box.setPath(dir.path()));
+    ASSERT_TRUE(box.setPath(S(dir.path())));
     box.setListIndex(1);
     box.setFocus();
-    QSignalSpy clicks(&box, &FileListBox::Click);
-    row.act(box);
-    EXPECT_EQ(box.FileName().toStdString(), row.selected) << row.action;
-    EXPECT_EQ(box.selectionModel()->selectedIndexes().size(), 1) << row.action;
-    EXPECT_EQ(clicks.count(), row.clicks) << row.action;
+    box.Click = [this] { ++clicks; };
+    row.act(*Widget(&box));
+    EXPECT_EQ(box.FileName(), row.selected) << row.action;
+    EXPECT_EQ(Widget(&box)->selectionModel()->selectedIndexes().size(), 1) << row.action;
+    EXPECT_EQ(clicks, row.clicks) << row.action;
 }
 
 INSTANTIATE_TEST_SUITE_P(Actions, FileListBoxSelection, ::testing::ValuesIn(SelectionRows),
@@ -533,27 +534,27 @@ INSTANTIATE_TEST_SUITE_P(Actions, FileListBoxSelection, ::testing::ValuesIn(Sele
 // focus before or after its names came in.
 TEST_F(FileListBoxTest, EndReachesTheLastNameBeforeAnyWasChosen) {
     makeDrivers("drv", 1000);
-    parent.resize(200, 220);
-    parent.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    parent.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Widget(&parent)));
     for (const bool focusFirst : {true, false}) {
-        FileListBox box(&parent);
-        box.setGeometry(10, 10, 161, 188);
-        box.show();
+        FileListBox& box = *new FileListBox(parent.Client());
+        Widget(&box)->setGeometry(10, 10, 161, 188);
+        Widget(&box)->show();
         box.setPattern("*.drv");
         if (focusFirst) {
             box.setFocus();
         }
-        ASSERT_TRUE(box.setPath(path("drv")));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return box.model()->rowCount() == 1000; }, 10000));
+        ASSERT_TRUE(box.setPath(S(path("drv"))));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Rows(box) == 1000; }, 10000));
         if (!focusFirst) {
             box.setFocus();
         }
-        QSignalSpy clicks(&box, &FileListBox::Click);
-        QTest::keyClick(&box, Qt::Key_End);
+        clicks = 0;
+        box.Click = [this] { ++clicks; };
+        QTest::keyClick(Widget(&box), Qt::Key_End);
         EXPECT_EQ(box.ListIndex(), 999) << "focus first: " << focusFirst;
         EXPECT_EQ(box.FileName(), box.List(999)) << "focus first: " << focusFirst;
-        EXPECT_EQ(clicks.count(), 1) << "focus first: " << focusFirst;
+        EXPECT_EQ(clicks, 1) << "focus first: " << focusFirst;
     }
 }
 

@@ -4,12 +4,12 @@
 #include "platform/forms/Controls.h"
 #include "platform/forms/Form.h"
 #include "platform/forms/Twips.h"
+#include "platform/forms/qt/Widgets.h"
 #include "platform/window.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPixmap>
-#include <QPointer>
 #include <QScreen>
 #include <QStyleHints>
 #include <QTest>
@@ -18,6 +18,7 @@
 #include <vector>
 
 using namespace platform;
+using platform::forms::qt::Widget;
 
 namespace {
 
@@ -29,12 +30,12 @@ TEST(FormTest, ClientAreaSitsInsideOurFrame) {
     design.clientWidth = 7215;
     design.clientHeight = 4980;
     forms::Form form(design);
-    EXPECT_EQ(form.Client()->geometry(), QRect(4, 4 + 19 + 19, 481, 332));
-    EXPECT_EQ(form.size(), QSize(481 + 8, 332 + 8 + 38));
+    EXPECT_EQ(Widget(form.Client())->geometry(), QRect(4, 4 + 19 + 19, 481, 332));
+    EXPECT_EQ(Widget(&form)->size(), QSize(481 + 8, 332 + 8 + 38));
     EXPECT_TRUE(GetWindowLongPtrA(form.hWnd(), GWL_STYLE) & WS_THICKFRAME);
     EXPECT_FALSE(GetWindowLongPtrA(form.hWnd(), GWL_STYLE) & DS_MODALFRAME);
     form.setCaption("Changed");
-    EXPECT_EQ(form.windowTitle(), "Changed");
+    EXPECT_EQ(Widget(&form)->windowTitle(), "Changed");
     EXPECT_EQ(form.Caption(), "Changed");
 }
 
@@ -46,11 +47,13 @@ TEST(FormTest, CentredWindowLargerThanTheScreenKeepsItsCaptionOnIt) {
     design.clientHeight = forms::PixelsToTwips(area.height() / 2);
     forms::Form wide(design);
     wide.Show();
-    EXPECT_EQ(wide.pos(), QPoint(area.left(), area.center().y() - wide.height() / 2));
+    EXPECT_EQ(Widget(&wide)->pos(),
+              QPoint(area.left(), area.center().y() - Widget(&wide)->height() / 2));
     design.clientWidth = forms::PixelsToTwips(100);
     forms::Form small(design);
     small.Show();
-    EXPECT_EQ(small.pos(), area.center() - QPoint(small.width() / 2, small.height() / 2));
+    const QWidget* window = Widget(&small);
+    EXPECT_EQ(window->pos(), area.center() - QPoint(window->width() / 2, window->height() / 2));
 }
 
 // A press on the caption arms a move; it starts only once the pointer has
@@ -60,8 +63,9 @@ TEST(FormTest, CaptionPressMovesOnlyAfterTheDragDistance) {
     forms::Form::Design design;
     design.clientWidth = 3000;
     design.clientHeight = 2000;
-    forms::Form form(design);
-    form.Show();
+    forms::Form shown(design);
+    shown.Show();
+    QWidget& form = *Widget(&shown);
     const QPoint start = form.pos();
     const QPoint pressed = form.mapToGlobal(QPoint(100, 10)); // on the caption
     auto send = [&](QEvent::Type type, QPoint offset, Qt::MouseButtons buttons) {
@@ -105,7 +109,7 @@ TEST(FormTest, HidingTheActiveFormActivatesTheOtherOne) {
     EXPECT_EQ(GetActiveWindow(), main.hWnd());
     QApplication::processEvents();
     EXPECT_EQ(GetActiveWindow(), main.hWnd());
-    EXPECT_TRUE(main.isActiveWindow());
+    EXPECT_TRUE(Widget(&main)->isActiveWindow());
 }
 
 // A close (the Close box, the window manager) asks Form_QueryUnload first:
@@ -114,9 +118,11 @@ TEST(FormTest, HidingTheActiveFormActivatesTheOtherOne) {
 TEST(FormTest, CloseAsksQueryUnloadBeforeTheUnloadStep) {
     class Asking : public forms::Form {
     public:
-        using Form::Form;
+        Asking(const Design& d, int* gone) : Form(d), gone(gone) {}
+        ~Asking() override { ++*gone; }
         bool cancel = true;
         std::vector<std::string> steps;
+        int* gone;
 
     protected:
         void Form_QueryUnload(bool& cancelled) override {
@@ -128,21 +134,21 @@ TEST(FormTest, CloseAsksQueryUnloadBeforeTheUnloadStep) {
     forms::Form::Design design;
     design.clientWidth = 3000;
     design.clientHeight = 2000;
-    QPointer<Asking> closed = new Asking(design);
+    int gone = 0;
+    auto* closed = new Asking(design, &gone);
     closed->Show();
-    EXPECT_FALSE(closed->close());
-    EXPECT_TRUE(closed->isVisible());
+    EXPECT_FALSE(Widget(closed)->close());
+    EXPECT_TRUE(closed->Visible());
     EXPECT_EQ(closed->steps, std::vector<std::string>{"query"});
     closed->cancel = false;
-    EXPECT_TRUE(closed->close());
+    EXPECT_TRUE(Widget(closed)->close());
     EXPECT_EQ(closed->steps, (std::vector<std::string>{"query", "query", "unload"}));
-
-    QPointer<Asking> unloaded = new Asking(design);
+    auto* unloaded = new Asking(design, &gone);
     unloaded->Show();
     unloaded->Unload();
     EXPECT_EQ(unloaded->steps, std::vector<std::string>{"unload"});
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(closed.isNull() && unloaded.isNull());
+    EXPECT_EQ(gone, 2);
 }
 
 const QColor Black(0, 0, 0), White(255, 255, 255), Shadow(128, 128, 128);
@@ -157,22 +163,22 @@ TEST(FormTest, FocusedPushButtonHasTheDefaultFrame) {
     auto* check = new forms::CheckBox(form.Client(), "Check");
     byDefault->setDefault(true);
     form.Show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Widget(&form)));
     first->setFocus();
-    EXPECT_EQ(Corner(first), Black);
-    EXPECT_EQ(Corner(byDefault), White);
+    EXPECT_EQ(Corner(Widget(first)), Black);
+    EXPECT_EQ(Corner(Widget(byDefault)), White);
     check->setFocus();
-    EXPECT_EQ(Corner(first), White);
-    EXPECT_EQ(Corner(byDefault), Black);
+    EXPECT_EQ(Corner(Widget(first)), White);
+    EXPECT_EQ(Corner(Widget(byDefault)), Black);
 }
 
 // At twice the pixel density the check box's outer edge is two device pixels
 // wide, its inner edge next to it, as the option circle's are.
 TEST(FormTest, CheckBoxAndOptionEdgesFollowTheScale) {
-    QWidget parent;
-    forms::CheckBox check(&parent, "Check");
-    forms::OptionButton option(&parent, "Option");
-    for (QWidget* control : std::initializer_list<QWidget*>{&check, &option}) {
+    forms::Form form(forms::Form::Design{});
+    QWidget* check = Widget(new forms::CheckBox(form.Client(), "Check"));
+    QWidget* option = Widget(new forms::OptionButton(form.Client(), "Option"));
+    for (QWidget* control : {check, option}) {
         QPixmap pixmap(control->size() * 2);
         pixmap.setDevicePixelRatio(2);
         control->render(&pixmap);

@@ -5,6 +5,7 @@
 #include "support/EmulatorDir.h"
 
 #include <QFile>
+#include <QSize>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -65,17 +66,17 @@ TEST(LoadPicture, OnlyTheFormatsPreviewsComeInAreRead) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(c.content);
         f.close();
-        QString error;
-        const QPixmap picture = LoadPicture(QFile::encodeName(path), &error);
-        EXPECT_EQ(picture.size(), c.size.isValid() ? c.size : QSize(0, 0)) << c.name;
-        EXPECT_EQ(error.isEmpty(), !c.size.isEmpty()) << c.name << ": " << error.toStdString();
+        std::string error;
+        const auto picture = LoadPicture(path.toStdString(), &error);
+        EXPECT_EQ(QSize(picture.Width(), picture.Height()), c.size.expandedTo({0, 0})) << c.name;
+        EXPECT_EQ(error.empty(), !c.size.isEmpty()) << c.name << ": " << error;
         if (c.size.isEmpty()) {
             EXPECT_EQ(error, "not a readable picture") << c.name;
         }
     }
-    QString error;
-    EXPECT_TRUE(LoadPicture(QFile::encodeName(dir.filePath("missing.jpg")), &error).isNull());
-    EXPECT_FALSE(error.isEmpty());
+    std::string error;
+    EXPECT_TRUE(LoadPicture(dir.filePath("missing.jpg").toStdString(), &error).IsEmpty());
+    EXPECT_FALSE(error.empty());
 }
 
 } // namespace

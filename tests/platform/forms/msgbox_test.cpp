@@ -1,8 +1,8 @@
 // The real message box (no test hook): a window of ours with the plain frame,
 // owned by the window that asked, answering the keys of the classic one.
-#include "platform/forms/Form.h"
 #include "platform/forms/MsgBox.h"
-#include "platform/win32.h"
+#include "platform/forms/qt/Widgets.h"
+#include "platform/window.h"
 
 #include <QApplication>
 #include <QTest>
@@ -14,7 +14,7 @@
 #include <vector>
 
 using platform::forms::Form;
-using platform::forms::MsgBox;
+using platform::forms::MsgBox, platform::forms::qt::FormWindow, platform::forms::qt::Widget;
 
 namespace {
 
@@ -64,21 +64,21 @@ class MsgBoxTest : public ::testing::TestWithParam<Row> {};
 TEST_P(MsgBoxTest, IsAnOwnedDialogOfOursAndAnswersTheKeys) {
     const Row& row = GetParam();
     Form::Design design;
-    design.caption = QStringLiteral("Owner");
+    design.caption = "Owner";
     design.clientWidth = 6000;
     design.clientHeight = 4000;
     Form owner(design);
     owner.Show();
 
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&owner)) << "the owner is active again";
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Widget(&owner))) << "the owner is active again";
     bool checked = false;
     QTimer::singleShot(0, [&] {
-        auto* box = dynamic_cast<Form*>(QApplication::activeModalWidget());
+        auto* box = qobject_cast<FormWindow*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr) << row.what;
         checked = true;
         EXPECT_EQ(box->Caption(), "Title") << row.what;
         EXPECT_EQ(box->windowType(), Qt::Dialog) << row.what;
-        EXPECT_EQ(box->parentWidget(), &owner) << row.what;
+        EXPECT_EQ(box->parentWidget(), Widget(&owner)) << row.what;
         EXPECT_EQ(platform::GetParent(box->hWnd()), owner.hWnd()) << row.what;
         const auto style = platform::GetWindowLongPtrA(box->hWnd(), platform::GWL_STYLE);
         EXPECT_TRUE(style & platform::WS_SYSMENU) << row.what;
