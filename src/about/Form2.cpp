@@ -8,6 +8,7 @@
 
 namespace tavro {
 
+using namespace platform;
 using namespace platform::forms;
 
 namespace {
@@ -17,10 +18,10 @@ namespace {
 // being torn down.
 using OneForm = SingleInstance<Form2>;
 
-constexpr platform::COLORREF Black = platform::RGB(0, 0, 0);
-constexpr platform::COLORREF Yellow = platform::RGB(255, 255, 0);
-constexpr platform::COLORREF Red = platform::RGB(255, 0, 0);
-constexpr platform::COLORREF Cyan = platform::RGB(0, 255, 255);
+constexpr platform::COLORREF Black = RGB(0, 0, 0);
+constexpr platform::COLORREF Yellow = RGB(255, 255, 0);
+constexpr platform::COLORREF Red = RGB(255, 0, 0);
+constexpr platform::COLORREF Cyan = RGB(0, 255, 255);
 
 Form::Design WindowDesign() {
     Form::Design d;

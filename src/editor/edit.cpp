@@ -12,6 +12,7 @@
 
 namespace tavro {
 
+using namespace platform;
 using namespace platform::forms;
 
 namespace {
@@ -75,8 +76,7 @@ bool edit::AskBeforeProgramEnds() {
     if (!form || !(form->typedSinceSave_ || form->textChanged())) {
         return true;
     }
-    if (MsgBox(SaveQuestion, platform::MB_YESNO | platform::MB_ICONQUESTION, "Question", form) !=
-        platform::IDYES) {
+    if (MsgBox(SaveQuestion, MB_YESNO | MB_ICONQUESTION, "Question", form) != IDYES) {
         return true;
     }
     return form->saveDriver();
@@ -92,7 +92,7 @@ void edit::Form_Load() {
     if (DriverFile.empty()) {
         MsgBox("No driver is selected.\n\nChoose a driver in the list, then press "
                "\"Edit This Driver\" again.",
-               platform::MB_ICONEXCLAMATION, EditorTitle, this);
+               MB_ICONEXCLAMATION, EditorTitle, this);
         loadFailed_ = true;
         return;
     }
@@ -100,7 +100,7 @@ void edit::Form_Load() {
     if (!editor->LoadFile(DriverPath, &error)) {
         MsgBox("The driver file could not be opened:\n" + platform::ShownName(DriverPath) + "\n(" +
                    error + ")",
-               platform::MB_ICONHAND, EditorTitle, this);
+               MB_ICONHAND, EditorTitle, this);
         loadFailed_ = true;
         return;
     }
@@ -109,7 +109,7 @@ void edit::Form_Load() {
     if (!editor->ReadOnlyReason().empty()) {
         MsgBox("The driver file\n" + platform::ShownName(DriverPath) +
                    "\nis shown read-only: " + editor->ReadOnlyReason() + ".",
-               platform::MB_ICONEXCLAMATION, EditorTitle, this);
+               MB_ICONEXCLAMATION, EditorTitle, this);
     }
 }
 
@@ -171,8 +171,7 @@ edit::SaveOutcome edit::askAndSave() {
     if (Tag != "1" && !textChanged()) {
         return SaveOutcome::NotAsked;
     }
-    if (MsgBox(SaveQuestion, platform::MB_YESNO | platform::MB_ICONQUESTION, "Question", this) !=
-        platform::IDYES) {
+    if (MsgBox(SaveQuestion, MB_YESNO | MB_ICONQUESTION, "Question", this) != IDYES) {
         return SaveOutcome::Declined;
     }
     return saveDriver() ? SaveOutcome::Saved : SaveOutcome::Failed;
@@ -185,8 +184,7 @@ bool edit::saveDriver() {
         MsgBox("The driver file\n" + platform::ShownName(loadedPath_) +
                    "\nhas been changed on disk since the editor last read or saved it.\n\n"
                    "Replace it with the text in the editor?",
-               platform::MB_YESNO | platform::MB_ICONEXCLAMATION | platform::MB_DEFBUTTON2,
-               EditorTitle, this) != platform::IDYES) {
+               MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, EditorTitle, this) != IDYES) {
         return false;
     }
     std::string error;
@@ -194,11 +192,11 @@ bool edit::saveDriver() {
         MsgBox("The driver could not be saved:\n" + platform::ShownName(loadedPath_) + "\n(" +
                    error +
                    ")\n\nThe file keeps its old content, and your text is still in the editor.",
-               platform::MB_ICONHAND, EditorTitle, this);
+               MB_ICONHAND, EditorTitle, this);
         return false;
     }
     typedSinceSave_ = false;
-    MsgBox("Driver Saved!", platform::MB_ICONASTERISK, EditorTitle, this);
+    MsgBox("Driver Saved!", MB_ICONASTERISK, EditorTitle, this);
     return true;
 }
 

@@ -13,6 +13,8 @@
 
 namespace tavro {
 
+using namespace platform;
+
 namespace {
 
 using platform::forms::CheckBox;
@@ -109,19 +111,17 @@ void AppendDriverToCommandLine() {
 }
 
 bool StartEmulator(const std::string& commandLine) {
-    const platform::ShellResult result =
-        platform::forms::Shell(commandLine, platform::SW_SHOWMINIMIZED);
+    const platform::ShellResult result = platform::forms::Shell(commandLine, SW_SHOWMINIMIZED);
     if (!result.ok)
-        platform::forms::MsgBox(FailureMessage(result), platform::MB_ICONHAND, "Tavro",
-                                Form1::Existing());
+        platform::forms::MsgBox(FailureMessage(result), MB_ICONHAND, "Tavro", Form1::Existing());
     return result.ok;
 }
 
 void ShowStoreFailure(platform::DWORD error) {
-    platform::forms::MsgBox(
-        "Your choices could not be stored in " + ConfigFileName() + ": " +
-            StoreFailureReason(error) + ".\n\nThe emulator was started with them anyway.",
-        platform::MB_OK | platform::MB_ICONINFORMATION, "Tavro", Form1::Existing());
+    platform::forms::MsgBox("Your choices could not be stored in " + ConfigFileName() + ": " +
+                                StoreFailureReason(error) +
+                                ".\n\nThe emulator was started with them anyway.",
+                            MB_OK | MB_ICONINFORMATION, "Tavro", Form1::Existing());
 }
 
 } // namespace tavro

@@ -22,6 +22,7 @@
 
 namespace tavro {
 
+using namespace platform;
 using namespace platform::forms;
 
 namespace {
@@ -34,11 +35,11 @@ std::string DriverDirectory(const std::string& programDirectory) {
     return programDirectory + "/drv/";
 }
 
-constexpr platform::COLORREF LightGreen = platform::RGB(192, 255, 192);
-constexpr platform::COLORREF LightYellow = platform::RGB(255, 255, 192);
-constexpr platform::COLORREF Cyan = platform::RGB(0, 255, 255);
-constexpr platform::COLORREF Blue = platform::RGB(0, 0, 255);
-constexpr platform::COLORREF White = platform::RGB(255, 255, 255);
+constexpr platform::COLORREF LightGreen = RGB(192, 255, 192);
+constexpr platform::COLORREF LightYellow = RGB(255, 255, 192);
+constexpr platform::COLORREF Cyan = RGB(0, 255, 255);
+constexpr platform::COLORREF Blue = RGB(0, 0, 255);
+constexpr platform::COLORREF White = RGB(255, 255, 255);
 
 Form::Design WindowDesign() {
     Form::Design d;
@@ -158,7 +159,7 @@ void Form1::createControls() {
     Label2 = TitleLabel(client, "Preview", 3360, 840, 2415, 375, White, 3);
     Label3 = TitleLabel(client, "Resolution", 6840, 840, 2775, 375, White, 4);
     Label4 = TitleLabel(client, "Frameskip", 9360, 840, 1935, 255,
-                        platform::GetSysColor(platform::COLOR_HIGHLIGHTTEXT), 6);
+                        GetSysColor(COLOR_HIGHLIGHTTEXT), 6);
 
     File1 = new FileListBox(client);
     Place(File1, 360, 1080, 2415, 2820);
@@ -209,7 +210,7 @@ void Form1::Form_Load() {
         const std::string drv = platform::ShownName(directory);
         MsgBox("The driver directory could not be read:\n" + drv + "\n(" + error +
                    ")\n\nNo drivers are listed. Tavro expects a \"drv\" directory beside it.",
-               platform::MB_ICONEXCLAMATION, "Tavro", this);
+               MB_ICONEXCLAMATION, "Tavro", this);
     }
 
     RefreshDriverPaths();
@@ -274,7 +275,7 @@ void Form1::Command1_Click() {
     // Told after the start, so the game is not held up, and once per reason
     // while the program runs. When the emulator did not start, its own
     // message is enough; a later press that starts it tells then.
-    if (StartEmulator(CommandLine) && storeFailure != platform::ERROR_SUCCESS &&
+    if (StartEmulator(CommandLine) && storeFailure != ERROR_SUCCESS &&
         storeFailuresShown_.insert(storeFailure).second)
         ShowStoreFailure(storeFailure);
 }

@@ -10,6 +10,9 @@
 
 #include "platform/win32.h"
 
+// On Windows the calls below are user32's and gdi32's own.
+#ifndef _WIN32
+
 namespace platform {
 
 // Device contexts.
@@ -65,3 +68,5 @@ int GetClipRgn(HDC hdc, HRGN region);
 int ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom);
 
 } // namespace platform
+
+#endif // _WIN32

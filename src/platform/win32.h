@@ -1,6 +1,51 @@
 // The Win32 types and constants that Tavro's code uses, with the values and
-// record layouts Win32 gives them. The platform layer implements the calls.
+// record layouts Win32 gives them. On Windows they are Windows' own; elsewhere
+// the platform layer implements the calls.
 #pragma once
+
+#ifdef _WIN32
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+// Code names the types as platform::HWND and so on, as it does elsewhere;
+// constants and calls it names unqualified (many are macros here).
+namespace platform {
+using ::BOOL;
+using ::BYTE;
+using ::COLORREF;
+using ::DWORD;
+using ::HANDLE;
+using ::HBITMAP;
+using ::HBRUSH;
+using ::HCURSOR;
+using ::HDC;
+using ::HFONT;
+using ::HGDIOBJ;
+using ::HICON;
+using ::HINSTANCE;
+using ::HRGN;
+using ::HWND;
+using ::LOGFONTA;
+using ::LONG;
+using ::LONG_PTR;
+using ::LPARAM;
+using ::LRESULT;
+using ::NONCLIENTMETRICSA;
+using ::POINT;
+using ::RECT;
+using ::UINT;
+using ::WNDPROC;
+using ::WORD;
+using ::WPARAM;
+} // namespace platform
+
+#else
 
 #include <cstddef>
 #include <cstdint>
@@ -371,3 +416,5 @@ inline constexpr COLORREF RGB(int r, int g, int b) {
 }
 
 } // namespace platform
+
+#endif // _WIN32

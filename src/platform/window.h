@@ -7,6 +7,9 @@
 
 #include "platform/win32.h"
 
+// On Windows the calls below are user32's and gdi32's own.
+#ifndef _WIN32
+
 namespace platform {
 
 BOOL DestroyWindow(HWND hwnd);
@@ -45,3 +48,5 @@ BOOL SystemParametersInfoA(UINT action, UINT param, void* data, UINT winIni);
 COLORREF GetSysColor(int index);
 
 } // namespace platform
+
+#endif // _WIN32

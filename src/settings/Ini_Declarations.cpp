@@ -9,6 +9,8 @@
 
 namespace tavro {
 
+using namespace platform;
+
 namespace {
 
 // Worked out at every call, so a change of program directory is followed.
@@ -32,12 +34,12 @@ platform::DWORD WriteIniValue(const std::string& section, const std::string& key
     // A failed write keeps the old file whole; the caller learns why.
     if (platform::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
                                              ConfigPath().c_str()))
-        return platform::ERROR_SUCCESS;
+        return ERROR_SUCCESS;
     return platform::GetLastError();
 }
 
 void IniWriteRow::Note(platform::DWORD error) {
-    if (failure_ == platform::ERROR_SUCCESS && error != platform::ERROR_FILE_READ_ONLY)
+    if (failure_ == ERROR_SUCCESS && error != ERROR_FILE_READ_ONLY)
         failure_ = error;
 }
 
@@ -47,33 +49,33 @@ std::string ConfigFileName() {
 
 std::string StoreFailureReason(platform::DWORD error) {
     switch (error) {
-    case platform::ERROR_LOCK_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
         return "another Tavro window kept it locked for more than 2 seconds";
-    case platform::ERROR_DISK_FULL:
+    case ERROR_DISK_FULL:
         return "the disk is full";
-    case platform::ERROR_FILE_TOO_LARGE:
+    case ERROR_FILE_TOO_LARGE:
         return "it would be larger than 1 MiB, the most Tavro reads";
-    case platform::ERROR_ACCESS_DENIED:
+    case ERROR_ACCESS_DENIED:
         return "you may not write it or its folder";
-    case platform::ERROR_WRITE_PROTECT:
+    case ERROR_WRITE_PROTECT:
         return "it is on a read-only disk";
-    case platform::ERROR_NOT_SUPPORTED:
+    case ERROR_NOT_SUPPORTED:
         return "it has other names (hard links) that saving would part from it";
-    case platform::ERROR_FILE_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
         return "it is a symbolic link to a file that does not exist";
-    case platform::ERROR_CANT_RESOLVE_FILENAME:
+    case ERROR_CANT_RESOLVE_FILENAME:
         return "its symbolic links go round in a loop";
-    case platform::ERROR_PATH_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
         return "its folder does not exist";
-    case platform::ERROR_DIRECTORY_NOT_SUPPORTED:
+    case ERROR_DIRECTORY_NOT_SUPPORTED:
         return "it is a folder, not a file";
-    case platform::ERROR_BAD_FILE_TYPE:
+    case ERROR_BAD_FILE_TYPE:
         return "it is not a regular file";
-    case platform::ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_FILENAME_EXCED_RANGE:
         return "its path is too long";
-    case platform::ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_NOT_ENOUGH_MEMORY:
         return "there was not enough memory";
-    case platform::ERROR_READ_FAULT:
+    case ERROR_READ_FAULT:
         return "it could not be read";
     default:
         return "it could not be written (system error " + std::to_string(error) + ")";

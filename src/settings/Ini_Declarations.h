@@ -32,7 +32,7 @@ public:
 
 private:
     platform::ProfileWriteRow row_;
-    platform::DWORD failure_ = platform::ERROR_SUCCESS;
+    platform::DWORD failure_ = 0; // ERROR_SUCCESS
 };
 
 // The full path of tavro.cfg, as messages name it.
