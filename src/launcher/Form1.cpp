@@ -158,8 +158,8 @@ void Form1::createControls() {
     Label1 = TitleLabel(client, "Drivers Found", 360, 840, 2415, 255, White, 1);
     Label2 = TitleLabel(client, "Preview", 3360, 840, 2415, 375, White, 3);
     Label3 = TitleLabel(client, "Resolution", 6840, 840, 2775, 375, White, 4);
-    Label4 = TitleLabel(client, "Frameskip", 9360, 840, 1935, 255,
-                        GetSysColor(COLOR_HIGHLIGHTTEXT), 6);
+    Label4 =
+        TitleLabel(client, "Frameskip", 9360, 840, 1935, 255, GetSysColor(COLOR_HIGHLIGHTTEXT), 6);
 
     File1 = new FileListBox(client);
     Place(File1, 360, 1080, 2415, 2820);

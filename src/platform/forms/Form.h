@@ -77,7 +77,8 @@ public:
     // A menu bar item without submenu; & marks its access key (Alt + key).
     void addMenuItem(const std::string& caption, std::function<void()> action);
 
-    // Called once, when the form is destroyed.
+    // Called once, when the form is destroyed: its window is gone by then, and
+    // its controls are about to go.
     void WhenDestroyed(std::function<void()> action);
 
     native::Widget* Native() const;

@@ -14,7 +14,9 @@ class Form;
 // result is IDOK, IDYES, IDNO, ... Texts are UTF-8. The box is owned by and
 // centred over `owner`, the window that asks; without one that is on screen,
 // over the active window (as the window layer knows it, which is up to date
-// while the system has yet to report the last change).
+// while the system has yet to report the last change). When the owner is
+// destroyed while the box is up, the box goes with it and 0 comes back: the
+// caller's own window may be gone.
 int MsgBox(const std::string& prompt, UINT style, const std::string& title, Form* owner = nullptr);
 
 // Tests answer message boxes through this hook instead of a dialog. Pass an

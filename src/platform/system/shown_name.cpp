@@ -46,6 +46,10 @@ std::size_t CharacterLength(std::string_view bytes) {
 // well-formed UTF-8 character shows as a replacement mark (U+FFFD), one mark
 // a byte.
 std::string ShownName(std::string_view bytes) {
+    // A leading byte-order mark is not shown, as Qt's decoding drops it.
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        bytes.remove_prefix(3);
+    }
     std::string text;
     text.reserve(bytes.size());
     while (!bytes.empty()) {

@@ -8,7 +8,8 @@ namespace platform {
 
 // A name's exact bytes as UTF-8 text to show: valid UTF-8 as it is, and every
 // byte that is not part of a well-formed character as U+FFFD, the
-// replacement mark, one mark a byte (as Qt decodes file names).
+// replacement mark, one mark a byte; a leading byte-order mark is dropped (as
+// Qt decodes file names).
 std::string ShownName(std::string_view bytes);
 
 } // namespace platform

@@ -2,10 +2,10 @@
 
 #include "platform/forms/Form.h"
 #include "platform/forms/Twips.h"
+#include "platform/forms/qt/FileListView.h"
 #include "platform/forms/qt/Native.h"
 #include "platform/forms/qt/Picture.h"
 
-#include <QAbstractScrollArea>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
@@ -116,9 +116,9 @@ void SetForeColor(Control* control, COLORREF colour) {
 void SetMousePointer(Control* control, const MousePointer& pointer) {
     QWidget* widget = qt::ToQt(control->Native());
     widget->setCursor(qt::CursorOf(pointer));
-    // A list's names lie on its viewport: the pointer is set there too.
-    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) {
-        area->viewport()->setCursor(qt::CursorOf(pointer));
+    // A file list's names lie on its viewport: the pointer is set there too.
+    if (auto* list = qobject_cast<qt::FileListView*>(widget)) {
+        list->viewport()->setCursor(qt::CursorOf(pointer));
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/forms/qt/FileListView.h"
 #include "platform/forms/qt/Native.h"
+#include "platform/forms/qt/Text.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,18 +14,6 @@ namespace {
 
 qt::FileListView* View(const FileListBox* box) {
     return qt::WidgetOf<qt::FileListView>(box);
-}
-
-QByteArray Bytes(const std::string& path) {
-    return QByteArray::fromStdString(path);
-}
-
-// Error text goes on as UTF-8.
-bool Reported(bool ok, const QString& text, std::string* error) {
-    if (!ok && error) {
-        *error = text.toStdString();
-    }
-    return ok;
 }
 
 } // namespace
@@ -41,7 +30,7 @@ std::string FileListBox::Path() const {
 
 bool FileListBox::setPath(const std::string& path, std::string* error) {
     QString text;
-    return Reported(View(this)->setPath(Bytes(path), &text), text, error);
+    return qt::Reported(View(this)->setPath(qt::Bytes(path), &text), text, error);
 }
 
 std::string FileListBox::Pattern() const {
@@ -54,11 +43,11 @@ void FileListBox::setPattern(const std::string& pattern) {
 
 bool FileListBox::Refresh(std::string* error) {
     QString text;
-    return Reported(View(this)->Refresh(&text), text, error);
+    return qt::Reported(View(this)->Refresh(&text), text, error);
 }
 
 void FileListBox::ReadAhead(const std::string& path, const std::string& pattern) {
-    qt::FileListView::ReadAhead(Bytes(path), QString::fromStdString(pattern));
+    qt::FileListView::ReadAhead(qt::Bytes(path), QString::fromStdString(pattern));
 }
 
 std::string FileListBox::FileName() const {

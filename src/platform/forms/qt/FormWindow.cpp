@@ -177,6 +177,10 @@ FormWindow::~FormWindow() {
         platform::DestroyIcon(smallIcon_);
     }
     if (form_) {
+        // The controls' widgets go before the controls, as when the form is
+        // deleted: no widget is left pointing at a control that is gone.
+        delete client_;
+        client_ = nullptr;
         FormEvents::WindowDestroyed(*form_);
     }
 }

@@ -28,6 +28,11 @@ QCursor MakePointer(const MonochromePointer& p) {
                    QBitmap::fromData(size, p.mask, QImage::Format_MonoLSB), p.hotX, p.hotY);
 }
 
+// The pixel formats are named after the image formats they are.
+static_assert(int(PixelFormat::Rgb32) == QImage::Format_RGB32);
+static_assert(int(PixelFormat::Argb32) == QImage::Format_ARGB32);
+static_assert(int(PixelFormat::Argb32Premultiplied) == QImage::Format_ARGB32_Premultiplied);
+
 } // namespace
 
 Picture Picture::FromPixels(const PixelData& p) {

@@ -2,6 +2,7 @@
 #include "platform/forms/RichTextBox.h"
 
 #include "platform/forms/qt/Native.h"
+#include "platform/forms/qt/Text.h"
 #include "platform/forms/qt/TextEdit.h"
 
 #include <QByteArray>
@@ -16,18 +17,6 @@ qt::TextEdit* Edit(const RichTextBox* box) {
     return qt::WidgetOf<qt::TextEdit>(box);
 }
 
-QByteArray Bytes(const std::string& path) {
-    return QByteArray::fromStdString(path);
-}
-
-// Error text goes on as UTF-8.
-bool Reported(bool ok, const QString& text, std::string* error) {
-    if (!ok && error) {
-        *error = text.toStdString();
-    }
-    return ok;
-}
-
 } // namespace
 
 RichTextBox::RichTextBox(Container* parent)
@@ -37,12 +26,12 @@ RichTextBox::~RichTextBox() = default;
 
 bool RichTextBox::LoadFile(const std::string& path, std::string* error) {
     QString text;
-    return Reported(Edit(this)->LoadFile(Bytes(path), &text), text, error);
+    return qt::Reported(Edit(this)->LoadFile(qt::Bytes(path), &text), text, error);
 }
 
 bool RichTextBox::SaveFile(const std::string& path, int fileType, std::string* error) {
     QString text;
-    return Reported(Edit(this)->SaveFile(Bytes(path), fileType, &text), text, error);
+    return qt::Reported(Edit(this)->SaveFile(qt::Bytes(path), fileType, &text), text, error);
 }
 
 bool RichTextBox::FileChangedOnDisk() const {
