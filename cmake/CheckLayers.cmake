@@ -93,7 +93,8 @@ set(qt_use "(^[ \t]*#[ \t]*include[ \t]*<Q|Q_OBJECT)")
 file(GLOB_RECURSE program ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.h)
 list(FILTER program EXCLUDE REGEX "/src/platform/")
 reject_lines("${program}" "${qt_use}" "" "the program uses Qt")
-file(GLOB forms_public ${SOURCE_DIR}/src/platform/forms/*.cpp ${SOURCE_DIR}/src/platform/forms/*.h)
+file(GLOB forms_public ${SOURCE_DIR}/src/platform/forms/*.cpp ${SOURCE_DIR}/src/platform/forms/*.h
+  ${SOURCE_DIR}/src/platform/forms/win32/*.cpp ${SOURCE_DIR}/src/platform/forms/win32/*.h)
 reject_lines("${forms_public}" "${qt_use}" "" "the forms runtime uses Qt outside qt/")
 
 # 3d. Every program header, and every public header of the forms runtime,
@@ -101,7 +102,7 @@ reject_lines("${forms_public}" "${qt_use}" "" "the forms runtime uses Qt outside
 string(REPLACE "|" ";" program_dirs "${PROGRAM_INCLUDES}")
 list(TRANSFORM program_dirs PREPEND -I)
 file(GLOB_RECURSE headers ${SOURCE_DIR}/src/*.h)
-list(FILTER headers EXCLUDE REGEX "/src/platform/(forms/qt|system)/|/src/platform/[^/]*\\.h$")
+list(FILTER headers EXCLUDE REGEX "/src/platform/(forms/(qt|win32)|system)/|/src/platform/[^/]*\\.h$")
 set(bad)
 foreach(header IN LISTS headers)
   execute_process(COMMAND ${CXX} -std=c++20 -fsyntax-only -x c++ ${program_dirs} ${header}

@@ -118,13 +118,34 @@ bool XServerWatch::start(std::string* error) {
     return settle(5000);
 }
 
-bool XServerWatch::settle(int timeoutMs) {
+// How many windows are on the root (only those shown, with viewableOnly);
+// -1 when the server did not answer.
+int XServerWatch::countWindows(bool viewableOnly) {
+    xcb_query_tree_reply_t* tree =
+        xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr);
+    int windows = tree ? xcb_query_tree_children_length(tree) : -1;
+    if (tree && viewableOnly) {
+        const xcb_window_t* children = xcb_query_tree_children(tree);
+        std::vector<xcb_get_window_attributes_cookie_t> asked;
+        for (int i = 0; i < windows; ++i) {
+            asked.push_back(xcb_get_window_attributes(connection_, children[i]));
+        }
+        windows = 0;
+        for (const auto& cookie : asked) {
+            xcb_get_window_attributes_reply_t* a =
+                xcb_get_window_attributes_reply(connection_, cookie, nullptr);
+            windows += a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+            free(a);
+        }
+    }
+    free(tree);
+    return windows;
+}
+
+bool XServerWatch::settle(int timeoutMs, bool viewableOnly) {
     const long long deadline = MonotonicNs() + static_cast<long long>(timeoutMs) * 1000000LL;
     for (;;) {
-        xcb_query_tree_reply_t* tree =
-            xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr);
-        const int windows = tree ? xcb_query_tree_children_length(tree) : -1;
-        free(tree);
+        const int windows = countWindows(viewableOnly);
         if (windows == 0) {
             break;
         }

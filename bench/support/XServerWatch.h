@@ -32,7 +32,8 @@ public:
 
     // Waits until no client window is left on the screen and the server has
     // drawn what their going uncovered, then forgets all drawing so far.
-    bool settle(int timeoutMs);
+    // With viewableOnly, hidden windows may stay (Wine keeps some of its own).
+    bool settle(int timeoutMs, bool viewableOnly = false);
 
     struct Drawing {
         long long firstNs = 0;    // the first drawing after settle()
@@ -48,6 +49,8 @@ public:
     bool broken() const;
 
 private:
+    int countWindows(bool viewableOnly);
+
     pid_t server_ = -1;
     std::string display_;
     xcb_connection_t* connection_ = nullptr;

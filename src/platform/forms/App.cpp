@@ -2,9 +2,6 @@
 
 #include "platform/forms/Testing.h"
 
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -79,37 +76,6 @@ std::string FindOnSearchPath(const std::string& name, const std::string& cwd,
     return {};
 }
 
-// The program's own facts as the system has them, in bytes: a name that is
-// not UTF-8 stays as it is.
-std::string StartedAs() {
-    std::FILE* cmdline = std::fopen("/proc/self/cmdline", "rb");
-    if (!cmdline)
-        return {};
-    std::string all;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, cmdline)) > 0;) {
-        all.append(buffer, n);
-    }
-    std::fclose(cmdline);
-    const std::string::size_type end = all.find('\0');
-    return end == std::string::npos ? std::string() : all.substr(0, end);
-}
-
-std::string CurrentDirectory() {
-    char* cwd = ::getcwd(nullptr, 0);
-    const std::string path = cwd ? cwd : "";
-    std::free(cwd);
-    return path;
-}
-
-std::string ExecutableFile() {
-    std::string target(PATH_MAX, '\0');
-    const ssize_t length = ::readlink("/proc/self/exe", target.data(), target.size());
-    return length > 0 && static_cast<std::size_t>(length) < target.size()
-               ? target.substr(0, static_cast<std::size_t>(length))
-               : std::string();
-}
-
 } // namespace
 
 std::string ProgramDirectory(const std::string& argv0, const std::string& cwd,
@@ -130,22 +96,12 @@ std::string ProgramDirectory(const std::string& argv0, const std::string& cwd,
     return DirectoryOf(Absolute(executable, cwd));
 }
 
-std::string App::Path() {
-    if (!TestPath().empty()) {
-        return TestPath();
-    }
-    // The working directory never changes while Tavro runs, and argv[0] is
-    // only meaningful against the one it was started in: work it out once.
-    static const std::string path = [] {
-        const char* searchPath = std::getenv("PATH");
-        return ProgramDirectory(StartedAs(), CurrentDirectory(), searchPath ? searchPath : "",
-                                ExecutableFile());
-    }();
-    return path;
-}
-
 void SetAppPathForTesting(const std::string& path) {
     TestPath() = path;
+}
+
+std::string AppPathForTesting() {
+    return TestPath();
 }
 
 } // namespace platform::forms

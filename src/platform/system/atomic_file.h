@@ -1,11 +1,13 @@
 // Saving a file so that it is always either wholly old or wholly new: the one
 // safe save that the profile writer and the driver editor share. Plain
-// standard C++ and POSIX, no Qt, so the profile fuzz target builds it too.
+// standard C++, no Qt, so the profile fuzz target builds it too; each system
+// saves its own way (posix/, win32/).
 #pragma once
 
 #include "platform/win32.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -44,6 +46,13 @@ namespace platform {
 // - Keeping the owner needs rights only root has; a save by another user that
 //   may write the file leaves it owned by that user, as any editor does.
 //
+// On Windows the temporary file is always named, is flushed with
+// FlushFileBuffers and takes the target's place through ReplaceFileW, which
+// keeps the old file's attributes and security (MoveFileExW, writing through,
+// where there was no old file). Read-only is the read-only attribute. A named
+// temporary file is removed by a later save once its process is gone or it
+// is a minute old and no longer open.
+//
 // Reasons are short lower-case phrases that fit after "could not be saved: ",
 // e.g. "the file is read-only" or "the new content could not be written (No
 // space left on device)". Error() gives the same as a Win32 code: among them
@@ -76,6 +85,7 @@ public:
     DWORD Error() const { return code_; }
 
 private:
+    // `error`: the failed call's errno, or on Windows its Win32 code.
     bool Fail(std::string reason, int error = 0);
     bool Refuse(std::string reason, DWORD code);
     bool NotOpen();
@@ -88,16 +98,19 @@ private:
     std::string tempName_; // the temporary file's name in dir_, once it has one
     std::string reason_;
     DWORD code_ = ERROR_SUCCESS;
-    int dirFd_ = -1;
-    int fd_ = -1;
+    // The target directory's descriptor and the temporary file's (on Windows
+    // the temporary file's handle alone); -1 for none.
+    std::intptr_t dirHandle_ = -1;
+    std::intptr_t handle_ = -1;
     bool exists_ = false;
-    unsigned mode_ = 0;
+    unsigned mode_ = 0; // the old file's mode (Windows: attributes), owner and group
     unsigned uid_ = 0;
     unsigned gid_ = 0;
 };
 
 // Whether Open would refuse an existing file as read-only: no write bit at
-// all, or no right to write it for the effective user.
+// all, or no right to write it for the effective user; on Windows, the
+// read-only attribute.
 bool IsReadOnlyFile(const char* path);
 
 // The whole of `bytes` as the new content of `path`, with AtomicFile. False

@@ -1,7 +1,9 @@
 // A lock on a directory, shared by every launcher on the machine. Plain
-// standard C++ and POSIX, no Qt, so the profile fuzz target builds it too.
+// standard C++, no Qt, so the profile fuzz target builds it too; each system
+// locks its own way (posix/, win32/).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -11,7 +13,9 @@ namespace platform {
 // is taken on the directory itself: it stays put while the file is replaced
 // by rename, exists before the file does, and leaves nothing behind, where a
 // lock file beside tavro.cfg would be one more file in the emulator's
-// directory. Taken when made, held until destroyed.
+// directory. Windows locks no directory: there the lock is on a hidden file,
+// ".tavro-lock", that lives only while a launcher holds it. Taken when made,
+// held until destroyed.
 class DirectoryLock {
 public:
     // Waits at most `waitMs` for another holder, so that a launcher stopped
@@ -29,7 +33,8 @@ public:
     bool Waited() const { return waited_; }
 
 private:
-    int handle_ = -1; // the directory's descriptor
+    // The directory's descriptor, or on Windows the lock file's handle; -1 for none.
+    std::intptr_t handle_ = -1;
     bool busy_ = false;
     bool waited_ = false;
 };

@@ -2,7 +2,7 @@
 // directory that match a pattern, kept as bytes and sorted without regard to
 // case, read on a worker thread so that the window can go on starting
 // meanwhile. Each system reads the entries its own way (name_collector.h,
-// posix/); the threads, the order, the sort and the merge are the same
+// posix/, win32/); the threads, the order, the sort and the merge are the same
 // everywhere.
 #pragma once
 
@@ -57,7 +57,9 @@ struct Directory;
 
 // Opens a directory, named by the exact bytes of its path, for reading;
 // nullptr, and the system's message for the reason (in the local 8-bit
-// encoding) in *error (when given), when it cannot be opened.
+// encoding; UTF-8 on Windows) in *error (when given), when it cannot be opened.
+// On Windows names are WTF-8 (win32/wide_names.h) and the hidden attribute
+// hides a file as a leading dot does.
 Directory* OpenDirectory(const std::string& path, std::string* error);
 void CloseDirectory(Directory* directory);
 

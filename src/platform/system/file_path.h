@@ -1,5 +1,6 @@
 // The file a path names for a save, and the directory it lies in. Plain
-// standard C++ and POSIX, no Qt, so the profile fuzz target builds it too.
+// standard C++, no Qt, so the profile fuzz target builds it too; each system
+// follows links its own way (posix/, win32/).
 #pragma once
 
 #include "platform/win32.h"
@@ -11,8 +12,10 @@ namespace platform {
 
 // A file's directory and its own name in it.
 struct PathParts {
-    std::string directory; // "." for a bare name, "/" for a file at the root
-    std::string name;      // empty when the path ends in "/"
+    // "." for a bare name, "/" for a file at the root; on Windows "\\" and "C:\\"
+    // too, either slash separates, and "C:" is that drive's current directory.
+    std::string directory;
+    std::string name; // empty when the path ends in "/"
 };
 
 PathParts SplitPath(std::string_view file);
@@ -28,7 +31,7 @@ struct SaveTarget {
     // last_error.h), e.g. ERROR_CANT_RESOLVE_FILENAME for links that go round
     // in a loop. ERROR_SUCCESS when `file` is known.
     DWORD error = ERROR_SUCCESS;
-    int systemError = 0; // the failed call's own code (errno)
+    int systemError = 0; // the failed call's own code (errno; on Windows the Win32 code)
 };
 
 SaveTarget FollowToSaveTarget(const std::string& path);

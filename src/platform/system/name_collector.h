@@ -1,7 +1,7 @@
 // The directory reader's collectors: each gathers the matching names of one
 // directory (or of one part of it), a batch of entries at a time, so that a
 // reading can stop, or pass from one thread to another, between batches.
-// Each system reads the entries its own way (posix/); keeping, sorting and
+// Each system reads the entries its own way (posix/, win32/); keeping, sorting and
 // merging the names are the same everywhere.
 #ifndef TAVRO_PLATFORM_INTERNAL
 #error                                                                                             \

@@ -14,19 +14,19 @@ namespace platform {
 // throws and never ends the program.
 struct ShellResult {
     bool ok = false;
-    pid_t pid = -1; // the started program's process id
+    pid_t pid = -1; // the started program's process id (pid_t is MinGW's too)
     // As UTF-8 text to show: a name that is not UTF-8 shows with replacement marks.
     std::string program;               // the program as the command line names it
     std::string path;                  // the file that was started (or found and refused)
     std::vector<std::string> searched; // every directory (or, for a path, every file) looked at
     std::string reason;                // why it could not be started; empty when it was
-    int error = 0;                     // the errno behind reason, 0 when there is none
+    int error = 0; // the errno (Windows: Win32 code) behind reason, 0 when there is none
 };
 
 // The places a program named without a directory is looked for, in order:
 // the starting program's own directory (`ownDirectory`, skipped when empty),
-// the current directory, then PATH. All are the exact bytes of the paths:
-// a directory's name need not be UTF-8.
+// the current directory, (on Windows, the system's directories,) then PATH.
+// All are the exact bytes of the paths: a directory's name need not be UTF-8.
 std::vector<std::string> ProgramSearchDirectories(const std::string& ownDirectory);
 
 // Starts the program named by the first argument of commandLine (split by
@@ -39,6 +39,12 @@ std::vector<std::string> ProgramSearchDirectories(const std::string& ownDirector
 // way to ask another program for a minimized first window, so it has no
 // effect. A program that is there but whose interpreter (a script's "#!"
 // program, an executable's loader) is missing is reported as such.
+//
+// On Windows the command line goes to CreateProcessW as it is, and Windows'
+// own rules apply: the places are `ownDirectory`, the current directory, the
+// system's directories, then PATH; a name without an extension also finds
+// "name.exe"; the window style is the program's first window's. A failure
+// gives the system's own words for it.
 ShellResult Shell(const std::string& commandLine, int windowStyle, const std::string& ownDirectory);
 
 } // namespace platform

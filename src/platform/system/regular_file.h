@@ -1,6 +1,6 @@
 // Reading a whole regular file, safely: the one reader of the profile files,
-// the pictures and the driver editor. Plain standard C++ and POSIX, no Qt, so the profile fuzz
-// target builds it too.
+// the pictures and the driver editor. Plain standard C++, no Qt, so the profile fuzz
+// target builds it too; each system reads its own way (posix/, win32/).
 #pragma once
 
 #include "platform/win32.h"
@@ -13,6 +13,8 @@
 namespace platform {
 
 // Which file was read, to tell later whether it has been replaced or changed.
+// On Windows: the volume's serial number, the file index, and the times in
+// nanoseconds since 1601 (the change time where the file system keeps one).
 struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
@@ -44,8 +46,8 @@ struct RegularFile {
     // ERROR_DIRECTORY_NOT_SUPPORTED, ERROR_BAD_FILE_TYPE, ERROR_FILE_TOO_LARGE
     // and ERROR_READ_FAULT. ERROR_SUCCESS when Read.
     DWORD error = ERROR_SUCCESS;
-    // The failed system call's own code (errno) for Missing, NotOpened and
-    // ReadFailed, as SystemErrorText words it; 0 otherwise.
+    // The failed system call's own code (errno; on Windows the Win32 code) for
+    // Missing, NotOpened and ReadFailed, as SystemErrorText words it; 0 otherwise.
     int systemError = 0;
 };
 

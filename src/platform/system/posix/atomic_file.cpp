@@ -156,8 +156,8 @@ bool AtomicFile::Open() {
     if (base_.empty() || base_ == "." || base_ == "..")
         return Refuse("it is a directory, not a file", ERROR_DIRECTORY_NOT_SUPPORTED);
 
-    dirFd_ = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd_ < 0)
+    dirHandle_ = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirHandle_ < 0)
         return Fail("its folder could not be opened", errno);
     return MakeTemporary();
 }
@@ -165,11 +165,11 @@ bool AtomicFile::Open() {
 bool AtomicFile::MakeTemporary() {
     // Even an unnamed file has a name for the instant before the rename, so
     // a kill at that instant leaves one: every save looks for such debris.
-    RemoveStaleTemporaries(dirFd_);
+    RemoveStaleTemporaries(dirHandle_);
     if (!forceNamed) {
         // An unnamed file vanishes by itself if the save never ends.
-        fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd_ >= 0)
+        handle_ = ::openat(dirHandle_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (handle_ >= 0)
             return true;
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
             return Fail("no temporary file could be made beside it", errno);
@@ -177,11 +177,11 @@ bool AtomicFile::MakeTemporary() {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = NextTemporaryName();
         // 0666 lets the umask decide for a new file, as for any file created.
-        fd_ = ::openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0) {
+        handle_ = ::openat(dirHandle_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (handle_ >= 0) {
             tempName_ = std::move(name);
             // Held until the save ends: the sign that the file is in use.
-            ::flock(fd_, LOCK_EX);
+            ::flock(handle_, LOCK_EX);
             return true;
         }
         if (errno != EEXIST)
@@ -191,10 +191,10 @@ bool AtomicFile::MakeTemporary() {
 }
 
 bool AtomicFile::Write(std::string_view bytes) {
-    if (fd_ < 0)
+    if (handle_ < 0)
         return NotOpen();
     while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        const ssize_t n = ::write(handle_, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -207,12 +207,12 @@ bool AtomicFile::Write(std::string_view bytes) {
 // Gives an unnamed temporary file a name in the directory, for the rename.
 // The file stays locked, so no other save takes it for debris meanwhile.
 bool AtomicFile::NameTemporary() {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    const std::string self = "/proc/self/fd/" + std::to_string(handle_);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = NextTemporaryName();
-        int linked = ::linkat(AT_FDCWD, self.c_str(), dirFd_, name.c_str(), AT_SYMLINK_FOLLOW);
+        int linked = ::linkat(AT_FDCWD, self.c_str(), dirHandle_, name.c_str(), AT_SYMLINK_FOLLOW);
         if (linked != 0 && errno == ENOENT) // no /proc: the way that needs privileges
-            linked = ::linkat(fd_, "", dirFd_, name.c_str(), AT_EMPTY_PATH);
+            linked = ::linkat(handle_, "", dirHandle_, name.c_str(), AT_EMPTY_PATH);
         if (linked == 0) {
             tempName_ = std::move(name);
             return true;
@@ -224,44 +224,44 @@ bool AtomicFile::NameTemporary() {
 }
 
 bool AtomicFile::Commit() {
-    if (fd_ < 0)
+    if (handle_ < 0)
         return NotOpen();
     if (tempName_.empty())
-        ::flock(fd_, LOCK_EX);
+        ::flock(handle_, LOCK_EX);
     if (exists_) {
-        if (::fchmod(fd_, mode_) != 0)
+        if (::fchmod(handle_, mode_) != 0)
             return Fail("the file's permissions could not be kept", errno);
         if (uid_ != ::geteuid() || gid_ != ::getegid()) {
             // Only root may hand a file to another owner; the content matters more.
-            if (::fchown(fd_, uid_, gid_) != 0)
+            if (::fchown(handle_, uid_, gid_) != 0)
                 errno = 0;
         }
     }
-    if (::fsync(fd_) != 0)
+    if (::fsync(handle_) != 0)
         return Fail("the new content could not be flushed to disk", errno);
     if (tempName_.empty() && !NameTemporary())
         return false;
-    if (::renameat(dirFd_, tempName_.c_str(), dirFd_, base_.c_str()) != 0)
+    if (::renameat(dirHandle_, tempName_.c_str(), dirHandle_, base_.c_str()) != 0)
         return Fail("the old file could not be replaced", errno);
     tempName_.clear(); // it is the target now
     // The rename reaches the disk with the directory. The new content is in
     // place whatever this says, so a failure here is not the save's failure.
-    ::fsync(dirFd_);
+    ::fsync(dirHandle_);
     Abandon();
     return true;
 }
 
 void AtomicFile::Abandon() {
-    if (fd_ >= 0) {
+    if (handle_ >= 0) {
         if (!tempName_.empty())
-            ::unlinkat(dirFd_, tempName_.c_str(), 0);
-        ::close(fd_);
-        fd_ = -1;
+            ::unlinkat(dirHandle_, tempName_.c_str(), 0);
+        ::close(handle_);
+        handle_ = -1;
     }
     tempName_.clear();
-    if (dirFd_ >= 0) {
-        ::close(dirFd_);
-        dirFd_ = -1;
+    if (dirHandle_ >= 0) {
+        ::close(dirHandle_);
+        dirHandle_ = -1;
     }
 }
 

@@ -9,11 +9,12 @@
 namespace platform {
 
 DirectoryLock::DirectoryLock(const std::string& directory, long waitMs) {
-    handle_ = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    handle_ = fd;
     if (handle_ < 0)
         return;
     // Another launcher holds the lock for milliseconds.
-    for (long waited = 0; ::flock(handle_, LOCK_EX | LOCK_NB) != 0; waited += 2) {
+    for (long waited = 0; ::flock(fd, LOCK_EX | LOCK_NB) != 0; waited += 2) {
         if (errno != EWOULDBLOCK && errno != EINTR)
             return;
         waited_ = true;
@@ -28,7 +29,7 @@ DirectoryLock::DirectoryLock(const std::string& directory, long waitMs) {
 
 DirectoryLock::~DirectoryLock() {
     if (handle_ >= 0)
-        ::close(handle_);
+        ::close(static_cast<int>(handle_));
 }
 
 } // namespace platform

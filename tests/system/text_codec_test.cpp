@@ -117,6 +117,7 @@ TEST(ShownName, MarksEveryByteOutsideAWellFormedCharacter) {
         {"\xed\xa0\x80", "\uFFFD\uFFFD\uFFFD"},             // a surrogate
         {"\xf4\x90\x80\x80.", "\uFFFD\uFFFD\uFFFD\uFFFD."}, // above U+10FFFF
         {"\xf0\x9f\x8e\xae", "\xf0\x9f\x8e\xae"},           // outside the BMP
+        {"\xef\xbb\xbfgame.drv", "game.drv"}, // a leading byte-order mark is not shown
     };
     for (const auto& [bytes, shown] : rows) {
         EXPECT_EQ(ShownName(bytes), shown) << bytes;
