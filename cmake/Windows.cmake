@@ -17,7 +17,7 @@ add_library(tavro_platform STATIC ${TAVRO_FORMS_SOURCES} ${TAVRO_FORMS_WIN32_SOU
 target_include_directories(tavro_platform PUBLIC ${TAVRO_PLATFORM_INCLUDE_DIR})
 target_compile_definitions(tavro_platform PRIVATE TAVRO_PLATFORM_INTERNAL)
 target_link_libraries(tavro_platform PUBLIC tavro_system
-  PRIVATE user32 gdi32 comdlg32 ole32 oleaut32 uuid windowscodecs shlwapi)
+  PRIVATE user32 gdi32 uuid)
 
 # The art as ready pixels, made by the host's own art_pixels (a Linux build's
 # tools/art_pixels, which scripts/windows builds first).

@@ -172,7 +172,9 @@ OptionButton::OptionButton(Container* parent, const std::string& caption)
             win32::UpdateOptionGroup(container);
         }
     };
-    win32::UpdateOptionGroup(container);
+    // The group's tab stop and group start are set once its options are all
+    // made (ApplyTabOrder), not for each one: that would go over the group
+    // again and again.
 }
 
 std::string OptionButton::Caption() const {

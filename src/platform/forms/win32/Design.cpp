@@ -65,7 +65,11 @@ void OrderChildren(HWND container) {
     }
     HWND after = HWND_TOP;
     for (HWND c : children) {
-        SetWindowPos(c, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        // Only a window out of place moves: each move is a trip to the server.
+        const HWND above = GetWindow(c, GW_HWNDPREV);
+        if (above != (after == HWND_TOP ? nullptr : after)) {
+            SetWindowPos(c, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
         after = c;
     }
     for (HWND c : children) {

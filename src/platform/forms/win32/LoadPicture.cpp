@@ -36,6 +36,37 @@ Picture Fail(std::string* error, const std::string& reason) {
     return {};
 }
 
+// The decoders' libraries are loaded when the first picture file is, not
+// as the program starts: the main window shows none, and loading COM and the
+// codecs would hold up its first paint.
+struct Decoders {
+    decltype(&CoInitializeEx) coInitializeEx = nullptr;
+    decltype(&CoCreateInstance) coCreateInstance = nullptr;
+    decltype(&SHCreateMemStream) shCreateMemStream = nullptr;
+    decltype(&WICConvertBitmapSource) wicConvertBitmapSource = nullptr;
+    bool loaded() const {
+        return coInitializeEx && coCreateInstance && shCreateMemStream && wicConvertBitmapSource;
+    }
+};
+
+template <typename F> void Find(F& function, const wchar_t* library, const char* name) {
+    if (HMODULE module = LoadLibraryW(library)) {
+        function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    }
+}
+
+const Decoders& LoadedDecoders() {
+    static const Decoders decoders = [] {
+        Decoders d;
+        Find(d.coInitializeEx, L"ole32.dll", "CoInitializeEx");
+        Find(d.coCreateInstance, L"ole32.dll", "CoCreateInstance");
+        Find(d.shCreateMemStream, L"shlwapi.dll", "SHCreateMemStream");
+        Find(d.wicConvertBitmapSource, L"windowscodecs.dll", "WICConvertBitmapSource");
+        return d;
+    }();
+    return decoders;
+}
+
 template <typename T> void Release(T*& object) {
     if (object) {
         object->Release();
@@ -45,8 +76,12 @@ template <typename T> void Release(T*& object) {
 
 // The first image of the file, as premultiplied BGRA pixels in a DIB section.
 Picture Decode(const std::string& bytes) {
+    const Decoders& d = LoadedDecoders();
+    if (!d.loaded()) {
+        return {};
+    }
     // The codecs are COM objects; a thread that has not started COM does here.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const HRESULT com = d.coInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     (void)com;
     IWICImagingFactory* factory = nullptr;
     IStream* stream = nullptr;
@@ -56,15 +91,15 @@ Picture Decode(const std::string& bytes) {
     Picture picture;
     UINT width = 0;
     UINT height = 0;
-    stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
-                               static_cast<UINT>(bytes.size()));
+    stream = d.shCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
+                                 static_cast<UINT>(bytes.size()));
     if (stream &&
-        SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_PPV_ARGS(&factory))) &&
+        SUCCEEDED(d.coCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_PPV_ARGS(&factory))) &&
         SUCCEEDED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand,
                                                    &decoder)) &&
         SUCCEEDED(decoder->GetFrame(0, &frame)) &&
-        SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, frame, &converted)) &&
+        SUCCEEDED(d.wicConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, frame, &converted)) &&
         SUCCEEDED(converted->GetSize(&width, &height)) && width > 0 && height > 0 &&
         width <= 65535 && height <= 65535) {
         void* bits = nullptr;

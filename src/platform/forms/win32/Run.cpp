@@ -24,8 +24,8 @@ void BecomeDpiAware() {
 } // namespace
 
 int Run(int, char*[], const StartUp& startUp) {
-    // Pictures are decoded by COM objects on this thread.
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // COM, for the picture decoders, starts with the first picture file
+    // (LoadPicture), not here: it would hold up the first paint.
     BecomeDpiAware();
     if (startUp.ahead) {
         startUp.ahead();
