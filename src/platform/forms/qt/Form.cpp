@@ -41,28 +41,12 @@ Form::~Form() {
     controls_.clear();
 }
 
-void Form::adopt(Control* control) {
-    controls_.emplace_back(control);
-}
-
-void Form::WhenDestroyed(std::function<void()> action) {
-    whenDestroyed_.push_back(std::move(action));
-}
-
 native::Widget* Form::Native() const {
     return qt::ToNative(window_->widget);
 }
 
 Container* Form::Client() const {
     return window_.get();
-}
-
-void Form::Load() {
-    if (loaded_) {
-        return;
-    }
-    loaded_ = true;
-    Form_Load();
 }
 
 void Form::Show() {

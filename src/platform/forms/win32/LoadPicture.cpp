@@ -1,7 +1,7 @@
-#include "platform/forms/LoadPicture.h"
+// Decoding a picture file's bytes with the Windows Imaging Component.
+#include "platform/forms/DecodePicture.h"
 
 #include "platform/forms/win32/Picture.h"
-#include "platform/system/regular_file.h"
 
 #include <new>
 #include <objbase.h>
@@ -12,29 +12,6 @@
 namespace platform::forms {
 
 namespace {
-
-const char* const NotAPicture = "not a readable picture";
-
-// Previews are a few hundred kilobytes; a file larger than this is not taken
-// for a picture, so a wrong file cannot exhaust the memory.
-constexpr std::size_t MaxPictureSize = std::size_t(256) << 20;
-
-// Whether a file's first bytes announce a format the loader reads: JPEG,
-// GIF, BMP, ICO or CUR. No other decoder ever sees a file.
-bool IsReadableFormat(const std::string& bytes) {
-    const auto startsWith = [&bytes](const char* head, std::size_t n) {
-        return bytes.size() >= n && bytes.compare(0, n, head, n) == 0;
-    };
-    return startsWith("\xFF\xD8\xFF", 3) || startsWith("GIF87a", 6) || startsWith("GIF89a", 6) ||
-           startsWith("BM", 2) || startsWith("\0\0\1\0", 4) || startsWith("\0\0\2\0", 4);
-}
-
-Picture Fail(std::string* error, const std::string& reason) {
-    if (error) {
-        *error = reason;
-    }
-    return {};
-}
 
 // The decoders' libraries are loaded when the first picture file is, not
 // as the program starts: the main window shows none, and loading COM and the
@@ -74,8 +51,11 @@ template <typename T> void Release(T*& object) {
     }
 }
 
-// The first image of the file, as premultiplied BGRA pixels in a DIB section.
-Picture Decode(const std::string& bytes) {
+} // namespace
+
+// The first image of the file, as premultiplied BGRA pixels in a DIB section;
+// WIC tells the formats apart itself.
+Picture DecodePicture(const std::string& bytes, PictureFormat) {
     const Decoders& d = LoadedDecoders();
     if (!d.loaded()) {
         return {};
@@ -118,31 +98,6 @@ Picture Decode(const std::string& bytes) {
     Release(decoder);
     Release(factory);
     Release(stream);
-    return picture;
-}
-
-} // namespace
-
-Picture LoadPicture(const std::string& path, std::string* error) {
-    // A pipe in place of a picture cannot hang the window: it is refused.
-    platform::RegularFile file;
-    try {
-        file = platform::ReadRegularFile(path.c_str(), MaxPictureSize);
-    } catch (const std::bad_alloc&) {
-        return Fail(error, NotAPicture);
-    }
-    using Status = platform::RegularFile::Status;
-    if (file.status == Status::Missing || file.status == Status::NotOpened) {
-        // It could not be opened: the system says why.
-        return Fail(error, platform::SystemErrorText(file.systemError));
-    }
-    if (file.status != Status::Read || !IsReadableFormat(file.bytes)) {
-        return Fail(error, NotAPicture);
-    }
-    Picture picture = Decode(file.bytes);
-    if (picture.IsEmpty()) {
-        return Fail(error, NotAPicture);
-    }
     return picture;
 }
 
