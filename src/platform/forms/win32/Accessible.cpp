@@ -23,6 +23,7 @@ AccessibleRole RoleOf(const Form* form) {
 void SetTitle(Label* title, Control* control) {
     HWND label = win32::ToHwnd(title->Native());
     HWND named = win32::ToHwnd(control->Native());
+    win32::RaiseMadeControls();
     if (label != named && GetWindow(named, GW_HWNDPREV) != label) {
         HWND above = GetWindow(named, GW_HWNDPREV);
         SetWindowPos(label, above ? above : HWND_TOP, 0, 0, 0, 0,

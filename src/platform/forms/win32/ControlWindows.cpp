@@ -22,6 +22,16 @@ unsigned nextSerial = 0;
 // Control identifiers start above the dialog answers (IDOK = 1 ...), so that
 // Enter or Escape in a form is never taken for a click on one of them.
 int nextId = 100;
+// The controls made and not raised yet, in the order they were made.
+std::vector<HWND> waitingRaise;
+
+std::vector<HWND> ChildrenOf(HWND container) {
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(container, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        children.push_back(c);
+    }
+    return children;
+}
 
 LRESULT CALLBACK FrameProc(HWND frame, UINT msg, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
@@ -135,6 +145,7 @@ WindowState* FindState(HWND window) {
 }
 
 void ForgetState(HWND window) {
+    std::erase(waitingRaise, window);
     States().erase(window);
 }
 
@@ -201,13 +212,92 @@ HWND MakeControl(const wchar_t* className, const std::string& text, DWORD style,
         exStyle, className, WideName(text).c_str(),
         style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | groupStart, 0, 0, 0, 0, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (window) {
+        waitingRaise.push_back(window);
+    }
     SendMessageW(window, WM_SETFONT,
                  reinterpret_cast<WPARAM>(FontFor(DefaultDialogFont(), DpiOf(parent))), FALSE);
     WindowState& state = StateOf(window);
     state.kind = kind;
     state.serial = nextSerial++;
     return window;
+}
+
+std::vector<HWND> ChildrenInOrder(HWND container) {
+    std::vector<HWND> children = ChildrenOf(container);
+    std::vector<HWND> raised;
+    for (auto w = waitingRaise.rbegin(); w != waitingRaise.rend(); ++w) {
+        if (GetParent(*w) == container) {
+            raised.push_back(*w);
+        }
+    }
+    std::erase_if(children, [&raised](HWND c) {
+        return std::find(raised.begin(), raised.end(), c) != raised.end();
+    });
+    raised.insert(raised.end(), children.begin(), children.end());
+    return raised;
+}
+
+void PutInOrder(HWND container, const std::vector<HWND>& order) {
+    std::erase_if(waitingRaise, [container](HWND w) { return GetParent(w) == container; });
+    // Each move is a trip to the server: the longest run of children already
+    // in order stays, and each other child goes just below the one before it.
+    const std::vector<HWND> now = ChildrenOf(container);
+    std::vector<std::ptrdiff_t> at(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const auto found = std::find(now.begin(), now.end(), order[i]);
+        at[i] = found == now.end() ? -1 : found - now.begin();
+    }
+    std::vector<std::size_t> length(order.size(), 1);
+    std::vector<std::ptrdiff_t> previous(order.size(), -1);
+    std::ptrdiff_t last = -1;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (at[j] >= 0 && at[j] < at[i] && length[j] + 1 > length[i]) {
+                length[i] = length[j] + 1;
+                previous[i] = static_cast<std::ptrdiff_t>(j);
+            }
+        }
+        if (at[i] >= 0 && (last < 0 || length[i] > length[static_cast<std::size_t>(last)])) {
+            last = static_cast<std::ptrdiff_t>(i);
+        }
+    }
+    std::vector<bool> stays(order.size(), false);
+    for (std::ptrdiff_t i = last; i >= 0; i = previous[static_cast<std::size_t>(i)]) {
+        stays[static_cast<std::size_t>(i)] = true;
+    }
+    // A container not shown has nothing to paint again.
+    const UINT redraw = IsWindowVisible(container) ? 0 : SWP_NOREDRAW;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (!stays[i]) {
+            SetWindowPos(order[i], i == 0 ? HWND_TOP : order[i - 1], 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | redraw);
+        }
+    }
+}
+
+bool TakeRaise(HWND control) {
+    HWND container = GetParent(control);
+    const auto first = std::find_if(waitingRaise.begin(), waitingRaise.end(),
+                                    [container](HWND w) { return GetParent(w) == container; });
+    if (first == waitingRaise.end() || *first != control) {
+        return false;
+    }
+    waitingRaise.erase(first);
+    return true;
+}
+
+void RaiseMadeControls() {
+    while (!waitingRaise.empty()) {
+        HWND container = GetParent(waitingRaise.front());
+        PutInOrder(container, ChildrenInOrder(container));
+    }
+}
+
+void Repaint(HWND window, bool erase) {
+    if (IsWindowVisible(window)) {
+        InvalidateRect(window, nullptr, erase);
+    }
 }
 
 bool ContainerMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -289,6 +379,7 @@ void PaintContainer(HWND container, HDC dc, const RECT& area) {
 }
 
 void PaintBehind(HWND child, HDC dc) {
+    RaiseMadeControls();
     HWND parent = GetParent(child);
     if (!parent) {
         return;
@@ -360,7 +451,12 @@ HWND FocusIn(HWND root) {
     return s && s->lastFocus && IsWindow(s->lastFocus) ? s->lastFocus : nullptr;
 }
 
-std::vector<HWND> OptionsIn(HWND container) {
+namespace {
+
+// The option buttons of a container, top first: one walk over its children,
+// each step of which is a trip to the server.
+std::vector<HWND> OptionsInZOrder(HWND container) {
+    RaiseMadeControls();
     std::vector<HWND> options;
     for (HWND w = GetWindow(container, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
         const WindowState* s = FindState(w);
@@ -368,44 +464,76 @@ std::vector<HWND> OptionsIn(HWND container) {
             options.push_back(w);
         }
     }
+    return options;
+}
+
+void SortByTabOrder(std::vector<HWND>& options) {
     std::stable_sort(options.begin(), options.end(), [](HWND a, HWND b) {
         const WindowState& sa = *FindState(a);
         const WindowState& sb = *FindState(b);
         return std::tie(sa.tabIndex, sa.serial) < std::tie(sb.tabIndex, sb.serial);
     });
+}
+
+bool IsChecked(HWND option) {
+    return SendMessageW(option, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// The tab stop of a group (in tab order) in which no option is checked: its
+// first enabled and shown option.
+HWND FirstStop(const std::vector<HWND>& group) {
+    const auto first = std::find_if(group.begin(), group.end(), [](HWND o) {
+        return IsWindowEnabled(o) && (GetWindowLongPtrW(o, GWL_STYLE) & WS_VISIBLE);
+    });
+    return first == group.end() ? nullptr : *first;
+}
+
+} // namespace
+
+std::vector<HWND> OptionsIn(HWND container) {
+    std::vector<HWND> options = OptionsInZOrder(container);
+    SortByTabOrder(options);
     return options;
 }
 
 bool IsOptionTabStop(HWND option) {
-    if (SendMessageW(option, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+    if (IsChecked(option)) {
         return true;
     }
     const std::vector<HWND> group = OptionsIn(GetParent(option));
-    if (std::any_of(group.begin(), group.end(),
-                    [](HWND o) { return SendMessageW(o, BM_GETCHECK, 0, 0) == BST_CHECKED; })) {
+    if (std::any_of(group.begin(), group.end(), IsChecked)) {
         return false;
     }
-    const auto first = std::find_if(group.begin(), group.end(), [](HWND o) {
-        return IsWindowEnabled(o) && (GetWindowLongPtrW(o, GWL_STYLE) & WS_VISIBLE);
-    });
-    return first != group.end() && *first == option;
+    return FirstStop(group) == option;
 }
 
 void UpdateOptionGroup(HWND container) {
-    const std::vector<HWND> group = OptionsIn(container);
+    std::vector<HWND> group = OptionsInZOrder(container);
+    if (group.empty()) {
+        return;
+    }
     // The group starts at its first option in z-order (the dialog manager's
     // order, which the tab order sets) and ends at the next group start.
-    HWND top = nullptr;
-    for (HWND w = GetWindow(container, GW_CHILD); w && !top; w = GetWindow(w, GW_HWNDNEXT)) {
-        if (std::find(group.begin(), group.end(), w) != group.end()) {
-            top = w;
-        }
-    }
+    const HWND top = group.front();
+    SortByTabOrder(group);
+    // The group is one tab stop: its checked option, or while none is, its
+    // first (IsOptionTabStop, worked out once for the whole group).
+    std::vector<bool> checked;
     for (HWND option : group) {
-        LONG_PTR style = GetWindowLongPtrW(option, GWL_STYLE);
-        style = IsOptionTabStop(option) ? style | WS_TABSTOP : style & ~LONG_PTR{WS_TABSTOP};
+        checked.push_back(IsChecked(option));
+    }
+    const bool anyChecked = std::find(checked.begin(), checked.end(), true) != checked.end();
+    const HWND firstStop = anyChecked ? nullptr : FirstStop(group);
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        const HWND option = group[i];
+        const bool stop = checked[i] || option == firstStop;
+        const LONG_PTR was = GetWindowLongPtrW(option, GWL_STYLE);
+        LONG_PTR style = stop ? was | WS_TABSTOP : was & ~LONG_PTR{WS_TABSTOP};
         style = option == top ? style | WS_GROUP : style & ~LONG_PTR{WS_GROUP};
-        SetWindowLongPtrW(option, GWL_STYLE, style);
+        // Each change is a trip to the server and two messages: only real ones.
+        if (style != was) {
+            SetWindowLongPtrW(option, GWL_STYLE, style);
+        }
     }
 }
 

@@ -66,8 +66,26 @@ HBRUSH BrushOf(COLORREF colour);
 
 // A control's window of `className` in `parent`, with the default dialog
 // font, above its earlier siblings (as later controls paint over earlier ones).
+// The system makes it at the bottom; the controls made are raised together,
+// before anything looks at the order (RaiseMadeControls) or with the tab
+// order (PutInOrder): a window moved in z-order is a trip to the server.
 HWND MakeControl(const wchar_t* className, const std::string& text, DWORD style, DWORD exStyle,
                  HWND parent, Kind kind);
+// Whether `control` waits to be raised and can be by the caller's next move:
+// none made before it in its container still waits. It waits no more.
+bool TakeRaise(HWND control);
+// Raises the controls made that still wait to be.
+void RaiseMadeControls();
+// A container's children, top first, as they are once the controls made in
+// it are raised.
+std::vector<HWND> ChildrenInOrder(HWND container);
+// Puts the container's children in `order` (top first; all of them) with as
+// few moves as it takes; the controls made in it are raised by it.
+void PutInOrder(HWND container, const std::vector<HWND>& order);
+
+// Marks the window to be painted again; not one that is not shown (nor its
+// container): it is painted whole when it shows.
+void Repaint(HWND window, bool erase);
 
 // What a container's window procedure passes on to its controls:
 // WM_COMMAND from a control, WM_CTLCOLOR*, WM_DRAWITEM. True when handled.

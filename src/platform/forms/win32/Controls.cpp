@@ -85,8 +85,9 @@ bool Control::HasFocus() const {
 
 void Control::setFont(const Font& font) {
     HWND w = ToHwnd(widget_);
+    // A window not shown yet is painted with its font when it shows.
     SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(win32::FontFor(font, win32::DpiOf(w))),
-                 TRUE);
+                 IsWindowVisible(w));
 }
 
 void Control::Resize(int width, int height) {
@@ -114,7 +115,7 @@ std::string Label::Caption() const {
 
 void Label::setTransparent(bool transparent) {
     win32::StateOf(WindowOf(this)).transparent = transparent;
-    InvalidateRect(WindowOf(this), nullptr, TRUE);
+    win32::Repaint(WindowOf(this), true);
 }
 
 Frame::Frame(Container* parent, const std::string& caption)
@@ -148,7 +149,7 @@ std::string CommandButton::Caption() const {
 
 void CommandButton::setDefault(bool isDefault) {
     win32::StateOf(WindowOf(this)).isDefault = isDefault;
-    InvalidateRect(WindowOf(this), nullptr, FALSE);
+    win32::Repaint(WindowOf(this), false);
 }
 
 bool CommandButton::ShowsDefaultFrame() const {
@@ -268,6 +269,9 @@ void Image::setPicture(const forms::Picture& picture) {
     }
     // The controls over the picture show it through: they are painted again.
     HWND parent = GetParent(w);
+    if (!IsWindowVisible(parent)) {
+        return; // painted whole when it shows
+    }
     RECT after{};
     GetWindowRect(w, &after);
     RECT both{};

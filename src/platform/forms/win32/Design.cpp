@@ -43,35 +43,26 @@ int TabKey(HWND w) {
 // and every other child keeps its place, since z-order is also what paints
 // over what.
 void OrderChildren(HWND container) {
-    std::vector<HWND> children;
-    for (HWND c = GetWindow(container, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        children.push_back(c);
-    }
+    std::vector<HWND> children = win32::ChildrenInOrder(container);
+    // Each child's key once: a frame's is found by a walk over its children.
     std::vector<std::size_t> slots;
-    std::vector<HWND> ordered;
+    std::vector<std::pair<int, HWND>> ordered;
     for (std::size_t i = 0; i < children.size(); ++i) {
-        if (TabKey(children[i]) != INT_MAX) {
+        const int key = TabKey(children[i]);
+        if (key != INT_MAX) {
             slots.push_back(i);
-            ordered.push_back(children[i]);
+            ordered.emplace_back(key, children[i]);
         }
     }
-    std::stable_sort(ordered.begin(), ordered.end(), [](HWND a, HWND b) {
-        const int ka = TabKey(a);
-        const int kb = TabKey(b);
-        return ka != kb ? ka < kb : win32::StateOf(a).serial < win32::StateOf(b).serial;
+    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first
+                   ? a.first < b.first
+                   : win32::StateOf(a.second).serial < win32::StateOf(b.second).serial;
     });
     for (std::size_t i = 0; i < slots.size(); ++i) {
-        children[slots[i]] = ordered[i];
+        children[slots[i]] = ordered[i].second;
     }
-    HWND after = HWND_TOP;
-    for (HWND c : children) {
-        // Only a window out of place moves: each move is a trip to the server.
-        const HWND above = GetWindow(c, GW_HWNDPREV);
-        if (above != (after == HWND_TOP ? nullptr : after)) {
-            SetWindowPos(c, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        }
-        after = c;
-    }
+    win32::PutInOrder(container, children);
     for (HWND c : children) {
         if (win32::StateOf(c).kind == win32::Kind::Frame) {
             OrderChildren(c);
@@ -93,19 +84,21 @@ Font DefaultDialogFont() {
 void Place(Control* control, int left, int top, int width, int height) {
     HWND w = WindowOf(control);
     const UINT dpi = win32::DpiOf(GetParent(w));
-    SetWindowPos(w, nullptr, win32::TwipsToPixelsAt(left, dpi), win32::TwipsToPixelsAt(top, dpi),
+    // A control just made is raised by the same move.
+    const bool raise = win32::TakeRaise(w);
+    SetWindowPos(w, HWND_TOP, win32::TwipsToPixelsAt(left, dpi), win32::TwipsToPixelsAt(top, dpi),
                  win32::TwipsToPixelsAt(width, dpi), win32::TwipsToPixelsAt(height, dpi),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+                 (raise ? 0 : SWP_NOZORDER) | SWP_NOACTIVATE);
 }
 
 void SetBackColor(Control* control, COLORREF colour) {
     win32::StateOf(WindowOf(control)).back = colour;
-    InvalidateRect(WindowOf(control), nullptr, TRUE);
+    win32::Repaint(WindowOf(control), true);
 }
 
 void SetForeColor(Control* control, COLORREF colour) {
     win32::StateOf(WindowOf(control)).fore = colour;
-    InvalidateRect(WindowOf(control), nullptr, TRUE);
+    win32::Repaint(WindowOf(control), true);
 }
 
 void SetMousePointer(Control* control, const MousePointer& pointer) {

@@ -15,6 +15,9 @@ bool endRequested = false;
 
 // Repaints the window and every control that shows it through.
 void RepaintAll(HWND hwnd) {
+    if (!IsWindowVisible(hwnd)) {
+        return; // painted whole when it shows
+    }
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 

@@ -52,6 +52,21 @@ SIZE WindowSizeFor(HWND hwnd, DWORD style, bool hasMenu, int clientWidth, int cl
     return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
+// Where a window of `size` is centred on the primary screen; a window
+// larger than the screen keeps its top-left corner, and with it the caption
+// and its left end, on the screen. False when the system cannot tell.
+bool CentredPlace(SIZE size, POINT& place) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+        return false;
+    }
+    const RECT area = monitor.rcWork;
+    place.x = std::max((area.left + area.right - size.cx) / 2, area.left);
+    place.y = std::max((area.top + area.bottom - size.cy) / 2, area.top);
+    return true;
+}
+
 // Focus goes back to where it was when the window was last active, or to its
 // first tab stop.
 void RestoreFocus(HWND hwnd) {
@@ -76,9 +91,15 @@ void FormEvents::Create(Form& form, const Form::Design& design) {
     const SIZE size = WindowSizeFor(nullptr, style, design.hasMenu, design.clientWidth,
                                     design.clientHeight, GetDpiForSystem());
     HWND owner = design.owner ? design.owner->hWnd() : nullptr;
-    w.hwnd = CreateWindowExW(0, FormClass(), WideName(design.caption).c_str(), style, CW_USEDEFAULT,
-                             CW_USEDEFAULT, size.cx, size.cy, owner, w.menu,
-                             GetModuleHandleW(nullptr), &form);
+    // A centred window is made where it will show, so that showing it does
+    // not move it first.
+    POINT place{CW_USEDEFAULT, CW_USEDEFAULT};
+    if (design.position == StartUpPosition::CenterScreen && !CentredPlace(size, place)) {
+        place = POINT{CW_USEDEFAULT, CW_USEDEFAULT};
+    }
+    w.hwnd =
+        CreateWindowExW(0, FormClass(), WideName(design.caption).c_str(), style, place.x, place.y,
+                        size.cx, size.cy, owner, w.menu, GetModuleHandleW(nullptr), &form);
     form.hwnd_ = w.hwnd;
     if (!w.hwnd) {
         return;
@@ -95,6 +116,8 @@ void FormEvents::Create(Form& form, const Form::Design& design) {
 }
 
 void FormEvents::PlaceFirstTime(Form& form) {
+    // The window shows its controls in their order.
+    win32::RaiseMadeControls();
     Form::Window& w = *form.window_;
     if (w.placed) {
         return;
@@ -103,20 +126,15 @@ void FormEvents::PlaceFirstTime(Form& form) {
     if (w.position != StartUpPosition::CenterScreen) {
         return;
     }
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    if (!GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
-        return;
-    }
-    // Centred; a window larger than the screen keeps its top-left corner,
-    // and with it the caption and its left end, on the screen.
-    const RECT area = monitor.rcWork;
     RECT r{};
     GetWindowRect(w.hwnd, &r);
-    const LONG left = (area.left + area.right - (r.right - r.left)) / 2;
-    const LONG top = (area.top + area.bottom - (r.bottom - r.top)) / 2;
-    SetWindowPos(w.hwnd, nullptr, std::max(left, area.left), std::max(top, area.top), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    POINT place{};
+    // Centred for its size now; it may already be there.
+    if (CentredPlace(SIZE{r.right - r.left, r.bottom - r.top}, place) &&
+        (place.x != r.left || place.y != r.top)) {
+        SetWindowPos(w.hwnd, nullptr, place.x, place.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 LRESULT FormEvents::Message(Form& form, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -92,7 +92,11 @@ Picture PictureOfBitmap(HBITMAP bitmap, int width, int height) {
     if (!bitmap) {
         return Picture();
     }
-    return Picture(std::make_shared<const Picture::Data>(bitmap, width, height));
+    const Pixel* pixels = PixelsOf(bitmap);
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const bool opaque =
+        pixels && std::all_of(pixels, pixels + count, [](Pixel p) { return (p >> 24) == 255; });
+    return Picture(std::make_shared<const Picture::Data>(bitmap, width, height, opaque));
 }
 
 void DrawPicture(HDC dc, int x, int y, const Picture& picture) {
@@ -102,9 +106,13 @@ void DrawPicture(HDC dc, int x, int y, const Picture& picture) {
     }
     HDC memory = CreateCompatibleDC(dc);
     const HGDIOBJ kept = SelectObject(memory, data->bitmap);
-    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    GdiAlphaBlend(dc, x, y, data->width, data->height, memory, 0, 0, data->width, data->height,
-                  blend);
+    if (data->opaque) {
+        BitBlt(dc, x, y, data->width, data->height, memory, 0, 0, SRCCOPY);
+    } else {
+        BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+        GdiAlphaBlend(dc, x, y, data->width, data->height, memory, 0, 0, data->width, data->height,
+                      blend);
+    }
     SelectObject(memory, kept);
     DeleteDC(memory);
 }

@@ -8,7 +8,8 @@
 namespace platform::forms {
 
 struct Picture::Data {
-    Data(HBITMAP made, int w, int h) : bitmap(made), width(w), height(h) {}
+    Data(HBITMAP made, int w, int h, bool solid)
+        : bitmap(made), width(w), height(h), opaque(solid) {}
     Data(const Data&) = delete;
     Data& operator=(const Data&) = delete;
     ~Data() { DeleteObject(bitmap); }
@@ -17,6 +18,8 @@ struct Picture::Data {
     HBITMAP bitmap;
     int width;
     int height;
+    // Every pixel fully opaque: drawn by a plain copy, much cheaper than a blend.
+    bool opaque;
 };
 
 struct MousePointer::Data {

@@ -1,6 +1,7 @@
 #include "platform/forms/Run.h"
 
 #include "platform/forms/Form.h"
+#include "platform/forms/win32/ControlWindows.h"
 #include "platform/forms/win32/FormWindow.h"
 
 #include <objbase.h>
@@ -35,6 +36,9 @@ int Run(int, char*[], const StartUp& startUp) {
     win32::SetMainWindow(mainForm.hWnd());
     MSG msg{};
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // A control made since the last message takes its place before the
+        // system looks at the order (tab order, painting, the pointer).
+        win32::RaiseMadeControls();
         // Tab, the arrow keys in option groups and access keys, as in a dialog.
         HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
         if (root && win32::IsFormWindow(root) && IsDialogMessageW(root, &msg)) {
