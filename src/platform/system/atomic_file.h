@@ -13,6 +13,8 @@
 
 namespace platform {
 
+struct SaveTarget;
+
 // Replaces the file at a path with new content, written block by block:
 //
 //     AtomicFile file(path);
@@ -88,6 +90,9 @@ private:
     // `error`: the failed call's errno, or on Windows its Win32 code.
     bool Fail(std::string reason, int error = 0);
     bool Refuse(std::string reason, DWORD code);
+    // Open's part that differs by system: checks the target a link led to
+    // and makes the temporary file beside it.
+    bool OpenTarget(const SaveTarget& target);
     bool NotOpen();
     bool MakeTemporary();
     bool NameTemporary();
